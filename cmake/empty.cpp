@@ -1,0 +1,1 @@
+// Keeps every library non-empty while its folder has no source yet.

@@ -1,0 +1,83 @@
+#pragma once
+// Shared record types of the log store and the lap files.
+#include <array>
+#include <cstdint>
+#include <QByteArray>
+#include <QString>
+
+namespace vel {
+
+// One decoded GPS sample.
+struct TLogItem {
+    double DtTm = 0;        // local date-time, days since 1899-12-30
+    uint16_t Valid = 0;     // validity word of the source record
+    double Ido = 0;         // latitude, degrees
+    double Kdo = 0;         // longitude, degrees
+    float Elv = 0;          // elevation, m
+    float Spd = 0;          // speed, km/h
+    float Dir = 0;          // heading, degrees (program-wide rule)
+    uint8_t UseSat = 0;     // satellites used
+    uint8_t ViewSat = 0;    // satellites in view
+    uint16_t MSec = 0;      // milliseconds of the time stamp
+    bool Act = false;       // the sample's log block is selected
+    int32_t BlkNo = 0;      // index of its log block
+};
+
+// Motion-sensor sample parallel to TLogItem.
+struct TMotionSens {
+    double yawX = 0, yawY = 0, yawZ = 0;
+    double vX = 0, vY = 0, vZ = 0;
+    double gX = 0, gY = 0, gZ = 0;
+    double Pitch = 0, Roll = 0, Yaw = 0;
+};
+
+// One block of the log: a new block begins at a gap of one minute or more.
+struct TLogBlock {
+    double StaDtTm = 0;     // date-time of its first sample
+    QString Title;          // "YYYYMMDD_HHNN" of its first sample
+    bool Act = false;       // selected
+    int32_t Num = 0;        // number of samples
+};
+
+// One sample of a lap; the 128-byte record of run files and working files.
+struct TLapElmRec {
+    static constexpr int Size = 128;
+
+    double DtTm = 0;        // local date-time, days
+    double Tm = 0;          // time since the lap's first sample, days
+    long double Sec = 0;    // the same, seconds
+    long double Ido = 0;    // latitude, degrees
+    long double Kdo = 0;    // longitude, degrees
+    long double Elv = 0;    // elevation, m
+    long double Spd = 0;    // speed, km/h
+    long double Dir = 0;    // heading, degrees
+    long double Dist = 0;   // cumulative distance, km
+    int32_t UseSat = 0;     // satellites used
+
+    // The bytes this record was read from, reserved bytes included; empty
+    // for a record built field by field (its reserved bytes are zero).
+    std::array<uint8_t, Size> raw{};
+    bool hasRaw = false;
+};
+
+// Lap-list row figures used for ranking.
+struct TLapStrLstRec {
+    long double Sec = 0;    // run duration, seconds
+    long double MaxSpd = 0; // highest speed, km/h
+};
+
+// x87 80-bit extended codec (8-byte significand with explicit integer bit,
+// then 15-bit exponent with bias 16383 and the sign bit), little-endian.
+void EncodeExtended(long double v, uint8_t out[10]);
+long double DecodeExtended(const uint8_t in[10]);
+
+// Decodes one record from 128 bytes; keeps the raw bytes.
+TLapElmRec ReadLapElm(const uint8_t* bytes);
+// Encodes one record into 128 bytes. A record read from a file keeps its raw
+// bytes (reserved bytes and every field whose value is unchanged); a record
+// built field by field gets zero reserved bytes.
+void WriteLapElm(const TLapElmRec& rec, uint8_t* bytes);
+// Field-by-field encoding, ignoring any raw copy.
+void EncodeLapElm(const TLapElmRec& rec, uint8_t* bytes);
+
+} // namespace vel

@@ -1,0 +1,20 @@
+#pragma once
+// Text files: written UTF-8 without BOM with CR LF; read as UTF-8 when
+// valid, else CP932; lines split at CR LF, LF or CR.
+#include <QString>
+#include <QStringList>
+
+namespace vel {
+
+// Decodes file bytes to text (UTF-8 when valid, a UTF-8 BOM dropped, else CP932).
+QString DecodeText(const QByteArray& bytes);
+// Splits text into lines at CR LF, LF or CR; a final line end makes no extra line.
+QStringList SplitLines(const QString& text);
+// Reads a text file into lines. false (and error text) when it can't be read.
+bool ReadTextLines(const QString& path, QStringList& lines, QString* error = nullptr);
+// Writes lines, each followed by CR LF, atomically (temp file + rename).
+bool WriteTextLines(const QString& path, const QStringList& lines, QString* error = nullptr);
+// Writes bytes atomically (temp file + rename).
+bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+} // namespace vel

@@ -1,0 +1,56 @@
+#pragma once
+// Message boxes and file dialogs behind one interface, so command flows can
+// be tested with scripted answers.
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace vel {
+
+enum class Answer { Ok, Cancel, Yes, No };
+
+struct FileDialogSpec {
+    QString title;
+    QString folder;          // start folder
+    QString fileName;        // proposed name (save)
+    QStringList filters;     // e.g. "走行データ (*.dtb)"
+    QString defaultSuffix;   // forced extension without dot, e.g. "dtb"
+    bool multiSelect = false;
+};
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    virtual void Inform(const QString& text) = 0;                 // information box, OK
+    virtual void Warn(const QString& text) = 0;                   // warning box, OK
+    virtual void Error(const QString& text) = 0;                  // error box, OK
+    virtual Answer AskYesNo(const QString& text) = 0;             // Yes / No
+    virtual Answer AskOkCancel(const QString& text) = 0;          // OK / Cancel
+    // Empty list when cancelled.
+    virtual QStringList OpenFiles(const FileDialogSpec& spec) = 0;
+    // Empty when cancelled. The default suffix is forced when the typed name
+    // lacks it. It does not ask about overwriting: callers ask with
+    // OverwriteQuestion through AskYesNo.
+    virtual QString SaveFile(const FileDialogSpec& spec) = 0;
+};
+
+// Real dialogs (QMessageBox, QFileDialog) owned by a parent window.
+class QtPrompts : public Prompts {
+public:
+    explicit QtPrompts(QWidget* parent) : parent_(parent) {}
+    void Inform(const QString& text) override;
+    void Warn(const QString& text) override;
+    void Error(const QString& text) override;
+    Answer AskYesNo(const QString& text) override;
+    Answer AskOkCancel(const QString& text) override;
+    QStringList OpenFiles(const FileDialogSpec& spec) override;
+    QString SaveFile(const FileDialogSpec& spec) override;
+private:
+    QWidget* parent_;
+};
+
+// The overwrite question of save dialogs: name + " は既に存在します。\r上書きしますか?"
+QString OverwriteQuestion(const QString& path);
+
+} // namespace vel
