@@ -1,1 +1,32 @@
-int main() { return 0; }
+// Velmaris: companion of the GPS lap logger.
+#include <memory>
+#include <QApplication>
+#include "app/entry.h"
+#include "app/main_window.h"
+#include "model/services.h"
+#include "model/session.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Velmaris");
+    QApplication::setApplicationDisplayName("Velmaris");
+
+    vel::SingleInstance instance("Velmaris");
+    {
+        vel::QtPrompts prompts(nullptr);
+        if (!vel::CheckSingleInstance(instance, prompts)) return 0;
+    }
+
+    auto session = std::make_unique<vel::Session>();
+    session->folders = vel::StandardFolders();
+    const vel::Services services = vel::NullServices();
+    int rc = 0;
+    {
+        vel::TFormMain window(*session, services);
+        instance.Listen([&window] { window.RaiseWindow(); });
+        window.showMaximized();
+        rc = app.exec();
+    }
+    instance.Release();
+    return rc;
+}

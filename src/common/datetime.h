@@ -7,9 +7,12 @@ namespace vel {
 
 constexpr double UnixEpochDays = 25569.0;   // 1970-01-01 as a day count
 
-// Builds a date-time from calendar fields (no range check beyond QDate's).
+// Builds a date-time from calendar fields (no range check beyond QDate's;
+// an invalid date gives 0).
 double EncodeDateTime(int y, int mo, int d, int h, int mi, int s, int ms);
-// Splits a date-time into calendar fields, rounded to the millisecond.
+// Splits a date-time into calendar fields, rounded to the millisecond. Values
+// that are not finite or lie outside the years 1 to 9999 read as day 0; the
+// texts below follow the same rule, and durations that are not finite show 0.
 void DecodeDateTime(double dt, int& y, int& mo, int& d, int& h, int& mi, int& s, int& ms);
 
 // "n:ss.zzz" below one hour, else "h:nn:ss.zzz"; rounded to the millisecond first.

@@ -12,7 +12,7 @@ long double DistM(long double ido1, long double kdo1, long double ido2, long dou
 // Same in kilometres.
 long double DistKm(long double ido1, long double kdo1, long double ido2, long double kdo2);
 // Heading of the step from point 1 to point 2, degrees 0 to 360:
-// north 180, east 270, south 0, west 90.
+// north 180, east 270, south 0, west 90. A step of no length gives 0.
 long double HeadingDeg(long double ido1, long double kdo1, long double ido2, long double kdo2);
 
 } // namespace vel

@@ -10,17 +10,17 @@ namespace vel {
 // One decoded GPS sample.
 struct TLogItem {
     double DtTm = 0;        // local date-time, days since 1899-12-30
-    uint16_t Valid = 0;     // validity word of the source record
+    uint16_t valid = 0;     // fix-validity word of the source record
     double Ido = 0;         // latitude, degrees
     double Kdo = 0;         // longitude, degrees
     float Elv = 0;          // elevation, m
     float Spd = 0;          // speed, km/h
     float Dir = 0;          // heading, degrees (program-wide rule)
-    uint8_t UseSat = 0;     // satellites used
-    uint8_t ViewSat = 0;    // satellites in view
-    uint16_t MSec = 0;      // milliseconds of the time stamp
+    uint8_t sat_used = 0;   // satellites used
+    uint8_t sat_view = 0;   // satellites in view
+    uint16_t ms = 0;        // milliseconds of the fix
     bool Act = false;       // the sample's log block is selected
-    int32_t BlkNo = 0;      // index of its log block
+    int32_t BlkIdx = 0;     // index of its log block
 };
 
 // Motion-sensor sample parallel to TLogItem.
@@ -33,10 +33,10 @@ struct TMotionSens {
 
 // One block of the log: a new block begins at a gap of one minute or more.
 struct TLogBlock {
-    double StaDtTm = 0;     // date-time of its first sample
+    double DtTm = 0;        // date-time of its first sample
     QString Title;          // "YYYYMMDD_HHNN" of its first sample
     bool Act = false;       // selected
-    int32_t Num = 0;        // number of samples
+    int32_t RecNum = 0;     // number of samples
 };
 
 // One sample of a lap; the 128-byte record of run files and working files.

@@ -50,6 +50,10 @@ private:
     QWidget* parent_;
 };
 
+// name with "." + suffix appended unless it already ends with that
+// extension (compared case-insensitively); an empty suffix leaves it alone.
+QString WithDefaultSuffix(const QString& name, const QString& suffix);
+
 // The overwrite question of save dialogs: name + " は既に存在します。\r上書きしますか?"
 QString OverwriteQuestion(const QString& path);
 

@@ -27,6 +27,10 @@ public:
     bool AskToRaise(int timeoutMs = 1000);
     void Release();
 
+    // Where the lock file and the socket of key live (per user).
+    static QString LockPath(const QString& key);
+    static QString SocketPath(const QString& key);
+
 private:
     QString key_;
     std::unique_ptr<QLockFile> lock_;

@@ -1,0 +1,240 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include "app/setup_dialog.h"
+#include "model/lap_list_model.h"
+
+namespace vel {
+
+namespace {
+
+constexpr int DataTab = 1;
+
+QFrame* SwitchPanel(QWidget* parent, const char* name, const QString& hint) {
+    auto* p = new QFrame(parent);
+    p->setObjectName(name);
+    p->setToolTip(hint);
+    p->setFixedSize(22, 22);
+    return p;
+}
+
+QTableWidget* EmptyGrid(QWidget* parent, const char* name) {
+    auto* g = new QTableWidget(parent);
+    g->setObjectName(name);
+    g->verticalHeader()->setVisible(false);
+    g->horizontalHeader()->setVisible(false);
+    g->verticalHeader()->setDefaultSectionSize(20);
+    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    return g;
+}
+
+} // namespace
+
+void SetSwitchPanel(QFrame* panel, bool on) {
+    panel->setFrameShape(on ? QFrame::Panel : QFrame::NoFrame);
+    panel->setFrameShadow(on ? QFrame::Sunken : QFrame::Plain);
+    panel->setLineWidth(1);
+}
+
+bool SwitchPanelOn(const QFrame* panel) {
+    return panel->frameShape() != QFrame::NoFrame && panel->frameShadow() == QFrame::Sunken;
+}
+
+TFormMain::TFormMain(Session& session, const Services& services, Prompts* prompts, QWidget* parent)
+    : QMainWindow(parent), session_(session), services_(services) {
+    if (!prompts) {
+        ownPrompts_ = std::make_unique<QtPrompts>(this);
+        prompts = ownPrompts_.get();
+    }
+    prompts_ = prompts;
+    setObjectName("FormMain");
+    setWindowTitle("Velmaris");
+    BuildWidgets();
+    FormCreate();
+}
+
+TFormMain::~TFormMain() { FormDestroy(); }
+
+void TFormMain::BuildWidgets() {
+    auto* fileMenu = menuBar()->addMenu("ファイル(&F)");
+    Setup1 = fileMenu->addAction("設定(&S)");
+    fileMenu->addSeparator();
+    Exit1 = fileMenu->addAction("終了(&X)");
+    connect(Setup1, &QAction::triggered, this, &TFormMain::Setup1Click);
+    connect(Exit1, &QAction::triggered, this, &TFormMain::Exit1Click);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName("PageControl1");
+    setCentralWidget(PageControl1);
+
+    // "グラフ": the tool strip above the inner pages.
+    auto* graph = new QWidget;
+    auto* gv = new QVBoxLayout(graph);
+    gv->setContentsMargins(2, 2, 2, 2);
+    PanelTool = new QFrame(graph);
+    PanelTool->setObjectName("PanelTool");
+    PanelTool->setFixedHeight(26);
+    auto* th = new QHBoxLayout(PanelTool);
+    th->setContentsMargins(2, 2, 2, 2);
+    PanelDiffTm = SwitchPanel(PanelTool, "PanelDiffTm", "タイム差 表示／非表示");
+    PanelAltitude = SwitchPanel(PanelTool, "PanelAltitude", "標高 表示／非表示");
+    PanelDrift = SwitchPanel(PanelTool, "PanelDrift", "ドリフト角 表示／非表示");
+    PanelViewRdu = SwitchPanel(PanelTool, "PanelViewRdu", "減速区間 表示／非表示");
+    for (QFrame* p : {PanelDiffTm, PanelAltitude, PanelDrift, PanelViewRdu}) th->addWidget(p);
+    th->addStretch();
+    SetSwitchPanel(PanelDiffTm, true);
+    SetSwitchPanel(PanelAltitude, false);
+    SetSwitchPanel(PanelDrift, true);
+    SetSwitchPanel(PanelViewRdu, true);
+    PageControl2 = new QTabWidget(graph);
+    PageControl2->setObjectName("PageControl2");
+    for (const char* t : {"コース", "G / 旋回半径", "ビデオ", "ドリフト"})
+        PageControl2->addTab(new QWidget, QString::fromUtf8(t));
+    gv->addWidget(PanelTool);
+    gv->addWidget(PageControl2, 1);
+    PageControl1->addTab(graph, "グラフ");
+
+    // "データ": the lap list above the sector and drift tables.
+    auto* data = new QSplitter(Qt::Vertical);
+    StringGridLapData = new QTableView(data);
+    StringGridLapData->setObjectName("StringGridLapData");
+    lapListModel = new LapListModel(session_.lapList, this);
+    StringGridLapData->setModel(lapListModel);
+    auto* sect = new QGroupBox("セクタ詳細", data);
+    auto* sv = new QVBoxLayout(sect);
+    StringGridSectData = EmptyGrid(sect, "StringGridSectData");
+    sv->addWidget(StringGridSectData);
+    auto* drift = new QGroupBox("ドリフト詳細", data);
+    auto* dv = new QVBoxLayout(drift);
+    StringGridDrift = EmptyGrid(drift, "StringGridDrift");
+    dv->addWidget(StringGridDrift);
+    data->addWidget(StringGridLapData);
+    data->addWidget(sect);
+    data->addWidget(drift);
+    data->setStretchFactor(0, 3);
+    PageControl1->addTab(data, "データ");
+
+    // "ロガー": the status list starts hidden.
+    auto* logger = new QWidget;
+    auto* lv = new QVBoxLayout(logger);
+    PanelViewOnOff = new QFrame(logger);
+    PanelViewOnOff->setObjectName("PanelViewOnOff");
+    PanelViewOnOff->setFixedSize(9, 9);
+    ListBox1 = new QListWidget(logger);
+    ListBox1->setObjectName("ListBox1");
+    ListBox1->setVisible(false);
+    ListBox2 = new QListWidget(logger);
+    ListBox2->setObjectName("ListBox2");
+    lv->addWidget(PanelViewOnOff);
+    lv->addWidget(ListBox1, 1);
+    lv->addWidget(ListBox2, 1);
+    PageControl1->addTab(logger, "ロガー");
+
+    LabelVersion = new QLabel(this);
+    LabelVersion->setObjectName("LabelVersion");
+    statusBar()->addPermanentWidget(LabelVersion);
+}
+
+void TFormMain::FormCreate() {
+    LabelVersion->setText(VersionText);
+    startup_ = RunStartup(session_, services_);
+    ShowSwitchPanels();
+    SetLapListLayout();
+    if (logicalDpiX() > 96) {
+        for (QWidget* g : std::initializer_list<QWidget*>{StringGridLapData, StringGridSectData,
+                                                          StringGridDrift}) {
+            QFont f = g->font();
+            f.setPointSize(9);
+            g->setFont(f);
+        }
+    }
+    setAcceptDrops(true);
+    for (const QString& e : startup_.errors) prompts_->Error(e);
+}
+
+void TFormMain::ShowSwitchPanels() {
+    SetSwitchPanel(PanelDiffTm, session_.settings.DiffTmOn);
+    SetSwitchPanel(PanelAltitude, session_.settings.AltitudeOn);
+    SetSwitchPanel(PanelDrift, session_.settings.DriftOn);
+}
+
+void TFormMain::SetLapListLayout() {
+    QTableView* g = StringGridLapData;
+    QFont f("Tahoma");
+    f.setPixelSize(15);
+    g->setFont(f);
+    g->verticalHeader()->setVisible(false);
+    g->verticalHeader()->setDefaultSectionSize(20);
+    g->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    g->setSelectionBehavior(QAbstractItemView::SelectRows);
+    g->setSelectionMode(QAbstractItemView::SingleSelection);
+    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    const auto& w = LapListWidths();
+    for (int c = 0; c < LapListColumns; ++c) g->setColumnWidth(c, w[c]);
+}
+
+void TFormMain::RaiseWindow() {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TFormMain::Setup1Click() { TOKBottomDlgSetup::Run(this, session_.settings); }
+
+// Through the normal close path, so the close query runs as for the close box.
+void TFormMain::Exit1Click() { close(); }
+
+void TFormMain::closeEvent(QCloseEvent* e) {
+    services_.video->Stop(true);
+    services_.video->DetachHandlers();
+    e->accept();
+}
+
+void TFormMain::FormDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    session_.settings.DiffTmOn = SwitchPanelOn(PanelDiffTm);
+    session_.settings.AltitudeOn = SwitchPanelOn(PanelAltitude);
+    session_.settings.DriftOn = SwitchPanelOn(PanelDrift);
+    const QStringList errors = RunShutdown(session_, services_);
+    for (const QString& err : errors) qWarning("%s", qUtf8Printable(err));
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* e) {
+    if (PageControl1->currentIndex() == DataTab && e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void TFormMain::dropEvent(QDropEvent* e) {
+    if (PageControl1->currentIndex() != DataTab || !e->mimeData()->hasUrls()) {
+        e->ignore();
+        return;
+    }
+    QStringList files;
+    for (const QUrl& u : e->mimeData()->urls())
+        if (u.isLocalFile()) files << u.toLocalFile();
+    e->acceptProposedAction();
+    if (onFilesDropped && !files.isEmpty()) onFilesDropped(files);
+}
+
+} // namespace vel

@@ -1,0 +1,89 @@
+#pragma once
+// The main window: three tabs ("グラフ", "データ", "ロガー") and the menu.
+// The window composes the tab widgets; the work is in the command code.
+#include <functional>
+#include <memory>
+#include <QMainWindow>
+#include "model/services.h"
+#include "model/session.h"
+#include "platform/prompts.h"
+#include "app/startup.h"
+
+class QFrame;
+class QLabel;
+class QListWidget;
+class QTabWidget;
+class QTableView;
+class QTableWidget;
+class QAction;
+
+namespace vel {
+
+class LapListModel;
+
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // prompts may be null: the window then uses real message boxes.
+    TFormMain(Session& session, const Services& services, Prompts* prompts = nullptr,
+              QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    Session& session() { return session_; }
+    Prompts& prompts() { return *prompts_; }
+    const StartupReport& startupReport() const { return startup_; }
+
+    // Brings the window to the front (a second start asked for it).
+    void RaiseWindow();
+    // Runs the shut-down once; the destructor calls it when nobody did.
+    void FormDestroy();
+
+    // Files dropped on the "データ" tab go here.
+    std::function<void(const QStringList&)> onFilesDropped;
+
+    QLabel* LabelVersion;
+    QTabWidget* PageControl1;       // "グラフ", "データ", "ロガー"
+    QTabWidget* PageControl2;       // "コース", "G / 旋回半径", "ビデオ", "ドリフト"
+    QFrame* PanelTool;
+    QFrame* PanelDiffTm;
+    QFrame* PanelAltitude;
+    QFrame* PanelDrift;
+    QFrame* PanelViewRdu;
+    QTableView* StringGridLapData;
+    QTableWidget* StringGridSectData;
+    QTableWidget* StringGridDrift;
+    QFrame* PanelViewOnOff;
+    QListWidget* ListBox1;
+    QListWidget* ListBox2;
+    QAction* Setup1;
+    QAction* Exit1;
+    LapListModel* lapListModel;
+
+public slots:
+    void Setup1Click();
+    void Exit1Click();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
+private:
+    void FormCreate();
+    void BuildWidgets();
+    void SetLapListLayout();
+    void ShowSwitchPanels();
+
+    Session& session_;
+    Services services_;
+    std::unique_ptr<Prompts> ownPrompts_;
+    Prompts* prompts_;
+    StartupReport startup_;
+    bool destroyed_ = false;
+};
+
+// A lowered bevel means on.
+void SetSwitchPanel(QFrame* panel, bool on);
+bool SwitchPanelOn(const QFrame* panel);
+
+} // namespace vel

@@ -1,0 +1,154 @@
+#include "common/records.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+namespace vel {
+
+namespace {
+
+constexpr int ExpBias = 16383;
+constexpr int ExpMax = 0x7FFF;
+constexpr uint64_t IntBit = 0x8000000000000000ull;
+
+void PutU64(uint8_t* p, uint64_t v) {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+uint64_t GetU64(const uint8_t* p) {
+    uint64_t v = 0;
+    for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(p[i]) << (8 * i);
+    return v;
+}
+
+void PutDouble(uint8_t* p, double v) { PutU64(p, std::bit_cast<uint64_t>(v)); }
+double GetDouble(const uint8_t* p) { return std::bit_cast<double>(GetU64(p)); }
+
+void PutI32(uint8_t* p, int32_t v) {
+    const auto u = static_cast<uint32_t>(v);
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
+}
+
+int32_t GetI32(const uint8_t* p) {
+    uint32_t u = 0;
+    for (int i = 0; i < 4; ++i) u |= static_cast<uint32_t>(p[i]) << (8 * i);
+    return static_cast<int32_t>(u);
+}
+
+// Significand in [0, 2^64): truncates when long double carries more bits
+// than the x87 format (exact where long double is x87).
+uint64_t ToU64(long double m) {
+    if (!(m > 0)) return 0;
+    if (m >= 18446744073709551616.0L) return ~0ull;
+    return static_cast<uint64_t>(m);
+}
+
+// Field offsets of the 128-byte lap record.
+enum : int {
+    OffDtTm = 0, OffTm = 8, OffSec = 16, OffIdo = 32, OffKdo = 48, OffElv = 64,
+    OffSpd = 80, OffDir = 96, OffDist = 112, OffUseSat = 124,
+};
+
+struct ExtField {
+    int offset;
+    long double TLapElmRec::*member;
+};
+
+constexpr ExtField ExtFields[] = {
+    {OffSec, &TLapElmRec::Sec}, {OffIdo, &TLapElmRec::Ido}, {OffKdo, &TLapElmRec::Kdo},
+    {OffElv, &TLapElmRec::Elv}, {OffSpd, &TLapElmRec::Spd}, {OffDir, &TLapElmRec::Dir},
+    {OffDist, &TLapElmRec::Dist},
+};
+
+} // namespace
+
+void EncodeExtended(long double v, uint8_t out[10]) {
+    const bool neg = std::signbit(v);
+    uint64_t sig = 0;
+    int exp = 0;
+    if (std::isnan(v)) {
+        sig = 0xC000000000000000ull;   // the quiet NaN the FPU makes
+        exp = ExpMax;
+    } else if (std::isinf(v)) {
+        sig = IntBit;
+        exp = ExpMax;
+    } else if (v != 0) {
+        int e = 0;
+        const long double m = std::frexp(std::fabs(v), &e);   // m in [0.5, 1)
+        exp = e + ExpBias - 1;
+        if (exp >= ExpMax) {   // only where long double has a wider range
+            sig = IntBit;
+            exp = ExpMax;
+        } else if (exp <= 0) {
+            // Denormal: value = sig * 2^(1 - bias - 63).
+            sig = ToU64(std::ldexp(std::fabs(v), ExpBias + 62));
+            exp = 0;
+        } else {
+            sig = ToU64(std::ldexp(m, 64));
+        }
+    }
+    PutU64(out, sig);
+    const unsigned se = static_cast<unsigned>(exp) | (neg ? 0x8000u : 0u);
+    out[8] = static_cast<uint8_t>(se);
+    out[9] = static_cast<uint8_t>(se >> 8);
+}
+
+long double DecodeExtended(const uint8_t in[10]) {
+    const uint64_t sig = GetU64(in);
+    const unsigned se = in[8] | (static_cast<unsigned>(in[9]) << 8);
+    const bool neg = (se & 0x8000u) != 0;
+    const int exp = static_cast<int>(se & 0x7FFFu);
+    long double v;
+    if (exp == ExpMax) {
+        // Pseudo-infinities and pseudo-NaNs are read as their proper forms.
+        v = (sig & ~IntBit) == 0 ? HUGE_VALL : std::nanl("");
+    } else {
+        // By value, which also covers unnormals and pseudo-denormals.
+        const int e = (exp == 0 ? 1 : exp) - ExpBias - 63;
+        v = std::ldexp(static_cast<long double>(sig), e);
+    }
+    return neg ? -v : v;
+}
+
+TLapElmRec ReadLapElm(const uint8_t* bytes) {
+    TLapElmRec r;
+    r.DtTm = GetDouble(bytes + OffDtTm);
+    r.Tm = GetDouble(bytes + OffTm);
+    for (const ExtField& f : ExtFields) r.*f.member = DecodeExtended(bytes + f.offset);
+    r.UseSat = GetI32(bytes + OffUseSat);
+    std::memcpy(r.raw.data(), bytes, TLapElmRec::Size);
+    r.hasRaw = true;
+    return r;
+}
+
+void EncodeLapElm(const TLapElmRec& rec, uint8_t* bytes) {
+    std::memset(bytes, 0, TLapElmRec::Size);
+    PutDouble(bytes + OffDtTm, rec.DtTm);
+    PutDouble(bytes + OffTm, rec.Tm);
+    for (const ExtField& f : ExtFields) EncodeExtended(rec.*f.member, bytes + f.offset);
+    PutI32(bytes + OffUseSat, rec.UseSat);
+}
+
+void WriteLapElm(const TLapElmRec& rec, uint8_t* bytes) {
+    if (!rec.hasRaw) {
+        EncodeLapElm(rec, bytes);
+        return;
+    }
+    // Start from the bytes read and touch only the fields that changed, so an
+    // unedited record goes back byte for byte (reserved bytes, odd encodings).
+    const uint8_t* raw = rec.raw.data();
+    std::memcpy(bytes, raw, TLapElmRec::Size);
+    if (std::bit_cast<uint64_t>(rec.DtTm) != GetU64(raw + OffDtTm)) PutDouble(bytes + OffDtTm, rec.DtTm);
+    if (std::bit_cast<uint64_t>(rec.Tm) != GetU64(raw + OffTm)) PutDouble(bytes + OffTm, rec.Tm);
+    for (const ExtField& f : ExtFields) {
+        // Compared as encodings: NaN-safe, and tells 0 from -0.
+        uint8_t now[10], was[10];
+        EncodeExtended(rec.*f.member, now);
+        EncodeExtended(DecodeExtended(raw + f.offset), was);
+        if (std::memcmp(now, was, 10) != 0) std::memcpy(bytes + f.offset, now, 10);
+    }
+    if (rec.UseSat != GetI32(raw + OffUseSat)) PutI32(bytes + OffUseSat, rec.UseSat);
+}
+
+} // namespace vel

@@ -1,0 +1,156 @@
+#include "common/textfile.h"
+
+#include <cerrno>
+#include <iconv.h>
+#include <QByteArray>
+#include <QFile>
+#include <QSaveFile>
+
+namespace vel {
+
+namespace {
+
+constexpr qint64 MaxTextFileSize = 64 * 1024 * 1024;
+
+// Strict UTF-8: no overlong forms, surrogates, code points past U+10FFFF or
+// sequences cut short.
+bool IsValidUtf8(const QByteArray& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned c = p[i];
+        if (c < 0x80) { ++i; continue; }
+        int len = 0;
+        unsigned lo = 0x80, hi = 0xBF;   // bounds of the second byte
+        if (c >= 0xC2 && c <= 0xDF) len = 2;
+        else if (c == 0xE0) { len = 3; lo = 0xA0; }
+        else if (c == 0xED) { len = 3; hi = 0x9F; }
+        else if (c >= 0xE1 && c <= 0xEF) len = 3;
+        else if (c == 0xF0) { len = 4; lo = 0x90; }
+        else if (c == 0xF4) { len = 4; hi = 0x8F; }
+        else if (c >= 0xF1 && c <= 0xF3) len = 4;
+        else return false;
+        if (n - i < len) return false;
+        if (p[i + 1] < lo || p[i + 1] > hi) return false;
+        for (int k = 2; k < len; ++k)
+            if (p[i + k] < 0x80 || p[i + k] > 0xBF) return false;
+        i += len;
+    }
+    return true;
+}
+
+// CP932 (the Windows Shift_JIS) through iconv; a byte it can't take becomes
+// U+FFFD and decoding goes on.
+QString DecodeCp932(const QByteArray& bytes) {
+    QString out;
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        // No converter installed: keep what is plain ASCII.
+        out.reserve(bytes.size());
+        for (const char c : bytes)
+            out += static_cast<unsigned char>(c) < 0x80 ? QChar(QLatin1Char(c)) : QChar(QChar::ReplacementCharacter);
+        return out;
+    }
+    char* in = const_cast<char*>(bytes.constData());
+    size_t inLeft = static_cast<size_t>(bytes.size());
+    QByteArray utf8;
+    utf8.reserve(bytes.size() * 3 / 2 + 16);
+    char buf[4096];
+    while (inLeft > 0) {
+        char* o = buf;
+        size_t oLeft = sizeof buf;
+        const size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
+        const int err = errno;
+        utf8.append(buf, o - buf);
+        if (r != static_cast<size_t>(-1)) continue;
+        if (err == E2BIG) continue;
+        utf8.append("\xEF\xBF\xBD");
+        if (err == EILSEQ && inLeft > 0) {
+            ++in;
+            --inLeft;
+        } else {
+            break;   // cut short at the end, or an error without a way on
+        }
+    }
+    iconv_close(cd);
+    out = QString::fromUtf8(utf8);
+    return out;
+}
+
+} // namespace
+
+QString DecodeText(const QByteArray& bytes) {
+    QByteArray body = bytes;
+    if (body.startsWith("\xEF\xBB\xBF")) body.remove(0, 3);
+    if (IsValidUtf8(body)) return QString::fromUtf8(body);
+    return DecodeCp932(body);
+}
+
+QStringList SplitLines(const QString& text) {
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            lines.append(text.mid(start, i - start));
+            i += (c == u'\r' && i + 1 < n && text[i + 1] == u'\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < n) lines.append(text.mid(start));
+    return lines;
+}
+
+bool ReadTextLines(const QString& path, QStringList& lines, QString* error) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    // Read one byte past the limit: size() says nothing for pipes and devices.
+    const QByteArray bytes = f.read(MaxTextFileSize + 1);
+    if (f.error() != QFileDevice::NoError) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    if (bytes.size() > MaxTextFileSize) {
+        if (error) *error = QStringLiteral("File is too large (over 64 MiB)");
+        return false;
+    }
+    lines = SplitLines(DecodeText(bytes));
+    return true;
+}
+
+bool WriteTextLines(const QString& path, const QStringList& lines, QString* error) {
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += line.toUtf8();
+        bytes += "\r\n";
+    }
+    return WriteFileAtomic(path, bytes, error);
+}
+
+bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error) {
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    if (f.write(bytes) != bytes.size()) {
+        if (error) *error = f.errorString();
+        f.cancelWriting();
+        return false;
+    }
+    if (!f.commit()) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace vel

@@ -1,0 +1,67 @@
+#pragma once
+// What the frame, the run store and the analysis need of the graph panes,
+// the logger link and the video player. Each method does nothing here; the
+// subsystems that own the behaviour override it, and tests record the calls.
+
+namespace vel {
+
+class GraphsService {
+public:
+    virtual ~GraphsService() = default;
+    virtual void SetDataStr() {}
+    virtual void PaintBoxSpdPaint() {}
+    virtual void PaintBoxSpdBarPaint() {}
+    virtual void PaintBoxZoomPaint() {}
+    virtual void SetPosMarker() {}
+    virtual void DrawCurG() {}
+    virtual void DrawCurDrift() {}
+    // Marks the cached course, G and drift views for a redraw at their next paint.
+    virtual void SetGraphDirty() {}
+    virtual void SetGraphGDirty() {}
+    virtual void SetGraphDriftDirty() {}
+    // Timer1 off and the play button back to its play picture.
+    virtual void StopPlayback() {}
+    // The cached course, G and drift bitmaps, 1 x 1 pixel at start-up.
+    virtual void CreateCachedBitmaps() {}
+    // The sub-graph switch panels took new states from the settings.
+    virtual void SwitchPanelsChanged() {}
+};
+
+class LoggerService {
+public:
+    virtual ~LoggerService() = default;
+    virtual bool IsPortOpen() const { return false; }
+    virtual void CloseComPort() {}
+    // GpsReqQueue and ComPortList made empty at start-up and freed at shut-down.
+    virtual void CreateLists() {}
+    virtual void FreeLists() {}
+};
+
+enum class TPlayState { psPlay, psPause, psResume, psStep, psStop, psEnd };
+
+class VideoService {
+public:
+    virtual ~VideoService() = default;
+    // Stops the player; with wait, until its threads have ended.
+    virtual void Stop(bool waitForStop) {}
+    // OnPosition, OnState, OnVideoHook and OnAudioHook set to none.
+    virtual void DetachHandlers() {}
+    virtual void Pause() {}
+    virtual TPlayState State() const { return TPlayState::psStop; }
+    virtual long long VideoDuration() const { return 0; }
+    virtual bool VideoSynced() const { return false; }
+    virtual void CalVideoRange() {}
+    // Filter values, duration and sync flag to 0, TimerVideoChk off.
+    virtual void ResetState() {}
+};
+
+struct Services {
+    GraphsService* graphs;
+    LoggerService* logger;
+    VideoService* video;
+};
+
+// Services that do nothing, for a program or test without the real ones.
+Services NullServices();
+
+} // namespace vel

@@ -1,0 +1,25 @@
+#pragma once
+// The program's state for the life of the process, one struct per area.
+#include <QString>
+#include "model/catalogue.h"
+#include "model/comparison.h"
+#include "model/lap_list.h"
+#include "model/log_store.h"
+#include "model/settings.h"
+#include "platform/folders.h"
+
+namespace vel {
+
+inline const QString VersionText = QStringLiteral("Ver 4.8.3");
+
+struct Session {
+    Folders folders;
+    Settings settings;
+    double LocalEpoch = 25569.0;   // local date-time of the Unix epoch
+    LogStore logStore;
+    LapList lapList;
+    Comparison comparison;
+    Catalogue catalogue;
+};
+
+} // namespace vel

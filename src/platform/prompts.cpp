@@ -1,0 +1,105 @@
+#include "platform/prompts.h"
+
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace vel {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Velmaris");
+
+// Messages use '\r' as the line break; a label only breaks on '\n'.
+QString DisplayText(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace('\r', '\n');
+    return text;
+}
+
+QMessageBox::StandardButton ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                                    QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(icon, kTitle, DisplayText(text), buttons, parent);
+    // File names may hold '<' and '&'; never read them as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(defaultButton);
+    if (auto* b = box.button(QMessageBox::Ok)) b->setText(QStringLiteral("OK"));
+    if (auto* b = box.button(QMessageBox::Cancel)) b->setText(QStringLiteral("キャンセル"));
+    if (auto* b = box.button(QMessageBox::Yes)) b->setText(QStringLiteral("はい"));
+    if (auto* b = box.button(QMessageBox::No)) b->setText(QStringLiteral("いいえ"));
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void SetUpDialog(QFileDialog& dlg, const FileDialogSpec& spec) {
+    dlg.setWindowTitle(spec.title.isEmpty() ? kTitle : spec.title);
+    if (!spec.folder.isEmpty()) dlg.setDirectory(spec.folder);
+    if (!spec.filters.isEmpty()) dlg.setNameFilters(spec.filters);
+}
+
+} // namespace
+
+void QtPrompts::Inform(const QString& text) {
+    ShowBox(parent_, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void QtPrompts::Warn(const QString& text) {
+    ShowBox(parent_, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void QtPrompts::Error(const QString& text) {
+    ShowBox(parent_, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+Answer QtPrompts::AskYesNo(const QString& text) {
+    const auto b = ShowBox(parent_, QMessageBox::Question, text,
+                           QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    return b == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+Answer QtPrompts::AskOkCancel(const QString& text) {
+    const auto b = ShowBox(parent_, QMessageBox::Question, text,
+                           QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+    return b == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+}
+
+QStringList QtPrompts::OpenFiles(const FileDialogSpec& spec) {
+    QFileDialog dlg(parent_);
+    SetUpDialog(dlg, spec);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(spec.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    if (!spec.fileName.isEmpty()) dlg.selectFile(spec.fileName);
+    if (dlg.exec() != QDialog::Accepted) return {};
+    return dlg.selectedFiles();
+}
+
+QString QtPrompts::SaveFile(const FileDialogSpec& spec) {
+    QFileDialog dlg(parent_);
+    SetUpDialog(dlg, spec);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    // Callers ask themselves, with their own wording.
+    dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!spec.fileName.isEmpty()) dlg.selectFile(spec.fileName);
+    if (dlg.exec() != QDialog::Accepted) return {};
+    const QStringList files = dlg.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty()) return {};
+    return WithDefaultSuffix(files.first(), spec.defaultSuffix);
+}
+
+QString WithDefaultSuffix(const QString& name, const QString& suffix) {
+    QString ext = suffix;
+    while (ext.startsWith('.')) ext.remove(0, 1);
+    if (ext.isEmpty() || name.isEmpty()) return name;
+    const QString fileName = QFileInfo(name).fileName();
+    if (fileName.isEmpty()) return name;   // a folder, not a file name
+    if (fileName.endsWith('.' + ext, Qt::CaseInsensitive)) return name;
+    return name.endsWith('.') ? name + ext : name + '.' + ext;
+}
+
+QString OverwriteQuestion(const QString& path) {
+    return path + QStringLiteral(" は既に存在します。\r上書きしますか?");
+}
+
+} // namespace vel

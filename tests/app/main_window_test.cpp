@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+#include <QAction>
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include "app/entry.h"
+#include "app/main_window.h"
+#include "app/setup_dialog.h"
+#include "support/fake_prompts.h"
+#include "support/recording_services.h"
+#include "support/test_env.h"
+#include "support/test_folders.h"
+
+using namespace vel;
+
+namespace {
+
+struct MainWindowTest : ::testing::Test {
+    QTemporaryDir tmp;
+    Session session;
+    test::RecordingServices rec;
+    test::FakePrompts prompts;
+    void SetUp() override { session.folders = test::FoldersUnder(tmp.path()); }
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, LayoutAfterStartup) {
+    TFormMain w(session, rec.services(), &prompts);
+    EXPECT_EQ(w.windowTitle(), "Velmaris");
+    EXPECT_EQ(w.LabelVersion->text(), "Ver 4.8.3");
+    ASSERT_EQ(w.PageControl1->count(), 3);
+    EXPECT_EQ(w.PageControl1->tabText(0), "グラフ");
+    EXPECT_EQ(w.PageControl1->tabText(1), "データ");
+    EXPECT_EQ(w.PageControl1->tabText(2), "ロガー");
+    QStringList inner;
+    for (int i = 0; i < w.PageControl2->count(); ++i) inner << w.PageControl2->tabText(i);
+    EXPECT_EQ(inner, QStringList({"コース", "G / 旋回半径", "ビデオ", "ドリフト"}));
+    EXPECT_EQ(w.Exit1->text(), "終了(&X)");
+
+    const QHeaderView* h = w.StringGridLapData->horizontalHeader();
+    ASSERT_EQ(w.StringGridLapData->model()->columnCount(), 20);
+    EXPECT_EQ(w.StringGridLapData->model()->headerData(5, Qt::Horizontal).toString(), "最高速 km/h");
+    EXPECT_EQ(w.StringGridLapData->model()->headerData(13, Qt::Horizontal).toString(), "ドリフト(スコア)");
+    const int widths[20] = {120, 80, 100, 80, 90, 114, 80, 216, 82, 82, 82, 82, 82, 88, 88, 88, 88, 88, 88, 40};
+    for (int c = 0; c < 20; ++c) EXPECT_EQ(h->sectionSize(c), widths[c]) << c;
+
+    EXPECT_TRUE(w.ListBox1->isHidden());
+    // Default settings: time difference and drift on, altitude off.
+    EXPECT_TRUE(SwitchPanelOn(w.PanelDiffTm));
+    EXPECT_FALSE(SwitchPanelOn(w.PanelAltitude));
+    EXPECT_TRUE(SwitchPanelOn(w.PanelDrift));
+    EXPECT_TRUE(prompts.calls.empty());
+}
+
+TEST_F(MainWindowTest, SwitchStatesComeFromSettingsAndGoBackAtShutdown) {
+    test::WriteFile(session.folders.ShareDir + "velmaris.ini", "15.0\r\n0.2\r\n8.0\r\n0\r\n0\r\n0\r\n1\r\n4\r\n0\r\n");
+    {
+        TFormMain w(session, rec.services(), &prompts);
+        EXPECT_FALSE(SwitchPanelOn(w.PanelDiffTm));
+        EXPECT_TRUE(SwitchPanelOn(w.PanelAltitude));
+        EXPECT_FALSE(SwitchPanelOn(w.PanelDrift));
+        SetSwitchPanel(w.PanelDrift, true);
+    }
+    EXPECT_EQ(test::ReadFile(session.folders.ShareDir + "velmaris.ini"),
+              QByteArray("15.0\r\n0.200\r\n8.0\r\n0\r\n0\r\n0\r\n1\r\n4\r\n1\r\n"));
+}
+
+TEST_F(MainWindowTest, ExitGoesThroughTheCloseQuery) {
+    TFormMain w(session, rec.services(), &prompts);
+    w.show();
+    rec.log.calls.clear();
+    w.Exit1->trigger();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(rec.log.calls, QStringList({"Stop(wait)", "DetachHandlers"}));
+}
+
+TEST_F(MainWindowTest, StartupErrorsAreShown) {
+    QDir().mkpath(session.folders.ShareDir + "velmrver.txt/x");
+    TFormMain w(session, rec.services(), &prompts);
+    ASSERT_EQ(prompts.count("error"), 1);
+    EXPECT_TRUE(prompts.texts("error")[0].contains("velmrver.txt"));
+}
+
+TEST_F(MainWindowTest, RendersWithJapaneseFont) {
+    TFormMain w(session, rec.services(), &prompts);
+    w.resize(1280, 800);
+    w.PageControl1->setCurrentIndex(1);
+    // A font that has the tab captions' glyphs must be installed.
+    const QFontMetrics fm(w.PageControl1->font());
+    for (QChar ch : QString("データグラフロガー設定")) EXPECT_TRUE(fm.inFont(ch)) << int(ch.unicode());
+    EXPECT_FALSE(QFontDatabase::families(QFontDatabase::Japanese).isEmpty());
+    const QImage img = w.grab().toImage();
+    ASSERT_FALSE(img.isNull());
+    EXPECT_TRUE(img.save(test::OutputDir() + "/main_window.png"));
+}
+
+TEST(SetupDialog, RefusesInvalidOkAndDefaultsSetOnlyTheirField) {
+    TOKBottomDlgSetup dlg;
+    EXPECT_EQ(dlg.windowTitle(), "設定");
+    EXPECT_EQ(dlg.PageControl->tabText(dlg.PageControl->currentIndex()), "ラップ");
+    dlg.SetFields({"15.0", "1.0", "8.0"});
+    dlg.show();
+    dlg.accept();
+    EXPECT_TRUE(dlg.isVisible());   // refused, silently
+    dlg.ButtonDefLap->click();
+    EXPECT_EQ(dlg.EditMinLapDist->text(), "200");
+    EXPECT_EQ(dlg.EditMinLapTime->text(), "8.0");
+    dlg.EditSectMt->setText("31");
+    dlg.accept();
+    EXPECT_TRUE(dlg.isVisible());
+    dlg.ButtonDef->click();
+    dlg.EditMinLapTime->setText("100");
+    dlg.ButtonDefTim->click();
+    EXPECT_EQ(dlg.EditSectMt->text(), "15.0");
+    dlg.accept();
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+
+    // Cancel is never refused.
+    TOKBottomDlgSetup dlg2;
+    dlg2.SetFields({"x", "x", "x"});
+    dlg2.show();
+    dlg2.reject();
+    EXPECT_FALSE(dlg2.isVisible());
+}
+
+TEST(SingleInstanceEntry, SecondStartIsRefusedAndRaisesTheFirst) {
+    const QString key = QString("velmaris-test-%1").arg(QCoreApplication::applicationPid());
+    SingleInstance first(key);
+    test::FakePrompts p1;
+    ASSERT_TRUE(CheckSingleInstance(first, p1));
+    EXPECT_TRUE(p1.calls.empty());
+    int raised = 0;
+    first.Listen([&] { ++raised; });
+
+    SingleInstance second(key);
+    test::FakePrompts p2;
+    EXPECT_FALSE(CheckSingleInstance(second, p2));
+    EXPECT_EQ(p2.texts("inform"), QStringList({"ヴェルマリスはすでに起動しています。"}));
+    for (int i = 0; i < 200 && raised == 0; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    EXPECT_EQ(raised, 1);
+    first.Release();
+}

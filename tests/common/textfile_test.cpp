@@ -1,0 +1,195 @@
+#include <csignal>
+#include <sys/resource.h>
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include "common/textfile.h"
+
+namespace vel {
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void Put(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+const QString kSector = QStringLiteral("セクタ");
+
+TEST(TextFile, DecodesUtf8OrCp932) {
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        QString text;
+    };
+    const Case cases[] = {
+        {"empty", "", ""},
+        {"ascii", "Lap 1,0:59.123", "Lap 1,0:59.123"},
+        {"utf-8", kSector.toUtf8(), kSector},
+        {"utf-8 with BOM", "\xEF\xBB\xBF" + kSector.toUtf8(), kSector},
+        {"BOM only", "\xEF\xBB\xBF", ""},
+        {"BOM kept when not at the start", "a\xEF\xBB\xBF", QStringLiteral("a\uFEFF")},
+        {"4-byte utf-8", "\xF0\x9F\x8F\x81", QStringLiteral("\U0001F3C1")},
+        {"cp932", QByteArray("\x83\x5A\x83\x4E\x83\x5E"), kSector},
+        {"cp932 with ascii", QByteArray("T1 \x83\x5A\x83\x4E\x83\x5E 2"), "T1 " + kSector + " 2"},
+        // Where CP932 and plain Shift_JIS differ: wave dash, circled one.
+        {"cp932 only characters", QByteArray("\x81\x60\x87\x40"), QStringLiteral("\uFF5E\u2460")},
+        {"half-width katakana", QByteArray("\xB1\xB2"), QStringLiteral("\uFF71\uFF72")},
+        {"bad byte replaced", QByteArray("a\xFF" "b"), QStringLiteral("a\uFFFDb")},
+        {"bad trail byte", QByteArray("a\x83 b"), QStringLiteral("a\uFFFD b")},
+        {"cut at the end", QByteArray("\x83\x5A\x83"), QStringLiteral("\u30BB\uFFFD")},
+        {"overlong utf-8 is not utf-8", QByteArray("\xC0\xAF"), QStringLiteral("\uFF80\uFF6F")},
+        {"utf-8 surrogate is not utf-8", QByteArray("\xED\xA0\x80"), QStringLiteral("\u605D\uFFFD")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DecodeText(c.bytes), c.text);
+    }
+}
+
+TEST(TextFile, DecodesLongCp932Text) {
+    // More than iconv's output buffer holds at once.
+    QByteArray bytes;
+    QString text;
+    for (int i = 0; i < 5000; ++i) {
+        bytes += "\x83\x5A\x83\x4E\x83\x5E\r\n";
+        text += kSector + "\r\n";
+    }
+    EXPECT_EQ(DecodeText(bytes), text);
+}
+
+TEST(TextFile, SplitsLines) {
+    struct Case {
+        QString text;
+        QStringList lines;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\n", {"a"}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
+        {"\n", {""}},
+        {"\r\r", {"", ""}},
+        {"a\n\r", {"a", ""}},          // LF then CR: two line ends
+        {"a\r\n\n", {"a", ""}},
+        {" a \t", {" a \t"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        EXPECT_EQ(SplitLines(c.text), c.lines);
+    }
+}
+
+class TextFileIo : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    QString Path(const QString& name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+};
+
+TEST_F(TextFileIo, ReadsDecodesAndSplits) {
+    const QString path = Path("in.txt");
+    Put(path, "\xEF\xBB\xBF" "a\r\n" + kSector.toUtf8() + "\nc\r");
+    QStringList lines{"stale"};
+    ASSERT_TRUE(ReadTextLines(path, lines));
+    EXPECT_EQ(lines, QStringList({"a", kSector, "c"}));
+
+    Put(path, "x\r\n\x83\x5A\x83\x4E\x83\x5E\r\n");
+    ASSERT_TRUE(ReadTextLines(path, lines));
+    EXPECT_EQ(lines, QStringList({"x", kSector}));
+}
+
+TEST_F(TextFileIo, ReadFailuresGiveAnErrorText) {
+    const QString big = Path("big.txt");
+    {
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(64LL * 1024 * 1024 + 1));   // sparse, cheap
+    }
+    const QString cases[] = {Path("missing.txt"), dir.path(), big};
+    for (const QString& path : cases) {
+        SCOPED_TRACE(path.toStdString());
+        QStringList lines{"kept"};
+        QString error;
+        EXPECT_FALSE(ReadTextLines(path, lines, &error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(lines, QStringList{"kept"});
+    }
+}
+
+TEST_F(TextFileIo, WritesUtf8WithCrLfAndNoBom) {
+    const QString path = Path("out.txt");
+    Put(path, "an older and longer content\r\n");
+    ASSERT_TRUE(WriteTextLines(path, {"a", kSector, ""}));
+    EXPECT_EQ(ReadAll(path), "a\r\n" + kSector.toUtf8() + "\r\n\r\n");
+
+    QStringList lines;
+    ASSERT_TRUE(ReadTextLines(path, lines));
+    EXPECT_EQ(lines, QStringList({"a", kSector, ""}));
+
+    ASSERT_TRUE(WriteTextLines(path, {}));
+    EXPECT_EQ(ReadAll(path), QByteArray());
+
+    const QByteArray raw("\x00\x01\xFF\r\n", 5);
+    ASSERT_TRUE(WriteFileAtomic(path, raw));
+    EXPECT_EQ(ReadAll(path), raw);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"out.txt"});   // no temp left
+}
+
+TEST_F(TextFileIo, FailedWriteLeavesFilesAlone) {
+    const QString file = Path("keep.txt");
+    const QByteArray old("old content\r\n");
+    Put(file, old);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    const QString cases[] = {
+        file + "/out.txt",            // parent is a regular file
+        Path("missing/out.txt"),      // parent does not exist
+        Path("sub"),                  // target is a folder
+    };
+    for (const QString& path : cases) {
+        SCOPED_TRACE(path.toStdString());
+        QString error;
+        EXPECT_FALSE(WriteTextLines(path, {"new"}, &error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_FALSE(WriteFileAtomic(path, "new", &error));
+    }
+    EXPECT_EQ(ReadAll(file), old);
+    EXPECT_TRUE(QFileInfo(Path("sub")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(Path("missing")));
+}
+
+// A write cut short by the disk (here a file-size limit, which holds even
+// for root) must leave the old file whole and no temp file behind.
+TEST_F(TextFileIo, WriteCutShortKeepsTheOldFile) {
+    const QString file = Path("keep.txt");
+    const QByteArray old("old content\r\n");
+    Put(file, old);
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+
+    QString error;
+    const bool ok = WriteFileAtomic(file, QByteArray(1024 * 1024, 'x'), &error);
+
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadAll(file), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.txt"});
+}
+
+} // namespace
+} // namespace vel

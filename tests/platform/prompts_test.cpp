@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include "platform/prompts.h"
+#include "support/fake_prompts.h"
+
+namespace {
+
+TEST(OverwriteQuestion, NamesThePathAsGiven) {
+    EXPECT_EQ(vel::OverwriteQuestion("/home/u/Velmaris/Data/走行.dtb"),
+              QString("/home/u/Velmaris/Data/走行.dtb は既に存在します。\r上書きしますか?"));
+}
+
+TEST(WithDefaultSuffix, AddsTheSuffixOnlyWhenMissing) {
+    const struct {
+        const char* name;
+        const char* suffix;
+        const char* expected;
+    } cases[] = {
+        {"/d/lap", "dtb", "/d/lap.dtb"},
+        {"/d/lap.dtb", "dtb", "/d/lap.dtb"},
+        {"/d/lap.DTB", "dtb", "/d/lap.DTB"},
+        {"/d/lap.txt", "dtb", "/d/lap.txt.dtb"},
+        {"/d/lap.dtbx", "dtb", "/d/lap.dtbx.dtb"},
+        {"/d/lapdtb", "dtb", "/d/lapdtb.dtb"},
+        {"/d/lap.", "dtb", "/d/lap.dtb"},
+        {"/d.dtb/lap", "dtb", "/d.dtb/lap.dtb"},
+        {"/d/lap", ".dtb", "/d/lap.dtb"},
+        {"/d/lap", "", "/d/lap"},
+        {"", "dtb", ""},
+        {"/d/", "dtb", "/d/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " + " + c.suffix);
+        EXPECT_EQ(vel::WithDefaultSuffix(c.name, c.suffix), QString(c.expected));
+    }
+}
+
+TEST(FakePrompts, AnswersFromTheQueuesAndCountsUnscriptedCalls) {
+    vel::test::FakePrompts p;
+    p.answers = {vel::Answer::Yes, vel::Answer::Ok};
+    p.openResults = {{"/a.dtb", "/b.dtb"}};
+    p.saveResults = {"/c.dtb"};
+
+    p.Inform("i");
+    EXPECT_EQ(p.AskYesNo("q1"), vel::Answer::Yes);
+    EXPECT_EQ(p.AskOkCancel("q2"), vel::Answer::Ok);
+    vel::FileDialogSpec spec;
+    spec.title = "開く";
+    EXPECT_EQ(p.OpenFiles(spec), QStringList({"/a.dtb", "/b.dtb"}));
+    spec.title = "保存";
+    spec.defaultSuffix = "dtb";
+    EXPECT_EQ(p.SaveFile(spec), "/c.dtb");
+    EXPECT_EQ(p.unscripted, 0);
+    EXPECT_EQ(p.lastSpec.defaultSuffix, "dtb");
+
+    EXPECT_EQ(p.AskYesNo("q3"), vel::Answer::No);
+    EXPECT_EQ(p.AskOkCancel("q4"), vel::Answer::Cancel);
+    EXPECT_TRUE(p.OpenFiles(spec).isEmpty());
+    EXPECT_TRUE(p.SaveFile(spec).isEmpty());
+    p.Warn("w");
+    p.Error("e");
+    EXPECT_EQ(p.unscripted, 4);
+
+    EXPECT_EQ(p.texts("yesno"), QStringList({"q1", "q3"}));
+    EXPECT_EQ(p.texts("open"), QStringList({"開く", "保存"}));
+    EXPECT_EQ(p.count("save"), 2);
+    EXPECT_EQ(p.texts("warn"), QStringList({"w"}));
+    EXPECT_EQ(p.calls.size(), 11u);
+    EXPECT_EQ(p.calls.front().kind, "inform");
+    EXPECT_EQ(p.calls.back().kind, "error");
+}
+
+} // namespace

@@ -1,0 +1,65 @@
+#pragma once
+// Services that record the order of the calls made into them.
+#include <QStringList>
+#include "model/services.h"
+
+namespace vel::test {
+
+struct CallLog {
+    QStringList calls;
+};
+
+class RecordingGraphs : public GraphsService {
+public:
+    explicit RecordingGraphs(CallLog& log) : log_(log) {}
+    void SetDataStr() override { log_.calls << "SetDataStr"; }
+    void PaintBoxSpdPaint() override { log_.calls << "PaintBoxSpdPaint"; }
+    void PaintBoxSpdBarPaint() override { log_.calls << "PaintBoxSpdBarPaint"; }
+    void PaintBoxZoomPaint() override { log_.calls << "PaintBoxZoomPaint"; }
+    void SetPosMarker() override { log_.calls << "SetPosMarker"; }
+    void DrawCurG() override { log_.calls << "DrawCurG"; }
+    void DrawCurDrift() override { log_.calls << "DrawCurDrift"; }
+    void SetGraphDirty() override { log_.calls << "GraphDirty"; }
+    void SetGraphGDirty() override { log_.calls << "GraphGDirty"; }
+    void SetGraphDriftDirty() override { log_.calls << "GraphDriftDirty"; }
+    void StopPlayback() override { log_.calls << "StopPlayback"; }
+    void CreateCachedBitmaps() override { log_.calls << "CreateCachedBitmaps"; }
+    void SwitchPanelsChanged() override { log_.calls << "SwitchPanelsChanged"; }
+private:
+    CallLog& log_;
+};
+
+class RecordingLogger : public LoggerService {
+public:
+    explicit RecordingLogger(CallLog& log) : log_(log) {}
+    bool portOpen = false;
+    bool IsPortOpen() const override { return portOpen; }
+    void CloseComPort() override { log_.calls << "CloseComPort"; portOpen = false; }
+    void CreateLists() override { log_.calls << "CreateLists"; }
+    void FreeLists() override { log_.calls << "FreeLists"; }
+private:
+    CallLog& log_;
+};
+
+class RecordingVideo : public VideoService {
+public:
+    explicit RecordingVideo(CallLog& log) : log_(log) {}
+    void Stop(bool wait) override { log_.calls << (wait ? "Stop(wait)" : "Stop"); }
+    void DetachHandlers() override { log_.calls << "DetachHandlers"; }
+    void Pause() override { log_.calls << "Pause"; }
+    void CalVideoRange() override { log_.calls << "CalVideoRange"; }
+    void ResetState() override { log_.calls << "ResetVideoState"; }
+private:
+    CallLog& log_;
+};
+
+// The three recorders over one log.
+struct RecordingServices {
+    CallLog log;
+    RecordingGraphs graphs{log};
+    RecordingLogger logger{log};
+    RecordingVideo video{log};
+    Services services() { return {&graphs, &logger, &video}; }
+};
+
+} // namespace vel::test
