@@ -6,7 +6,8 @@ Services NullServices() {
     static GraphsService graphs;
     static LoggerService logger;
     static VideoService video;
-    return {&graphs, &logger, &video};
+    static AnalysisService analysis;
+    return {&graphs, &logger, &video, &analysis};
 }
 
 } // namespace vel

@@ -55,10 +55,25 @@ public:
     virtual void ResetState() {}
 };
 
+// The analysis of a lap that has just been loaded (display slot, drift, G,
+// values at the cursor), which lives above the run store.
+class AnalysisService {
+public:
+    virtual ~AnalysisService() = default;
+    virtual void SetDispSlot(int slot, int lap) {}
+    virtual void SetDElm(int lap) {}
+    virtual void SetGElm(int lap) {}
+    virtual void CalCurValLap(int lap) {}
+    // CurIdo and CurKdo from the cursor values of slot 0.
+    virtual void TakeCurPosFromSlot0() {}
+    virtual void CalCurValAll() {}
+};
+
 struct Services {
     GraphsService* graphs;
     LoggerService* logger;
     VideoService* video;
+    AnalysisService* analysis;
 };
 
 // Services that do nothing, for a program or test without the real ones.

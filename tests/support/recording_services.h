@@ -53,13 +53,27 @@ private:
     CallLog& log_;
 };
 
-// The three recorders over one log.
+class RecordingAnalysis : public AnalysisService {
+public:
+    explicit RecordingAnalysis(CallLog& log) : log_(log) {}
+    void SetDispSlot(int slot, int lap) override { log_.calls << QString("SetDispSlot(%1,%2)").arg(slot).arg(lap); }
+    void SetDElm(int lap) override { log_.calls << QString("SetDElm(%1)").arg(lap); }
+    void SetGElm(int lap) override { log_.calls << QString("SetGElm(%1)").arg(lap); }
+    void CalCurValLap(int lap) override { log_.calls << QString("CalCurValLap(%1)").arg(lap); }
+    void TakeCurPosFromSlot0() override { log_.calls << "TakeCurPosFromSlot0"; }
+    void CalCurValAll() override { log_.calls << "CalCurValAll"; }
+private:
+    CallLog& log_;
+};
+
+// The recorders over one log.
 struct RecordingServices {
     CallLog log;
     RecordingGraphs graphs{log};
     RecordingLogger logger{log};
     RecordingVideo video{log};
-    Services services() { return {&graphs, &logger, &video}; }
+    RecordingAnalysis analysis{log};
+    Services services() { return {&graphs, &logger, &video, &analysis}; }
 };
 
 } // namespace vel::test

@@ -1,0 +1,28 @@
+#pragma once
+// Run files and lap working files: flat files of 128-byte TLapElmRec records.
+#include <QString>
+#include <QVector>
+#include "common/records.h"
+
+namespace vel {
+
+enum class LapFileStatus {
+    Ok,
+    Missing,      // no such file
+    NotRecords,   // size not a whole multiple of 128 (not a run file)
+    ReadError,    // the file could not be read (error text given)
+};
+
+// Reads every record, keeping each record's raw bytes.
+LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString* error = nullptr);
+// Writes the records (raw bytes kept where a record has them), replacing
+// the file atomically.
+bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error = nullptr);
+
+// The working file of a data number: TempDir + "temp%.4d.dtb".
+QString WorkingFileName(const QString& tempDir, int dataNumber);
+// Finds the working file for the data-number text of a row, matching the
+// name without regard to case ("Temp" + number + ".dtb").
+QString FindWorkingFile(const QString& tempDir, const QString& dataNumberText);
+
+} // namespace vel
