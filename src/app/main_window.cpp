@@ -1,11 +1,14 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFrame>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -19,6 +22,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include "app/setup_dialog.h"
+#include "app/small_dialogs.h"
+#include "platform/shell.h"
 #include "model/lap_list_model.h"
 
 namespace vel {
@@ -80,6 +85,19 @@ void TFormMain::BuildWidgets() {
     connect(Setup1, &QAction::triggered, this, &TFormMain::Setup1Click);
     connect(Exit1, &QAction::triggered, this, &TFormMain::Exit1Click);
 
+    auto* helpMenu = menuBar()->addMenu("ヘルプ(&H)");
+    auto* helpSub = helpMenu->addMenu("ヘルプ(&H)");
+    VelmarisInstructionManual1 = helpSub->addAction("ヴェルマリスIV・ヘルプ(&4)");
+    Videolinkfunction1 = helpSub->addAction("映像リンク機能・ヘルプ(&V)");
+    driftAngleInfoFunc1 = helpSub->addAction("ドリフトアングル表示機能・ヘルプ(&D)");
+    Website1 = helpMenu->addAction("ヴェルマリス ホームページ(&I)");
+    About1 = helpMenu->addAction("バージョン情報(&A)");
+    connect(VelmarisInstructionManual1, &QAction::triggered, this, &TFormMain::HelpClick);
+    connect(Videolinkfunction1, &QAction::triggered, this, &TFormMain::Videolinkfunction1Click);
+    connect(driftAngleInfoFunc1, &QAction::triggered, this, &TFormMain::driftAngleInfoFunc1Click);
+    connect(Website1, &QAction::triggered, this, &TFormMain::Website1Click);
+    connect(About1, &QAction::triggered, this, &TFormMain::About1Click);
+
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName("PageControl1");
     setCentralWidget(PageControl1);
@@ -117,18 +135,24 @@ void TFormMain::BuildWidgets() {
     StringGridLapData->setObjectName("StringGridLapData");
     lapListModel = new LapListModel(session_.lapList, this);
     StringGridLapData->setModel(lapListModel);
-    auto* sect = new QGroupBox("セクタ詳細", data);
-    auto* sv = new QVBoxLayout(sect);
-    StringGridSectData = EmptyGrid(sect, "StringGridSectData");
-    sv->addWidget(StringGridSectData);
-    auto* drift = new QGroupBox("ドリフト詳細", data);
-    auto* dv = new QVBoxLayout(drift);
-    StringGridDrift = EmptyGrid(drift, "StringGridDrift");
-    dv->addWidget(StringGridDrift);
+    PageControl3 = new QTabWidget(data);
+    PageControl3->setObjectName("PageControl3");
+    StringGridSectData = EmptyGrid(PageControl3, "StringGridSectData");
+    StringGridDrift = EmptyGrid(PageControl3, "StringGridDrift");
+    PageControl3->addTab(StringGridSectData, "セクタ詳細");
+    PageControl3->addTab(StringGridDrift, "ドリフト詳細");
+    PopupMenu4 = new QMenu(this);
+    A1 = PopupMenu4->addAction("データをクリップボードへ(&A)");
+    connect(A1, &QAction::triggered, this, &TFormMain::pmDriftDtClick);
+    for (QWidget* w : std::initializer_list<QWidget*>{PageControl3, StringGridSectData, StringGridDrift}) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this,
+                [this, w](const QPoint& pos) { PopupMenu4->popup(w->mapToGlobal(pos)); });
+    }
     data->addWidget(StringGridLapData);
-    data->addWidget(sect);
-    data->addWidget(drift);
+    data->addWidget(PageControl3);
     data->setStretchFactor(0, 3);
+    data->setStretchFactor(1, 2);
     PageControl1->addTab(data, "データ");
 
     // "ロガー": the status list starts hidden.
@@ -195,6 +219,39 @@ void TFormMain::RaiseWindow() {
     show();
     raise();
     activateWindow();
+}
+
+bool TFormMain::OpenHelpDocument(const QString& name) {
+    const QString path = session_.folders.HelpDir + name;
+    if (!QFileInfo::exists(path)) return false;
+    return OpenWithApplication(path);
+}
+
+void TFormMain::HelpClick() { OpenHelpDocument(HelpManualPdf); }
+void TFormMain::Videolinkfunction1Click() { OpenHelpDocument(HelpVideoLinkPdf); }
+void TFormMain::driftAngleInfoFunc1Click() { OpenHelpDocument(HelpDriftPdf); }
+void TFormMain::Website1Click() { OpenWithApplication(MakerWebPage); }
+
+void TFormMain::About1Click() {
+    TOKBottomDlgVer dlg(this);
+    dlg.exec();
+}
+
+QVector<QStringList> GridRows(const QTableWidget* grid) {
+    QVector<QStringList> rows;
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            const QTableWidgetItem* it = grid->item(r, c);
+            row << (it ? it->text() : QString());
+        }
+        rows << row;
+    }
+    return rows;
+}
+
+void TFormMain::pmDriftDtClick() {
+    QGuiApplication::clipboard()->setText(DriftTableClipboardText(GridRows(StringGridDrift)));
 }
 
 void TFormMain::Setup1Click() { TOKBottomDlgSetup::Run(this, session_.settings); }

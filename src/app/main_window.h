@@ -16,6 +16,7 @@ class QTabWidget;
 class QTableView;
 class QTableWidget;
 class QAction;
+class QMenu;
 
 namespace vel {
 
@@ -35,6 +36,9 @@ public:
 
     // Brings the window to the front (a second start asked for it).
     void RaiseWindow();
+    // Opens a document of the Help folder with its application; false
+    // (and nothing shown) when it is missing.
+    bool OpenHelpDocument(const QString& name);
     // Runs the shut-down once; the destructor calls it when nobody did.
     void FormDestroy();
 
@@ -55,13 +59,27 @@ public:
     QFrame* PanelViewOnOff;
     QListWidget* ListBox1;
     QListWidget* ListBox2;
+    QTabWidget* PageControl3;       // "セクタ詳細", "ドリフト詳細"
+    QMenu* PopupMenu4;
+    QAction* A1;
     QAction* Setup1;
     QAction* Exit1;
+    QAction* VelmarisInstructionManual1;
+    QAction* Videolinkfunction1;
+    QAction* driftAngleInfoFunc1;
+    QAction* Website1;
+    QAction* About1;
     LapListModel* lapListModel;
 
 public slots:
     void Setup1Click();
     void Exit1Click();
+    void HelpClick();
+    void Videolinkfunction1Click();
+    void driftAngleInfoFunc1Click();
+    void Website1Click();
+    void About1Click();
+    void pmDriftDtClick();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -81,6 +99,9 @@ private:
     StartupReport startup_;
     bool destroyed_ = false;
 };
+
+// The cells of a grid, row by row.
+QVector<QStringList> GridRows(const QTableWidget* grid);
 
 // A lowered bevel means on.
 void SetSwitchPanel(QFrame* panel, bool on);

@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include "app/main_window.h"
+#include "app/small_dialogs.h"
+#include "support/fake_prompts.h"
+#include "support/recording_services.h"
+#include "support/test_folders.h"
+
+using namespace vel;
+
+TEST(NameDialog, RefusesEmptyAndForbiddenNamesSelectingTheFirstBadCharacter) {
+    struct Case { QString text; bool closes; QString selected; };
+    const Case cases[] = {
+        {"lap 1", true, ""},
+        {"", false, ""},
+        {"a:b", false, ":"},
+        {"a/b?c", false, "/"},
+        {"x\"y", false, "\""},
+        {"back\\slash", false, "\\"},
+        {"p|*<>", false, "|"},
+        {"日本語のラップ", true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        TOKBottomDlgEdiStr dlg;
+        dlg.EditStr->setText(c.text);
+        dlg.show();
+        dlg.accept();
+        EXPECT_EQ(!dlg.isVisible(), c.closes);
+        EXPECT_EQ(dlg.EditStr->selectedText(), c.selected);
+        dlg.reject();   // cancel always closes
+        EXPECT_FALSE(dlg.isVisible());
+    }
+}
+
+TEST(AboutBox, ShowsProductAndVersion) {
+    TOKBottomDlgVer dlg;
+    EXPECT_EQ(dlg.windowTitle(), "バージョン情報");
+    EXPECT_EQ(dlg.findChild<QLabel*>("ProductName")->text(), "Velmaris");
+    EXPECT_EQ(dlg.findChild<QLabel*>("Version")->text(), "Ver 4.8.3");
+}
+
+namespace {
+
+QStringList Row(std::initializer_list<QString> cells) {
+    QStringList r(cells);
+    while (r.size() < 20) r << QString();
+    return r;
+}
+
+} // namespace
+
+TEST(DriftTableCopy, CellsAreSplitAndMarked) {
+    const QString tail = QString(17, '\t') + "\r\n";   // columns 3..19 empty
+    struct Case { const char* name; QVector<QStringList> rows; QString text; };
+    const Case cases[] = {
+        {"header only",
+         {Row({"-S1最大角+/-", "-S1平均角/偏差", "-S1スコア(合計)"}), Row({})},
+         "'-S1最大角+\t'-最大角\t'-S1平均角\t偏差\t'-S1スコア\t合計" + tail},
+        {"data rows without marks, empty first cells left out",
+         {Row({"a/-", "b(c)d", "-x"}), Row({"12.3 / 4.5", "-2(3)", "-7"}), Row({"", "skipped"}),
+          Row({"9", "8", "7"})},
+         "a\t'-最大角\tb\tc\t'-x" + tail + "12.3 \t 4.5\t-2\t3\t-7" + tail + "9\t8\t7" + tail},
+        {"no rows at all", {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DriftTableClipboardText(c.rows), c.text);
+    }
+}
+
+TEST(MainWindowFrame, DriftCopyHelpAndMenus) {
+    QTemporaryDir tmp;
+    Session session;
+    session.folders = test::FoldersUnder(tmp.path());
+    test::RecordingServices rec;
+    test::FakePrompts prompts;
+    TFormMain w(session, rec.services(), &prompts);
+
+    w.StringGridDrift->setColumnCount(20);
+    w.StringGridDrift->setRowCount(2);
+    w.StringGridDrift->setItem(0, 0, new QTableWidgetItem("-S1スコア(合計)"));
+    w.StringGridDrift->setItem(1, 0, new QTableWidgetItem("0001"));
+    w.A1->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              "'-S1スコア\t合計" + QString(19, '\t') + "\r\n" + "0001" + QString(19, '\t') + "\r\n");
+
+    // A missing help document opens nothing and says nothing.
+    EXPECT_FALSE(w.OpenHelpDocument(HelpDriftPdf));
+    w.driftAngleInfoFunc1->trigger();
+    EXPECT_TRUE(prompts.calls.empty());
+    EXPECT_EQ(w.PageControl3->tabText(0), "セクタ詳細");
+    EXPECT_EQ(w.PageControl3->tabText(1), "ドリフト詳細");
+}
