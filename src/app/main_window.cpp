@@ -20,7 +20,9 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
+#include "app/run_commands.h"
 #include "app/setup_dialog.h"
 #include "app/small_dialogs.h"
 #include "platform/shell.h"
@@ -69,13 +71,36 @@ TFormMain::TFormMain(Session& session, const Services& services, Prompts* prompt
         prompts = ownPrompts_.get();
     }
     prompts_ = prompts;
+    runCommands_ = std::make_unique<RunFileCommands>(session_, *prompts_, *services_.ranking);
+    runCommands_->onRowsChanged = [this] { lapListModel->Reset(); };
     setObjectName("FormMain");
     setWindowTitle("Velmaris");
     BuildWidgets();
+    connect(SpeedButtonLoad, &QToolButton::clicked, this, [this] { runCommands_->SpeedButtonLoadClick(); });
+    connect(SpeedButtonMotec, &QToolButton::clicked, this, [this] { runCommands_->SpeedButtonMotecClick(); });
+    connect(SpeedButtonSvRun, &QToolButton::clicked, this, &TFormMain::SpeedButtonSvRunClick);
+    connect(SpeedButtonSvAllRun, &QToolButton::clicked, this, [this] { runCommands_->SpeedButtonSvAllRunClick(); });
+    connect(SpeedButtonSvRunSect, &QToolButton::clicked, this, &TFormMain::SpeedButtonSvRunSectClick);
+    onFilesDropped = [this](const QStringList& files) {
+        runCommands_->DropFiles(files, PageControl1->currentIndex() == DataTab);
+    };
     FormCreate();
 }
 
+void TFormMain::SpeedButtonSvRunClick() {
+    const QModelIndex cur = StringGridLapData->currentIndex();
+    runCommands_->SpeedButtonSvRunClick(cur.isValid() ? cur.row() + 1 : 0, StringGridLapData->hasFocus(),
+                                        ListBox1->isVisible());
+}
+
+void TFormMain::SpeedButtonSvRunSectClick() {
+    if (!StringGridSectData->hasFocus() && !StringGridDrift->hasFocus()) return;
+    if (onSaveSector) onSaveSector(PageControl3->currentIndex() == 0);
+}
+
 TFormMain::~TFormMain() { FormDestroy(); }
+
+RunFileCommands& TFormMain::runCommands() { return *runCommands_; }
 
 void TFormMain::BuildWidgets() {
     auto* fileMenu = menuBar()->addMenu("ファイル(&F)");
@@ -130,7 +155,31 @@ void TFormMain::BuildWidgets() {
     PageControl1->addTab(graph, "グラフ");
 
     // "データ": the lap list above the sector and drift tables.
+    auto* dataPage = new QWidget;
+    auto* dpv = new QVBoxLayout(dataPage);
+    dpv->setContentsMargins(2, 2, 2, 2);
+    auto* dataTool = new QFrame(dataPage);
+    dataTool->setObjectName("PanelDataTool");
+    auto* dth = new QHBoxLayout(dataTool);
+    dth->setContentsMargins(0, 0, 0, 0);
+    auto tool = [&](const char* name, const QString& hint) {
+        auto* b = new QToolButton(dataTool);
+        b->setObjectName(name);
+        b->setText(hint);
+        b->setToolTip(hint);
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        dth->addWidget(b);
+        return b;
+    };
+    SpeedButtonLoad = tool("SpeedButtonLoad", "走行データ読込");
+    SpeedButtonMotec = tool("SpeedButtonMotec", "MoTeCファイル(.csv)読込");
+    SpeedButtonSvRun = tool("SpeedButtonSvRun", "走行データ保存");
+    SpeedButtonSvAllRun = tool("SpeedButtonSvAllRun", "走行データ一括保存");
+    SpeedButtonSvRunSect = tool("SpeedButtonSvRunSect", "セクタを走行データとして保存");
+    dth->addStretch();
     auto* data = new QSplitter(Qt::Vertical);
+    dpv->addWidget(dataTool);
+    dpv->addWidget(data, 1);
     StringGridLapData = new QTableView(data);
     StringGridLapData->setObjectName("StringGridLapData");
     lapListModel = new LapListModel(session_.lapList, this);
@@ -153,7 +202,7 @@ void TFormMain::BuildWidgets() {
     data->addWidget(PageControl3);
     data->setStretchFactor(0, 3);
     data->setStretchFactor(1, 2);
-    PageControl1->addTab(data, "データ");
+    PageControl1->addTab(dataPage, "データ");
 
     // "ロガー": the status list starts hidden.
     auto* logger = new QWidget;

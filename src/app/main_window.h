@@ -17,10 +17,12 @@ class QTableView;
 class QTableWidget;
 class QAction;
 class QMenu;
+class QToolButton;
 
 namespace vel {
 
 class LapListModel;
+class RunFileCommands;
 
 class TFormMain : public QMainWindow {
     Q_OBJECT
@@ -44,6 +46,10 @@ public:
 
     // Files dropped on the "データ" tab go here.
     std::function<void(const QStringList&)> onFilesDropped;
+    // Saves a sector of a shown lap as a run: from the sector table (true)
+    // or the drift table (false).
+    std::function<void(bool fromSectTable)> onSaveSector;
+    RunFileCommands& runCommands();
 
     QLabel* LabelVersion;
     QTabWidget* PageControl1;       // "グラフ", "データ", "ロガー"
@@ -56,6 +62,11 @@ public:
     QTableView* StringGridLapData;
     QTableWidget* StringGridSectData;
     QTableWidget* StringGridDrift;
+    QToolButton* SpeedButtonLoad;
+    QToolButton* SpeedButtonMotec;
+    QToolButton* SpeedButtonSvRun;
+    QToolButton* SpeedButtonSvAllRun;
+    QToolButton* SpeedButtonSvRunSect;
     QFrame* PanelViewOnOff;
     QListWidget* ListBox1;
     QListWidget* ListBox2;
@@ -80,6 +91,8 @@ public slots:
     void Website1Click();
     void About1Click();
     void pmDriftDtClick();
+    void SpeedButtonSvRunClick();
+    void SpeedButtonSvRunSectClick();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -96,6 +109,7 @@ private:
     Services services_;
     std::unique_ptr<Prompts> ownPrompts_;
     Prompts* prompts_;
+    std::unique_ptr<RunFileCommands> runCommands_;
     StartupReport startup_;
     bool destroyed_ = false;
 };

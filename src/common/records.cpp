@@ -1,3 +1,4 @@
+#include <cfloat>
 #include "common/records.h"
 
 #include <bit>
@@ -63,7 +64,21 @@ constexpr ExtField ExtFields[] = {
 
 } // namespace
 
+// Where long double is the x87 format itself, normal numbers are copied as
+// they are: same bytes as the general path, without frexp/ldexp.
+#if LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384 && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool NativeX87 = true;
+#else
+constexpr bool NativeX87 = false;
+#endif
+
 void EncodeExtended(long double v, uint8_t out[10]) {
+    if constexpr (NativeX87) {
+        if (std::isnormal(v)) {
+            std::memcpy(out, &v, 10);
+            return;
+        }
+    }
     const bool neg = std::signbit(v);
     uint64_t sig = 0;
     int exp = 0;
@@ -99,6 +114,13 @@ long double DecodeExtended(const uint8_t in[10]) {
     const unsigned se = in[8] | (static_cast<unsigned>(in[9]) << 8);
     const bool neg = (se & 0x8000u) != 0;
     const int exp = static_cast<int>(se & 0x7FFFu);
+    if constexpr (NativeX87) {
+        if (exp != 0 && exp != ExpMax && (sig & IntBit) != 0) {
+            long double v = 0;
+            std::memcpy(&v, in, 10);
+            return v;
+        }
+    }
     long double v;
     if (exp == ExpMax) {
         // Pseudo-infinities and pseudo-NaNs are read as their proper forms.

@@ -1,6 +1,13 @@
 #include "model/log_store.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <type_traits>
+#include <vector>
+#include <QDateTime>
+#include "common/datetime.h"
+#include "model/status_list.h"
 
 namespace vel {
 
@@ -8,11 +15,157 @@ namespace vel {
 static_assert(std::is_trivially_copyable_v<TMotionSens>);
 
 bool LogStore::Allocate() {
-    LogItemNum = 0;
-    LogBlock.clear();
+    Clear();
     // TLogItem holds only numbers and a bool, all zero-valid.
     return LogItem.Allocate(LogItemMax) && MotionSens.Allocate(LogItemMax) &&
            LogDump.Allocate(LogDumpSize);
+}
+
+int32_t LogStore::Capacity() const {
+    return static_cast<int32_t>(std::min<int64_t>({LogItem.size, MotionSens.size, LogItemMax}));
+}
+
+void LogStore::Clear() {
+    LogItemNum = 0;
+    LogBlock.clear();
+    LogRect = TLogRect();
+    LogFull = false;
+}
+
+int64_t LogStore::PutLogImage(const uint8_t* image, int64_t size) {
+    if (!LogDump.data()) return 0;
+    std::memset(LogDump.data(), 0xFF, static_cast<size_t>(LogDump.size));
+    const int64_t n = std::clamp<int64_t>(size, 0, LogDump.size);
+    if (n > 0) std::memcpy(LogDump.data(), image, static_cast<size_t>(n));
+    return n;
+}
+
+void LogStore::SplitLogBlock(double dtTm) {
+    // Whole minutes between the samples, truncated, either way.
+    if (LogBlock.isEmpty() || std::fabs(dtTm - LastLogTm) * 1440.0 >= 1.0) {
+        TLogBlock blk;
+        blk.DtTm = dtTm;
+        blk.Title = FormatDateTime(QStringLiteral("yyyymmdd_hhnn"), dtTm);
+        blk.Act = false;
+        blk.RecNum = 0;
+        LogBlock.append(blk);
+    }
+    LastLogTm = dtTm;
+}
+
+bool LogStore::AppendLogItem(const TLogItem& item, StatusList& status, const TMotionSens& motion) {
+    if (LogItemNum >= Capacity()) {
+        // Keeping what is stored whole beats overwriting the last sample.
+        if (!LogFull)
+            status.Add(QStringLiteral("log full %1 records, later records dropped").arg(LogItemNum));
+        LogFull = true;
+        return false;
+    }
+    SplitLogBlock(item.DtTm);
+    TLogItem& dst = LogItem[LogItemNum];
+    dst = item;
+    dst.Act = false;
+    dst.BlkIdx = LogBlockNum() - 1;
+    ++LogBlock[LogBlock.size() - 1].RecNum;
+    MotionSens[LogItemNum] = motion;
+    ++LogItemNum;
+    return true;
+}
+
+void LogStore::SmoothLogSpd() {
+    const int32_t n = LogItemNum;
+    if (n <= 0) return;
+    const TLogItem* it = LogItem.data();
+    // Neighbour weights by distance, for speeds from the neighbour to the
+    // sample that are not / are strictly monotonic.
+    static constexpr long double Weight[5][2] = {
+        {0, 0}, {0.5L, 0.5L}, {0.35L, 0.4L}, {0.2L, 0.3L}, {0.1L, 0.3L}};
+    constexpr double Window = 210.0 / 86400000.0;
+    // Only the speeds change, so the work copy holds just those; it is read
+    // from the unsmoothed samples throughout.
+    std::vector<float> LogItemSm(static_cast<size_t>(n));
+    for (int32_t i = 0; i < n; ++i) {
+        // Going outwards from i, the speeds from j to i stay strictly
+        // monotonic while every further step keeps the direction.
+        int8_t left[5] = {}, right[5] = {};   // -1 left out, else monotonic
+        bool up = true, down = true;
+        for (int d = 1; d <= 4; ++d) {
+            const int32_t j = i - d;
+            if (j < 0) {
+                left[d] = -1;
+                continue;
+            }
+            up = up && it[j].Spd < it[j + 1].Spd;
+            down = down && it[j].Spd > it[j + 1].Spd;
+            left[d] = std::fabs(it[j].DtTm - it[i].DtTm) < Window ? (up || down) : -1;
+        }
+        up = down = true;
+        for (int d = 1; d <= 4; ++d) {
+            const int32_t j = i + d;
+            if (j >= n) {
+                right[d] = -1;
+                continue;
+            }
+            up = up && it[j].Spd < it[j - 1].Spd;
+            down = down && it[j].Spd > it[j - 1].Spd;
+            right[d] = std::fabs(it[j].DtTm - it[i].DtTm) < Window ? (up || down) : -1;
+        }
+        // Summed in the order i-4 .. i-1, i+1 .. i+4.
+        long double sum = 1.8L * it[i].Spd;
+        long double weight = 1.8L;
+        for (int d = 4; d >= 1; --d) {
+            if (left[d] < 0) continue;
+            const long double w = Weight[d][left[d]];
+            sum += w * it[i - d].Spd;
+            weight += w;
+        }
+        for (int d = 1; d <= 4; ++d) {
+            if (right[d] < 0) continue;
+            const long double w = Weight[d][right[d]];
+            sum += w * it[i + d].Spd;
+            weight += w;
+        }
+        LogItemSm[static_cast<size_t>(i)] = static_cast<float>(sum / weight);
+    }
+    for (int32_t i = 0; i < n; ++i) LogItem[i].Spd = LogItemSm[static_cast<size_t>(i)];
+}
+
+void LogStore::PriSelectLog(double nowLocal) {
+    const double from = EncodeDateTime(2000, 1, 1, 0, 0, 0, 0);
+    for (qsizetype b = 0; b < LogBlock.size(); ++b) {
+        TLogBlock& blk = LogBlock[b];
+        if (blk.DtTm > from && blk.DtTm <= nowLocal && (b == 0 || blk.DtTm >= LogBlock[b - 1].DtTm))
+            blk.Act = true;
+    }
+}
+
+void LogStore::SetMbActAndRect() {
+    // Bounds taken in double and widened at the end: the same values.
+    double idoMin = 90, idoMax = -90, kdoMin = 180, kdoMax = -180;
+    auto widen = [&](const TLogItem& s) {
+        idoMin = std::min(idoMin, s.Ido);
+        idoMax = std::max(idoMax, s.Ido);
+        kdoMin = std::min(kdoMin, s.Kdo);
+        kdoMax = std::max(kdoMax, s.Kdo);
+    };
+    const QVector<TLogBlock>& blocks = LogBlock;
+    const int32_t blockNum = LogBlockNum();
+    for (int32_t i = 0; i < LogItemNum; ++i) {
+        TLogItem& s = LogItem[i];
+        s.Act = s.BlkIdx >= 0 && s.BlkIdx < blockNum && blocks[s.BlkIdx].Act;
+        if (s.Act) widen(s);
+    }
+    if (idoMin == 90 || idoMax == -90) {
+        for (int32_t i = 0; i < LogItemNum; ++i) widen(LogItem[i]);
+    }
+    LogRect.IdoMin = idoMin;
+    LogRect.IdoMax = idoMax;
+    LogRect.KdoMin = kdoMin;
+    LogRect.KdoMax = kdoMax;
+}
+
+double LocalNow(double localEpoch) {
+    return localEpoch + static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 86400000.0;
 }
 
 } // namespace vel

@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <QString>
 #include <QVector>
 #include "common/records.h"
 
 namespace vel {
+
+class StatusList;
 
 constexpr int32_t LogItemMax = 630000;
 constexpr int64_t LogDumpSize = 16 * 1024 * 1024;
@@ -29,15 +32,66 @@ struct CallocArray {
     const T& operator[](int64_t i) const { return ptr.get()[i]; }
 };
 
+// Bounds of the active samples, degrees.
+struct TLogRect {
+    long double IdoMin = 90, IdoMax = -90, KdoMin = 180, KdoMax = -180;
+};
+
 struct LogStore {
     CallocArray<TLogItem> LogItem;        // LogItemMax places once at start-up
     CallocArray<TMotionSens> MotionSens;  // parallel to LogItem
     int32_t LogItemNum = 0;
     QVector<TLogBlock> LogBlock;
+    double LastLogTm = 0;                 // DtTm of the last stored sample
+    TLogRect LogRect;
+    QString LogName;                      // file name without folder and extension
+    bool LogFmtErr = false;               // a sector record had an unknown format word
+    bool SatDataLog = false;              // a sector record carried satellite data
+    int32_t SettleCnt = 0;                // 4 KiB records still to drop after a bad fix
+    bool LogFull = false;                 // a sample was dropped for want of room
     CallocArray<uint8_t> LogDump;         // 16 MiB logger memory image
 
     // Gives the arrays their fixed capacity; false when memory is short.
     bool Allocate();
+
+    int32_t LogBlockNum() const { return static_cast<int32_t>(LogBlock.size()); }
+    // Places that can be written: LogItemMax once allocated.
+    int32_t Capacity() const;
+
+    // Empties the store for a new import: no samples, no blocks, LogRect
+    // cleared. The arrays' pages are left alone.
+    void Clear();
+
+    // Fills LogDump with erased memory (0xFF), then copies the image to
+    // address 0; an image beyond the buffer is cut off. Returns the bytes copied.
+    int64_t PutLogImage(const uint8_t* image, int64_t size);
+
+    // Block split rule: opens a new block for the first sample or when a whole
+    // minute or more lies between LastLogTm and dtTm (either way), then
+    // LastLogTm := dtTm.
+    void SplitLogBlock(double dtTm);
+
+    // Append rule: stores the sample at place LogItemNum in the current block
+    // (block split rule first; Act false, BlkIdx and RecNum set) with its motion
+    // data. A full store drops the sample, touches no block and reports once
+    // per import; returns false then.
+    bool AppendLogItem(const TLogItem& item, StatusList& status,
+                       const TMotionSens& motion = TMotionSens());
+
+    // Speeds of generation-4 sources: weighted mean of up to four neighbours
+    // either side that lie within 210 ms.
+    void SmoothLogSpd();
+
+    // Selects the blocks dated after 2000-01-01, not after nowLocal and not
+    // before the block ahead of them; other blocks keep their flag.
+    void PriSelectLog(double nowLocal);
+
+    // Copies each block's selection to its samples and recomputes LogRect from
+    // the active samples, or from all samples when none is active.
+    void SetMbActAndRect();
 };
+
+// Local date-time now, on the same base as the decoded samples.
+double LocalNow(double localEpoch);
 
 } // namespace vel

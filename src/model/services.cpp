@@ -7,7 +7,8 @@ Services NullServices() {
     static LoggerService logger;
     static VideoService video;
     static AnalysisService analysis;
-    return {&graphs, &logger, &video, &analysis};
+    static RankingService ranking;
+    return {&graphs, &logger, &video, &analysis, &ranking};
 }
 
 } // namespace vel

@@ -69,11 +69,22 @@ public:
     virtual void CalCurValAll() {}
 };
 
+// The lap list's ranking and its sector and drift columns, refreshed after
+// rows are added.
+class RankingService {
+public:
+    virtual ~RankingService() = default;
+    virtual void SetBestLapRank() {}
+    virtual void SetSectTmList() {}
+    virtual void SetDriftAngleList() {}
+};
+
 struct Services {
     GraphsService* graphs;
     LoggerService* logger;
     VideoService* video;
     AnalysisService* analysis;
+    RankingService* ranking;
 };
 
 // Services that do nothing, for a program or test without the real ones.

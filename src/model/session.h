@@ -4,8 +4,10 @@
 #include "model/catalogue.h"
 #include "model/comparison.h"
 #include "model/lap_list.h"
+#include "model/loaded_laps.h"
 #include "model/log_store.h"
 #include "model/settings.h"
+#include "model/status_list.h"
 #include "platform/folders.h"
 
 namespace vel {
@@ -17,7 +19,9 @@ struct Session {
     Settings settings;
     double LocalEpoch = 25569.0;   // local date-time of the Unix epoch
     LogStore logStore;
+    StatusList statusList;   // ListBox1 of the "ロガー" tab
     LapList lapList;
+    LoadedLaps loadedLaps;
     Comparison comparison;
     Catalogue catalogue;
 };

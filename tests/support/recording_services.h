@@ -66,6 +66,16 @@ private:
     CallLog& log_;
 };
 
+class RecordingRanking : public RankingService {
+public:
+    explicit RecordingRanking(CallLog& log) : log_(log) {}
+    void SetBestLapRank() override { log_.calls << "SetBestLapRank"; }
+    void SetSectTmList() override { log_.calls << "SetSectTmList"; }
+    void SetDriftAngleList() override { log_.calls << "SetDriftAngleList"; }
+private:
+    CallLog& log_;
+};
+
 // The recorders over one log.
 struct RecordingServices {
     CallLog log;
@@ -73,7 +83,8 @@ struct RecordingServices {
     RecordingLogger logger{log};
     RecordingVideo video{log};
     RecordingAnalysis analysis{log};
-    Services services() { return {&graphs, &logger, &video, &analysis}; }
+    RecordingRanking ranking{log};
+    Services services() { return {&graphs, &logger, &video, &analysis, &ranking}; }
 };
 
 } // namespace vel::test

@@ -1,0 +1,71 @@
+// Loading a working file of an hour at 10 Hz (36,000 samples) as a loaded
+// lap: read, statistics, headings from positions. Aim: under 20 ms.
+#include <benchmark/benchmark.h>
+#include <QTemporaryDir>
+#include "model/lap_file.h"
+#include "model/loaded_laps.h"
+#include "model/services.h"
+#include "support/lap_builder.h"
+
+namespace {
+
+constexpr int Samples = 36000;
+
+// An hour at 10 Hz round a 300 m circle at 100 km/h, written as a working
+// file of a Bluetooth run without motion data (every heading 180, so every
+// heading is worked out from positions).
+QString WriteLap(const QTemporaryDir& dir) {
+    vel::test::Drive drive;
+    drive.spd = 100;
+    QVector<vel::TLapElmRec> recs = vel::test::CircleLap(drive, 300, vel::test::Turn::Right, 54);
+    recs.resize(Samples);
+    for (vel::TLapElmRec& r : recs) r.Dir = 180;
+    const QString fn = vel::WorkingFileName(dir.path() + "/", 0);
+    return vel::test::WriteWorkingFile(fn, recs) ? fn : QString();
+}
+
+void BM_LoadLapFileBin(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString fn = WriteLap(dir);
+    if (fn.isEmpty()) {
+        state.SkipWithError("working file not written");
+        return;
+    }
+    const vel::Services services = vel::NullServices();
+    for (auto _ : state) {
+        vel::LoadedLaps laps;
+        QString error;
+        const bool ok = vel::LoadLapFileBin(fn, laps, *services.analysis, *services.graphs, &error);
+        if (!ok) {
+            state.SkipWithError("lap not loaded");
+            break;
+        }
+        benchmark::DoNotOptimize(laps.LapDt.front().Elm.data());
+    }
+    state.SetItemsProcessed(state.iterations() * Samples);
+}
+BENCHMARK(BM_LoadLapFileBin)->Unit(benchmark::kMillisecond);
+
+// The file read alone, for the share of the load it takes.
+void BM_ReadLapFile(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString fn = WriteLap(dir);
+    if (fn.isEmpty()) {
+        state.SkipWithError("working file not written");
+        return;
+    }
+    for (auto _ : state) {
+        QVector<vel::TLapElmRec> recs;
+        if (vel::ReadLapFile(fn, recs) != vel::LapFileStatus::Ok) {
+            state.SkipWithError("file not read");
+            break;
+        }
+        benchmark::DoNotOptimize(recs.data());
+    }
+    state.SetItemsProcessed(state.iterations() * Samples);
+}
+BENCHMARK(BM_ReadLapFile)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,186 @@
+#include "app/run_commands.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include "common/textfile.h"
+#include "import/motec_csv.h"
+#include "import/run_loaders.h"
+#include "model/lap_file.h"
+
+namespace vel {
+
+namespace {
+
+QString ExtensionOf(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    const int dot = name.lastIndexOf('.');
+    return dot < 0 ? QString() : name.mid(dot).toLower();
+}
+
+QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath() + "/"; }
+
+bool HasCsvSource(const LapRow& row) { return row.Cells[7].toUpper().contains(".CSV"); }
+
+} // namespace
+
+RunFileKind LoadDispatch(const QString& path) {
+    const QString ext = ExtensionOf(path);
+    if (ext == ".csv") return RunFileKind::Motec;
+    if (ext == ".bon") return RunFileKind::Bon;
+    if (ext == ".bond") return RunFileKind::BonD;
+    if (ext == ".bonz") return RunFileKind::BonZ;
+    if (ext == ".csvv") return RunFileKind::LapCsv;
+    if (ext == ".dtb") return RunFileKind::Dtb;
+    return RunFileKind::Skip;
+}
+
+RunFileKind DropDispatch(const QString& path) {
+    const QString ext = ExtensionOf(path);
+    if (ext == ".dtb") return RunFileKind::Dtb;
+    if (ext == ".bon") return RunFileKind::Bon;
+    if (ext == ".bond") return RunFileKind::BonD;
+    return RunFileKind::Skip;
+}
+
+QString SavedRunName(const LapRow& row) {
+    QString name = row.Cells[0] + "_" + row.Cells[1] + "_" + row.Cells[4];
+    name.replace(':', '_').replace('.', '_');
+    return name + ".dtb";
+}
+
+void RunFileCommands::Load(const QString& path, RunFileKind kind) {
+    LoadResult r;
+    switch (kind) {
+    case RunFileKind::Motec: r = LoadLapFileToGrigMotecCsv(path, session_); break;
+    case RunFileKind::Bon: r = LoadLapFileToGrigBon(path, session_); break;
+    case RunFileKind::BonD: r = LoadLapFileToGrigBonD(path, session_); break;
+    case RunFileKind::BonZ: r = LoadLapFileToGrigBonZ(path, session_); break;
+    case RunFileKind::LapCsv: r = LoadLapFileToGrig(path, session_); break;
+    case RunFileKind::Dtb: r = LoadLapFileToGrigBin(path, session_); break;
+    case RunFileKind::Skip: return;
+    }
+    if (!r.Error.isEmpty()) prompts_.Error(r.Error);
+}
+
+void RunFileCommands::Refresh() {
+    ranking_.SetBestLapRank();
+    ranking_.SetSectTmList();
+    ranking_.SetDriftAngleList();
+    if (onRowsChanged) onRowsChanged();
+}
+
+void RunFileCommands::SpeedButtonLoadClick() {
+    FileDialogSpec spec;
+    spec.title = "走行データを開く";
+    spec.folder = openFolder_.isEmpty() ? session_.folders.DataDir : openFolder_;
+    spec.filters = {"Velmaris Data files (*.dtb *.bon *.bonz)"};
+    spec.multiSelect = true;
+    const QStringList files = prompts_.OpenFiles(spec);
+    if (files.isEmpty()) return;
+    session_.folders.DataDir = FolderOf(files.first());
+    openFolder_ = session_.folders.DataDir;
+    for (const QString& f : files) Load(f, LoadDispatch(f));
+    Refresh();
+}
+
+void RunFileCommands::SpeedButtonMotecClick() {
+    FileDialogSpec spec;
+    spec.title = "MoTeCファイル(.csv)を開く";
+    spec.folder = motecFolder_.isEmpty() ? session_.folders.DocDir : motecFolder_;
+    spec.filters = {"MoTeC csvファイル (*.csv)"};
+    const QStringList files = prompts_.OpenFiles(spec);
+    if (files.isEmpty()) return;
+    const QString f = files.first();
+    motecFolder_ = FolderOf(f);
+    if (QFileInfo(f).isFile() && ExtensionOf(f) == ".csv") Load(f, RunFileKind::Motec);
+    // The new row is ranked by the next command that refreshes the list.
+    if (onRowsChanged) onRowsChanged();
+}
+
+int RunFileCommands::DropFiles(const QStringList& files, bool dataTabShown) {
+    if (!dataTabShown) return 0;
+    int taken = 0;
+    for (const QString& f : files) {
+        const RunFileKind kind = DropDispatch(f);
+        if (kind == RunFileKind::Skip) continue;
+        Load(f, kind);
+        ++taken;
+    }
+    if (taken > 0) Refresh();
+    return taken;
+}
+
+bool RunFileCommands::CopyWorkingFile(const LapRow& row, const QString& target) {
+    const QString source = FindWorkingFile(session_.folders.TempDir, row.Cells[1]);
+    QFile in(source);
+    if (!QFileInfo(source).isFile() || in.size() % TLapElmRec::Size != 0) return true;
+    if (!in.open(QIODevice::ReadOnly)) {
+        prompts_.Error(in.errorString());
+        return false;
+    }
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError) {
+        prompts_.Error(in.errorString());
+        return false;
+    }
+    QString error;
+    if (!WriteFileAtomic(target, bytes, &error)) {
+        prompts_.Error(error);
+        return false;
+    }
+    return true;
+}
+
+void RunFileCommands::SpeedButtonSvRunClick(int row, bool lapListFocused, bool statusListShown) {
+    if (row < 1 || row > session_.lapList.LapStrLstNum() || !lapListFocused) return;
+    const LapRow& r = session_.lapList.Rows[row - 1];
+    if (r.Cells[1].isEmpty()) return;
+    if (!statusListShown && HasCsvSource(r)) {
+        prompts_.Inform(CsvRowSaveRefused);
+        return;
+    }
+    FileDialogSpec spec;
+    spec.title = "走行データに名前を付けて保存";
+    spec.folder = saveFolder_.isEmpty() ? session_.folders.DataDir : saveFolder_;
+    spec.fileName = SavedRunName(r);
+    spec.filters = {"Velmaris Data files (*.dtb)"};
+    const QString chosen = prompts_.SaveFile(spec);
+    if (chosen.isEmpty()) return;
+    session_.folders.DataDir = FolderOf(chosen);
+    saveFolder_ = openFolder_ = session_.folders.DataDir;
+
+    QString target = chosen;
+    const QFileInfo fi(chosen);
+    const int dot = fi.fileName().lastIndexOf('.');
+    if (dot < 0 || fi.fileName().mid(dot) != ".dtb")
+        target = FolderOf(chosen) + (dot < 0 ? fi.fileName() : fi.fileName().left(dot)) + ".dtb";
+    if (QFileInfo::exists(target) &&
+        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
+        return;
+    CopyWorkingFile(r, target);
+}
+
+void RunFileCommands::SpeedButtonSvAllRunClick() {
+    const auto& rows = session_.lapList.Rows;
+    if (rows.isEmpty() || rows[0].Cells[1].isEmpty()) return;
+    for (const LapRow& r : rows) {
+        if (HasCsvSource(r)) {
+            prompts_.Inform(CsvRowSaveAllRefused);
+            return;
+        }
+    }
+    FileDialogSpec spec;
+    spec.title = "走行データ 一括保存(このフォルダに全走行データを保存)";
+    spec.folder = saveAllFolder_.isEmpty() ? session_.folders.DataDir : saveAllFolder_;
+    spec.fileName = rows[0].Cells[0];
+    spec.filters = {"Velmaris Data files (*.dtb)"};
+    const QString chosen = prompts_.SaveFile(spec);
+    if (chosen.isEmpty()) return;
+    session_.folders.DataDir = FolderOf(chosen);
+    saveAllFolder_ = saveFolder_ = openFolder_ = session_.folders.DataDir;
+    for (const LapRow& r : rows)
+        if (!CopyWorkingFile(r, session_.folders.DataDir + SavedRunName(r))) return;
+}
+
+} // namespace vel

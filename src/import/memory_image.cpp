@@ -1,0 +1,281 @@
+#include "import/memory_image.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include "common/datetime.h"
+#include "common/parsing.h"
+#include "model/log_store.h"
+#include "model/status_list.h"
+
+namespace vel {
+
+static_assert(std::endian::native == std::endian::little, "images are little-endian");
+
+namespace {
+
+constexpr double SecPerDay = 86400.0;
+constexpr double MsPerDay = 86400000.0;
+
+template <typename T>
+T Rd(const uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+bool Bit(uint32_t word, int n) { return (word >> n) & 1u; }
+
+bool AllBytes(const uint8_t* p, int n, uint8_t v) {
+    for (int i = 0; i < n; ++i)
+        if (p[i] != v) return false;
+    return true;
+}
+
+// 16 bytes: seven 0xAA, the type, a 32-bit value, four 0xBB.
+bool IsSeparator(const uint8_t* p) { return AllBytes(p, 7, 0xAA) && AllBytes(p + 12, 4, 0xBB); }
+
+bool InRange(double v, double lo, double hi) { return v >= lo && v <= hi; }   // false for NaN
+
+double RecordTime(int32_t secs, uint16_t ms, double localEpoch) {
+    return static_cast<double>(secs) / SecPerDay + localEpoch + ms / MsPerDay;
+}
+
+} // namespace
+
+int32_t LogRecSize(uint32_t word) {
+    struct Field { int bit, size; };
+    static constexpr Field Fields[] = {{0, 4}, {1, 2}, {2, 8}, {3, 8}, {4, 4}, {5, 4},
+                                       {12, 2}, {17, 2}, {18, 2}, {21, 52}};
+    int32_t n = 2;
+    for (const Field& f : Fields)
+        if (Bit(word, f.bit)) n += f.size;
+    return n;
+}
+
+LogImageDecoder::LogImageDecoder(LogStore& store, double localEpoch, StatusList& status)
+    : store_(store), localEpoch_(localEpoch), status_(status) {}
+
+LogImageDecoder::SectorLayout LogImageDecoder::MakeSectorLayout(uint32_t word) {
+    // Field sizes of bits 0 to 12, in the MTK logger's order.
+    static constexpr int32_t HeadSizes[13] = {4, 2, 8, 8, 4, 4, 4, 2, 4, 2, 2, 2, 2};
+    SectorLayout l;
+    l.word = word;
+    int32_t off = 0;
+    for (int bit = 0; bit < 13; ++bit) {
+        if (!Bit(word, bit)) continue;
+        switch (bit) {
+        case 0: l.offTime = off; break;
+        case 2: l.offIdo = off; break;
+        case 3: l.offKdo = off; break;
+        case 4: l.offElv = off; break;
+        case 5: l.offSpd = off; break;
+        case 12: l.offSat = off; break;
+        default: break;
+        }
+        off += HeadSizes[bit];
+    }
+    l.head = off;
+    if (Bit(word, 13))
+        l.perSat = 4 + (Bit(word, 14) ? 2 : 0) + (Bit(word, 15) ? 2 : 0) + (Bit(word, 16) ? 2 : 0);
+    off = 0;
+    if (Bit(word, 17)) off += 2;
+    if (Bit(word, 18)) {
+        l.offMs = off;
+        off += 2;
+    }
+    if (Bit(word, 19)) off += 8;
+    l.tail = off;
+    return l;
+}
+
+LogImageDecoder::BlockLayout LogImageDecoder::MakeBlockLayout(uint32_t word) {
+    BlockLayout l;
+    l.word = word;
+    int32_t off = 0;
+    auto field = [&](int bit, int32_t size, int32_t* offset) {
+        if (!Bit(word, bit)) return;
+        if (offset) *offset = off;
+        off += size;
+    };
+    field(0, 4, &l.offTime);
+    field(1, 2, &l.offValid);
+    field(2, 8, &l.offIdo);
+    field(3, 8, &l.offKdo);
+    field(4, 4, &l.offElv);
+    field(5, 4, &l.offSpd);
+    field(12, 2, &l.offSat);
+    field(17, 2, nullptr);
+    field(18, 2, &l.offMs);
+    field(21, 52, nullptr);
+    l.size = off + 2;   // "*" and checksum, not read
+    return l;
+}
+
+int64_t LogImageDecoder::DecLogRec(const uint8_t* rec, int64_t room, const SectorLayout& l,
+                                   TLogItem& item, bool& rejected) {
+    rejected = true;
+    item = TLogItem();
+    // The length depends on the satellite count inside the record.
+    if (l.head > room) return l.head + l.tail + 2;
+    if (l.offSat >= 0) {
+        item.sat_view = rec[l.offSat];
+        item.sat_used = rec[l.offSat + 1];
+    }
+    const int64_t satEnd = l.head + static_cast<int64_t>(l.perSat) * item.sat_view;
+    const int64_t fields = satEnd + l.tail;
+    const int64_t len = fields + 2;
+    if (len > room) return len;
+
+    const int32_t secs = l.offTime >= 0 ? Rd<int32_t>(rec + l.offTime) : 0;
+    if (l.offIdo >= 0) item.Ido = Rd<double>(rec + l.offIdo);
+    if (l.offKdo >= 0) item.Kdo = Rd<double>(rec + l.offKdo);
+    if (l.offElv >= 0) item.Elv = Rd<float>(rec + l.offElv);
+    if (l.offSpd >= 0) item.Spd = Rd<float>(rec + l.offSpd);
+    if (l.offMs >= 0) item.ms = Rd<uint16_t>(rec + satEnd + l.offMs);
+
+    if (rec[fields] != '*') return len;
+    uint8_t sum = 0;
+    for (int64_t i = 0; i < fields; ++i) sum ^= rec[i];
+    bool bad = rec[fields + 1] != sum;
+    if (!InRange(item.Ido, -90, 90) || !InRange(item.Kdo, -180, 180)) {
+        bad = true;
+    } else if (!InRange(item.Spd, 0, 2000)) {
+        bad = true;
+        status_.Add(QStringLiteral("spd abnormal %1 km/h").arg(FormatFixed(item.Spd, 2)) +
+                    FormatDateTime(QStringLiteral(" yyyymmdd_hhnnss"), secs / SecPerDay + localEpoch_));
+    }
+    // A stored sample is always a number.
+    if (!std::isfinite(item.Elv)) bad = true;
+    if (item.ms > 999) bad = true;
+    if (l.word != LogFmtStd && l.word != LogFmtNoDir && l.word != LogFmtSat) {
+        store_.LogFmtErr = true;
+        bad = true;
+    }
+    if (l.word == LogFmtSat) store_.SatDataLog = true;
+    if (bad || secs == 0) return len;
+
+    item.DtTm = RecordTime(secs, item.ms, localEpoch_);
+    rejected = false;
+    return len;
+}
+
+void LogImageDecoder::DecLogSector(int32_t k) {
+    if (k < 0 || (static_cast<int64_t>(k) + 1) * LogSectorSize > store_.LogDump.size) return;
+    const uint8_t* s = store_.LogDump.data() + static_cast<int64_t>(k) * LogSectorSize;
+    SectorLayout layout = MakeSectorLayout(Rd<uint32_t>(s + 2));
+    int64_t p = LogHeaderSize;
+    while (p < LogSectorSize) {
+        const int64_t room = LogSectorSize - p;
+        const uint8_t* at = s + p;
+        if (room >= 16 && IsSeparator(at)) {
+            if (at[7] == 2) layout = MakeSectorLayout(Rd<uint32_t>(at + 8));
+            p += 16;
+            continue;
+        }
+        // Four bytes, or what is left of the sector.
+        const int n = static_cast<int>(std::min<int64_t>(room, 4));
+        if (AllBytes(at, n, 0xAA)) {
+            p += 16;
+            continue;
+        }
+        if (AllBytes(at, n, 0xFF)) {   // erased memory
+            p = (p / 16 + 1) * 16;
+            continue;
+        }
+        TLogItem item;
+        bool rejected = true;
+        const int64_t len = DecLogRec(at, room, layout, item, rejected);
+        if (len > room) {
+            ++rejected_;
+            return;
+        }
+        if (!rejected) {
+            store_.AppendLogItem(item, status_);
+            p += len;
+            continue;
+        }
+        ++rejected_;
+        // Resynchronise behind the next "*" and its checksum byte.
+        const void* star = std::memchr(at, '*', static_cast<size_t>(len));
+        p = star ? (static_cast<const uint8_t*>(star) - s) + 2 : p + len;
+    }
+}
+
+void LogImageDecoder::DecLogRec4K(const uint8_t* rec, const BlockLayout& l) {
+    TLogItem item;
+    const int32_t secs = l.offTime >= 0 ? Rd<int32_t>(rec + l.offTime) : 0;
+    if (l.offValid >= 0) item.valid = Rd<uint16_t>(rec + l.offValid);
+    if (l.offIdo >= 0) item.Ido = Rd<double>(rec + l.offIdo);
+    if (l.offKdo >= 0) item.Kdo = Rd<double>(rec + l.offKdo);
+    if (l.offElv >= 0) item.Elv = Rd<float>(rec + l.offElv);
+    if (l.offSpd >= 0) item.Spd = Rd<float>(rec + l.offSpd);
+    if (l.offSat >= 0) {
+        item.sat_view = rec[l.offSat];
+        item.sat_used = rec[l.offSat + 1];
+    }
+    if (l.offMs >= 0) item.ms = Rd<uint16_t>(rec + l.offMs);
+    item.DtTm = secs != 0 ? RecordTime(secs, item.ms, localEpoch_) : 0;
+    item.Dir = 0;
+
+    // After a fix that is not valid the next five records still settle.
+    if (item.valid != 3) {
+        store_.SettleCnt = 5;
+        ++rejected_;
+        return;
+    }
+    if (store_.SettleCnt > 0) {
+        --store_.SettleCnt;
+        ++rejected_;
+        return;
+    }
+    static const double From = EncodeDateTime(2021, 1, 1, 0, 0, 0, 0);
+    const bool ok = item.Spd > 0 && item.Spd <= 2000 && InRange(item.Ido, -90, 90) &&
+                    InRange(item.Kdo, -180, 180) && std::isfinite(item.Elv) && item.ms <= 998 &&
+                    item.DtTm >= From && (l.word & LogFmt4KNeeded) == LogFmt4KNeeded;
+    if (!ok) {
+        ++rejected_;
+        return;
+    }
+    store_.AppendLogItem(item, status_);
+}
+
+void LogImageDecoder::DecLogBlock(int32_t k) {
+    if (k < 0 || (static_cast<int64_t>(k) + 1) * LogBlockSize > store_.LogDump.size) return;
+    const uint8_t* b = store_.LogDump.data() + static_cast<int64_t>(k) * LogBlockSize;
+    BlockLayout layout = MakeBlockLayout(Rd<uint32_t>(b + 2));
+    int32_t p = LogHeaderSize;
+    while (p + 16 <= LogBlockSize && p + layout.size <= LogBlockSize) {
+        const uint8_t* at = b + p;
+        if (IsSeparator(at)) {
+            if (at[7] == 2) layout = MakeBlockLayout(Rd<uint32_t>(at + 8));
+            p += 16;
+            continue;
+        }
+        if (!AllBytes(at, 6, 0xFF)) DecLogRec4K(at, layout);
+        p += layout.size;
+    }
+}
+
+void DecodeLogImage(LogStore& store, LogImageLayout layout, int32_t count, double localEpoch,
+                    StatusList& status) {
+    store.Clear();
+    store.LogFmtErr = false;
+    store.SatDataLog = false;
+    store.SettleCnt = 0;
+    LogImageDecoder dec(store, localEpoch, status);
+    if (layout == LogImageLayout::Sectors64K) {
+        const int64_t n = std::min<int64_t>(count, store.LogDump.size / LogSectorSize);
+        for (int32_t k = 0; k < n; ++k) dec.DecLogSector(k);
+    } else {
+        const int64_t n = std::min<int64_t>(count, store.LogDump.size / LogBlockSize);
+        for (int32_t k = 0; k < n; ++k) dec.DecLogBlock(k);
+        if (store.LogItemNum > 0) store.SmoothLogSpd();
+    }
+    if (dec.Rejected() > 0) status.Add(QStringLiteral("%1 records rejected").arg(dec.Rejected()));
+    store.PriSelectLog(LocalNow(localEpoch));
+    store.SetMbActAndRect();
+}
+
+} // namespace vel

@@ -1,0 +1,83 @@
+#pragma once
+// Decoders of the logger's memory images (LogDump) into the log store: the
+// 64 KiB sectors of the QK3 and older loggers (".bin", ".binx") and the
+// 4 KiB blocks of the QK4 (".bnx4").
+#include <cstdint>
+#include "common/records.h"
+
+namespace vel {
+
+struct LogStore;
+class StatusList;
+
+constexpr int32_t LogSectorSize = 65536;
+constexpr int32_t LogBlockSize = 4096;
+constexpr int32_t LogHeaderSize = 512;    // records start here; format word at +2
+
+// Format words of sector records that are accepted.
+constexpr uint32_t LogFmtStd = 0x8004107D;
+constexpr uint32_t LogFmtNoDir = 0x8004103D;
+constexpr uint32_t LogFmtSat = 0x8005F07D;   // with per-satellite data
+// Fields a 4 KiB-block record must carry: time, validity, position,
+// elevation, speed, satellites, milliseconds.
+constexpr uint32_t LogFmt4KNeeded = 0x4103F;
+
+// Length of a 4 KiB-block record of the given format word.
+int32_t LogRecSize(uint32_t word);
+
+// One pass over an image in the store's LogDump. Every read stays inside the
+// sector or block being walked: a record that would run past its end is
+// rejected unread and ends the walk of that sector or block.
+class LogImageDecoder {
+public:
+    LogImageDecoder(LogStore& store, double localEpoch, StatusList& status);
+
+    // Decodes sector k (bytes k * 65536 on); nothing when it lies beyond LogDump.
+    void DecLogSector(int32_t k);
+    // Decodes block k (bytes k * 4096 on); nothing when it lies beyond LogDump.
+    void DecLogBlock(int32_t k);
+
+    // Records refused or dropped so far.
+    int64_t Rejected() const { return rejected_; }
+
+private:
+    struct SectorLayout {
+        uint32_t word = 0;
+        int32_t offTime = -1, offIdo = -1, offKdo = -1, offElv = -1, offSpd = -1, offSat = -1;
+        int32_t head = 0;        // field bytes before the per-satellite block
+        int32_t perSat = 0;      // per-satellite bytes, 0 without that block
+        int32_t offMs = -1;      // from the end of the per-satellite block
+        int32_t tail = 0;        // field bytes after it
+    };
+    struct BlockLayout {
+        uint32_t word = 0;
+        int32_t offTime = -1, offValid = -1, offIdo = -1, offKdo = -1, offElv = -1, offSpd = -1,
+                offSat = -1, offMs = -1;
+        int32_t size = 2;
+    };
+    static SectorLayout MakeSectorLayout(uint32_t word);
+    static BlockLayout MakeBlockLayout(uint32_t word);
+
+    // Decodes the sector record at rec with room readable bytes into item;
+    // returns its length, more than room when it does not fit.
+    int64_t DecLogRec(const uint8_t* rec, int64_t room, const SectorLayout& layout,
+                      TLogItem& item, bool& rejected);
+    // Decodes the block record at rec (layout.size bytes) and stores it when it passes.
+    void DecLogRec4K(const uint8_t* rec, const BlockLayout& layout);
+
+    LogStore& store_;
+    double localEpoch_;
+    StatusList& status_;
+    int64_t rejected_ = 0;
+};
+
+enum class LogImageLayout { Sectors64K, Blocks4K };
+
+// Decodes the image in LogDump: empties the store and its flags, decodes
+// sectors or blocks 0 to count - 1 (those inside LogDump), smooths the speeds
+// of a 4 KiB-block image, reports the rejected records, pre-selects the
+// blocks and activates their samples.
+void DecodeLogImage(LogStore& store, LogImageLayout layout, int32_t count, double localEpoch,
+                    StatusList& status);
+
+} // namespace vel

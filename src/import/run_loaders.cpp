@@ -1,0 +1,280 @@
+#include "import/run_loaders.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <QVector>
+#include "common/datetime.h"
+#include "common/geodesy.h"
+#include "common/parsing.h"
+#include "common/records.h"
+#include "common/textfile.h"
+#include "import/bluetooth.h"
+#include "model/lap_file.h"
+#include "model/lap_rows.h"
+#include "platform/timezone.h"
+
+namespace vel {
+
+namespace {
+
+constexpr int CsvFields = 8;
+constexpr int32_t CsvBadUseSat = 7;
+constexpr int32_t BtUseSat = 8;
+constexpr long double BonDir = 180.0L;
+
+QString DisplayName(const QString& fn) {
+    return QFileInfo(fn).fileName();
+}
+
+QString NoRecordText(const QString& fn) {
+    return QStringLiteral("「%1」にはデータがありません。").arg(DisplayName(fn));
+}
+
+QString TooLargeText(const QString& fn) {
+    return QStringLiteral("「%1」は大きすぎるため読み込めません。").arg(DisplayName(fn));
+}
+
+// Adds the row, then advances the group number as every run loader does.
+LoadResult AddRun(Session& session, const QVector<TLapElmRec>& samples, const QString& fn,
+                  bool nameInColumn7) {
+    LoadResult result;
+    const QString name = RunNameOf(fn);
+    const std::optional<QString> column7 = nameInColumn7 ? std::optional<QString>(name) : std::nullopt;
+    if (!AddLapRow(session, samples, name, column7, session.lapList.GrpNo, &result.Error)) return result;
+    ++session.lapList.GrpNo;
+    result.RowAdded = true;
+    return result;
+}
+
+// An integer field taken by character position (1-based, as in the layout).
+bool FieldInt(QStringView text, int pos, int len, int& value) {
+    long long v = 0;
+    if (!StrToIntStrict(text.mid(pos - 1, len).toString(), v)) return false;
+    if (v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()) return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+bool ValidTime(int h, int mi, int s, int ms) {
+    return h >= 0 && h < 24 && mi >= 0 && mi < 60 && s >= 0 && s < 60 && ms >= 0 && ms < 1000;
+}
+
+// "yyyy/mm/dd hh:nn:ss.zzz"
+bool CsvDateTime(QStringView text, double& dtTm) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0, ms = 0;
+    if (!FieldInt(text, 1, 4, y) || !FieldInt(text, 6, 2, mo) || !FieldInt(text, 9, 2, d) ||
+        !FieldInt(text, 12, 2, h) || !FieldInt(text, 15, 2, mi) || !FieldInt(text, 18, 2, s) ||
+        !FieldInt(text, 21, 3, ms))
+        return false;
+    if (y < 1 || y > 9999 || !QDate::isValid(y, mo, d) || !ValidTime(h, mi, s, ms)) return false;
+    dtTm = EncodeDateTime(y, mo, d, h, mi, s, ms);
+    return true;
+}
+
+// "hh:nn:ss.zzz"
+bool CsvElapsed(QStringView text, double& tm, long double& sec) {
+    int h = 0, mi = 0, s = 0, ms = 0;
+    if (!FieldInt(text, 1, 2, h) || !FieldInt(text, 4, 2, mi) || !FieldInt(text, 7, 2, s) ||
+        !FieldInt(text, 10, 3, ms) || !ValidTime(h, mi, s, ms))
+        return false;
+    const long long totalMs = ((static_cast<long long>(h) * 60 + mi) * 60 + s) * 1000 + ms;
+    tm = static_cast<double>(totalMs) / 86400000.0;
+    sec = h * 3600.0L + mi * 60.0L + s + ms / 1000.0L;
+    return true;
+}
+
+// Records read per block: the file is not held whole in memory.
+constexpr int64_t BtBlockRecords = 8192;
+
+// Step length in km by the equirectangular rule, the newer sample's
+// latitude setting the cos factor.
+long double StepKm(double ido, double kdo, long double prevIdo, long double prevKdo) {
+    constexpr long double DegToRad = Pi / 180.0L;
+    // cos in double: its error lies far below that of the stored positions.
+    const long double c = std::cos(ido * static_cast<double>(DegToRad));
+    const long double x = c * EarthR * ((kdo - prevKdo) * DegToRad);
+    const long double y = EarthR * ((ido - prevIdo) * DegToRad);
+    return std::sqrt(x * x + y * y) / 1000.0L;
+}
+
+// Reads a Bluetooth log as one run: the accepted records become samples,
+// Dir 180 for the plain kinds and the compass heading for the motion kinds,
+// and headings (when given) gets what the heading correction needs. false
+// with error text on a read error; false with no text for a file the
+// acceptance rule passes over (missing, size not fitting).
+bool ReadBtRun(const QString& fn, BtKind kind, QVector<TLapElmRec>& samples,
+               QVector<HeadingSample>* headings, QString& error) {
+    const QFileInfo info(fn);
+    if (!info.isFile()) return false;
+    const int64_t size = info.size();
+    const int64_t count = BtRecordCount(size, kind);
+    if (count < 0) return false;
+    if (size > MaxRunFileSize || count > MaxRunRecords) {
+        error = TooLargeText(fn);
+        return false;
+    }
+    QFile f(fn);
+    if (!f.open(QIODevice::ReadOnly)) {
+        error = f.errorString();
+        return false;
+    }
+    const int recSize = BtRecordSize(kind);
+    const bool motion = BtHasMotion(kind);
+    const int bias = TimeZoneBiasMinutes();
+    samples.reserve(count);
+    if (headings) headings->reserve(count);
+
+    QByteArray block(BtBlockRecords * recSize, Qt::Uninitialized);
+    auto* data = reinterpret_cast<uint8_t*>(block.data());
+    BtRecord rec;
+    double firstDtTm = 0;
+    int64_t left = count;
+    bool ok = f.read(block.data(), BtHeaderSize) == BtHeaderSize;
+    while (ok && left > 0) {
+        const int64_t n = std::min(left, BtBlockRecords);
+        const int64_t bytes = n * recSize;
+        // Short: a read error, or the file shrank since its size was taken.
+        if (f.read(block.data(), bytes) != bytes) {
+            ok = false;
+            break;
+        }
+        left -= n;
+        for (int64_t i = 0; i < n; ++i) {
+            const int64_t at = i * recSize;
+            if (DecodeBtRecord(data + at, bytes - at, kind, bias, rec) != BtSkip::None) continue;
+            TLapElmRec& s = samples.emplace_back();
+            s.DtTm = rec.DtTm;
+            if (samples.size() == 1) {
+                firstDtTm = rec.DtTm;
+            } else {
+                const TLapElmRec& prev = samples[samples.size() - 2];
+                s.Tm = rec.DtTm - firstDtTm;
+                s.Sec = static_cast<long double>(s.Tm) * 86400.0L;
+                s.Dist = prev.Dist + StepKm(rec.Ido, rec.Kdo, prev.Ido, prev.Kdo);
+            }
+            s.Ido = rec.Ido;
+            s.Kdo = rec.Kdo;
+            s.Elv = rec.Elv;
+            s.Spd = rec.Spd;
+            s.Dir = motion ? CompassHeading(rec.Motion.Yaw) : BonDir;
+            s.UseSat = BtUseSat;
+            if (headings)
+                headings->append(HeadingSample{rec.DtTm, rec.Ido, rec.Kdo, rec.Spd, rec.Motion.gX,
+                                               static_cast<double>(s.Dir)});
+        }
+    }
+    if (!ok) {
+        error = f.error() != QFileDevice::NoError
+                    ? f.errorString()
+                    : QStringLiteral("「%1」の読み込み中にファイルのサイズが変わりました。").arg(DisplayName(fn));
+        samples.clear();
+        return false;
+    }
+    return true;
+}
+
+LoadResult LoadBtRun(const QString& fn, Session& session, BtKind kind) {
+    LoadResult result;
+    QVector<TLapElmRec> samples;
+    QVector<HeadingSample> headings;
+    const bool motion = BtHasMotion(kind);
+    if (!ReadBtRun(fn, kind, samples, motion ? &headings : nullptr, result.Error)) return result;
+    // No accepted record: passed over without a word.
+    if (samples.isEmpty()) return result;
+    if (motion) {
+        CorrectHeadings(headings);
+        for (qsizetype i = 0; i < samples.size(); ++i) samples[i].Dir = headings[i].Dir;
+    }
+    return AddRun(session, samples, fn, true);
+}
+
+} // namespace
+
+LoadResult LoadLapFileToGrig(const QString& fn, Session& session) {
+    LoadResult result;
+    if (!QFileInfo(fn).isFile()) return result;
+    QStringList lines;
+    if (!ReadTextLines(fn, lines, &result.Error)) return result;
+
+    QVector<TLapElmRec> samples;
+    QStringList fields;
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        fields.clear();
+        SplitToList(fields, lines[n], u',');
+        if (fields.size() < CsvFields) continue;   // headers, empty lines
+        TLapElmRec s;
+        if (!CsvDateTime(fields[0], s.DtTm) || !CsvElapsed(fields[1], s.Tm, s.Sec)) {
+            result.Error = QStringLiteral("「%1」の %2 行目の日付・時刻を変換できません: %3")
+                               .arg(DisplayName(fn)).arg(n + 1).arg(fields[0] + u',' + fields[1]);
+            return result;
+        }
+        s.Ido = StrToFloatDef0(fields[2]);
+        s.Kdo = StrToFloatDef0(fields[3]);
+        s.Elv = StrToFloatDef0(fields[4]);
+        s.Spd = StrToFloatDef0(fields[5]);
+        s.Dir = StrToFloatDef0(fields[6]);
+        s.Dist = StrToFloatDef0(fields[7]);
+        if (fields.size() > CsvFields) {
+            long long sat = 0;
+            const bool ok = StrToIntStrict(fields[8], sat) && sat >= std::numeric_limits<int32_t>::min() &&
+                            sat <= std::numeric_limits<int32_t>::max();
+            s.UseSat = ok ? static_cast<int32_t>(sat) : CsvBadUseSat;
+        } else {
+            s.UseSat = session.settings.MinUseSat;
+        }
+        samples.append(s);
+    }
+    if (samples.isEmpty()) {
+        result.Error = NoRecordText(fn);
+        return result;
+    }
+    return AddRun(session, samples, fn, false);
+}
+
+LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session) {
+    LoadResult result;
+    const QFileInfo info(fn);
+    if (!info.isFile()) return result;
+    const int64_t size = info.size();
+    if (size % TLapElmRec::Size != 0) return result;
+    if (size > MaxRunFileSize) {
+        result.Error = TooLargeText(fn);
+        return result;
+    }
+    QVector<TLapElmRec> samples;
+    switch (ReadLapFile(fn, samples, &result.Error)) {
+    case LapFileStatus::Ok:
+        break;
+    case LapFileStatus::Missing:
+    case LapFileStatus::NotRecords:
+        result.Error.clear();   // changed since the check: passed over as well
+        return result;
+    case LapFileStatus::ReadError:
+        return result;
+    }
+    if (samples.isEmpty()) {
+        result.Error = NoRecordText(fn);
+        return result;
+    }
+    return AddRun(session, samples, fn, true);
+}
+
+LoadResult LoadLapFileToGrigBon(const QString& fn, Session& session) {
+    return LoadBtRun(fn, session, BtKind::Bon);
+}
+
+LoadResult LoadLapFileToGrigBonZ(const QString& fn, Session& session) {
+    return LoadBtRun(fn, session, BtKind::BonZ);
+}
+
+LoadResult LoadLapFileToGrigBonD(const QString&, Session&) {
+    return {};
+}
+
+} // namespace vel

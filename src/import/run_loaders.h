@@ -1,0 +1,31 @@
+#pragma once
+// Run files into the lap list: each loader turns one file into one row of
+// the lap list with its working file. Headless: the caller shows Error.
+#include <cstdint>
+#include <QString>
+#include "model/session.h"
+
+namespace vel {
+
+// Larger runs are refused rather than read into memory: at most a 1 GiB
+// run file, and no more samples than such a file holds.
+constexpr int64_t MaxRunFileSize = int64_t{1} << 30;
+constexpr int64_t MaxRunRecords = MaxRunFileSize / 128;
+
+struct LoadResult {
+    bool RowAdded = false;
+    QString Error;   // for the error box; empty when nothing is to be shown
+};
+
+// Lap CSV (".csvv").
+LoadResult LoadLapFileToGrig(const QString& fn, Session& session);
+// Run file (".dtb"): the records go to the working file unchanged.
+LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session);
+// BLE log (".bon") as one run.
+LoadResult LoadLapFileToGrigBon(const QString& fn, Session& session);
+// BLE-Z log (".bonz") as one run, headings corrected.
+LoadResult LoadLapFileToGrigBonZ(const QString& fn, Session& session);
+// ".bond": accepted and ignored.
+LoadResult LoadLapFileToGrigBonD(const QString& fn, Session& session);
+
+} // namespace vel

@@ -1,0 +1,153 @@
+#include "model/loaded_laps.h"
+
+#include <cmath>
+#include <QFileInfo>
+#include "model/course.h"
+#include "model/lap_file.h"
+
+namespace vel {
+
+namespace {
+
+// "temp0003.dtb" -> "0003"; any other name gives no data number.
+QString DataNumberOf(const QString& fn) {
+    const QString name = QFileInfo(fn).fileName();
+    return name.size() == 12 ? name.mid(4, 4) : QString();
+}
+
+enum class Read { Ok, Skip, Empty, Failed };
+
+// Reads the records of fn. A missing file or one that is not a whole number
+// of records is skipped; a read error fails with the reason in error.
+Read ReadRecords(const QString& fn, QVector<TLapElmRec>& recs, QString* error) {
+    if (error) error->clear();
+    QString why;
+    switch (ReadLapFile(fn, recs, &why)) {
+    case LapFileStatus::Ok:
+        return recs.isEmpty() ? Read::Empty : Read::Ok;
+    case LapFileStatus::Missing:
+    case LapFileStatus::NotRecords:
+        return Read::Skip;
+    case LapFileStatus::ReadError:
+        break;
+    }
+    if (error) {
+        *error = QStringLiteral("ファイルを読み込めませんでした。\n%1").arg(QFileInfo(fn).fileName());
+        if (!why.isEmpty()) *error += QLatin1Char('\n') + why;
+    }
+    return Read::Failed;
+}
+
+} // namespace
+
+void ResetLapStats(TLapDtRec& lap) {
+    const TLapDtRec fresh;
+    lap.LapTim = fresh.LapTim;
+    lap.LapDist = fresh.LapDist;
+    lap.MaxSpd = fresh.MaxSpd;
+    lap.MinSpd = fresh.MinSpd;
+    lap.AveSpd = fresh.AveSpd;
+    lap.IdoMin = fresh.IdoMin;
+    lap.IdoMax = fresh.IdoMax;
+    lap.KdoMin = fresh.KdoMin;
+    lap.KdoMax = fresh.KdoMax;
+    lap.ElvLo = fresh.ElvLo;
+    lap.ElvHi = fresh.ElvHi;
+}
+
+bool LoadLapFileBin(const QString& fn, LoadedLaps& laps, AnalysisService& analysis,
+                    GraphsService& graphs, QString* error) {
+    if (error) error->clear();
+    const int k = laps.LapDtNum;
+    if (k < 0 || k >= LoadedLaps::MaxLaps) return false;
+
+    QVector<TLapElmRec> recs;
+    const Read read = ReadRecords(fn, recs, error);
+    if (read == Read::Empty && error) *error = QStringLiteral("データがありません。");
+    if (read != Read::Ok) return false;
+
+    TLapDtRec lap;
+    lap.DtName = DataNumberOf(fn);
+    ResetLapStats(lap);
+    lap.driftAct = false;
+    for (const TLapElmRec& r : recs) {
+        // Strict: an extreme moves only for a value beyond it.
+        if (r.Spd > lap.MaxSpd) lap.MaxSpd = r.Spd;
+        if (r.Spd < lap.MinSpd) lap.MinSpd = r.Spd;
+        if (r.Ido < lap.IdoMin) lap.IdoMin = r.Ido;
+        if (r.Ido > lap.IdoMax) lap.IdoMax = r.Ido;
+        if (r.Kdo < lap.KdoMin) lap.KdoMin = r.Kdo;
+        if (r.Kdo > lap.KdoMax) lap.KdoMax = r.Kdo;
+        if (r.Elv < lap.ElvLo) lap.ElvLo = r.Elv;
+        if (r.Elv > lap.ElvHi) lap.ElvHi = r.Elv;
+    }
+    // Headings recomputed here live in memory only; the file keeps its own.
+    if (LacksRealHeading(recs)) {
+        const QVector<long double> course = CourseFromPositions(recs);
+        for (qsizetype i = 0; i < recs.size(); ++i) recs[i].Dir = course[i];
+    }
+    lap.LapTim = recs.back().Tm;
+    lap.LapDist = recs.back().Dist;
+    // A lap of one sample has no time to divide by.
+    lap.AveSpd = lap.LapTim > 0 ? lap.LapDist / (lap.LapTim * 24.0L) : 0.0L;
+    lap.ElmNum = static_cast<int32_t>(recs.size());
+    lap.GElm.resize(recs.size());
+    lap.DElm.resize(recs.size());
+    lap.Elm = std::move(recs);
+
+    // The analysis reads the lap from LapDt, so it goes in before the calls;
+    // LapDtNum counts it only once they are done.
+    laps.LapDt.resize(k);
+    laps.LapDt.append(std::move(lap));
+    analysis.SetDispSlot(k, k);
+    analysis.SetDElm(k);
+    analysis.SetGElm(k);
+    analysis.CalCurValLap(k);
+    if (k == 0) analysis.TakeCurPosFromSlot0();
+    graphs.SetDataStr();
+    analysis.CalCurValAll();
+    laps.LapDtNum = k + 1;
+    return true;
+}
+
+bool LoadLapFileBinForDAngle(const QString& fn, TLapDtRec& workLap, bool& drift,
+                             long double& topAngle, QString* error) {
+    drift = false;
+    topAngle = 0;
+    QVector<TLapElmRec> recs;
+    if (ReadRecords(fn, recs, error) != Read::Ok) return false;
+
+    const qsizetype n = recs.size();
+    workLap.ElmNum = static_cast<int32_t>(n);
+    workLap.DElm = QVector<TDriftRec>(n);
+    // Without a real heading there is nothing to measure a drift against.
+    if (LacksRealHeading(recs)) {
+        workLap.Elm = std::move(recs);
+        return true;
+    }
+
+    const QVector<long double> course = CourseFromPositions(recs);
+    QVector<long double> angle(n);
+    for (qsizetype j = 0; j < n; ++j) angle[j] = DriftAngle(recs[j].Dir, course[j], recs[j].Spd);
+    drift = HasDriftRun(recs, angle);
+    const QVector<long double> smooth = SmoothDriftAngles(recs, angle);
+    for (qsizetype j = 0; j < n; ++j) {
+        workLap.DElm[j].GpsDir = course[j];
+        workLap.DElm[j].DAngle = smooth[j];
+        if (std::fabs(smooth[j]) > std::fabs(topAngle)) topAngle = smooth[j];
+    }
+    workLap.Elm = std::move(recs);
+    return true;
+}
+
+bool LoadLapFileBinForSects(const QString& fn, TLapDtRec& workLap, QString* error) {
+    QVector<TLapElmRec> recs;
+    if (ReadRecords(fn, recs, error) != Read::Ok) return false;
+    workLap.DtName = DataNumberOf(fn);
+    workLap.ElmNum = static_cast<int32_t>(recs.size());
+    workLap.Elm = std::move(recs);
+    ResetLapStats(workLap);
+    return true;
+}
+
+} // namespace vel

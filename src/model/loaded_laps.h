@@ -1,0 +1,81 @@
+#pragma once
+// Loaded laps: a lap working file read into memory with its statistics, and
+// the work loads that judge drift and time sectors one lap-list row at a time.
+#include <cstdint>
+#include <QString>
+#include <QVector>
+#include "common/records.h"
+#include "model/services.h"
+
+namespace vel {
+
+// Turning radius and G of one sample.
+struct TGCalRec {
+    long double spd2 = 0;     // the sample's speed, km/h
+    int32_t rl = 0;           // +1 left-hand turn, -1 right-hand, 0 at the ends
+    long double X = 0;        // east offset from sample 0, m
+    long double Y = 0;        // north offset from sample 0, m
+    long double r = 0;        // raw turning radius, m
+    long double r1 = 0;       // median-filtered radius, m
+    long double r2 = 0;       // smoothed radius, m
+    long double lateG = 0;    // lateral G
+    long double logiG = 0;    // longitudinal G
+    long double r2_3 = 0;     // r2 averaged over three samples
+    long double lateG3 = 0;
+    long double logiG3 = 0;
+    long double XYG = 0;      // combined G
+};
+
+// Course from positions and drift angle of one sample.
+struct TDriftRec {
+    long double GpsDir = 0;   // course over ground, degrees 0 to 360
+    long double DAngle = 0;   // smoothed drift angle, degrees -180 to 180
+};
+
+// One lap read from its working file.
+struct TLapDtRec {
+    QString DtName;                 // data number of the lap-list row ("0003")
+    int32_t ElmNum = 0;             // number of samples
+    QVector<TLapElmRec> Elm;
+    double LapTim = 0;              // Tm of the last sample, days
+    long double LapDist = 0;        // Dist of the last sample, km
+    long double MaxSpd = 0;
+    long double MinSpd = 9999.9L;
+    long double AveSpd = 0;
+    long double IdoMin = 90, IdoMax = -90;
+    long double KdoMin = 180, KdoMax = -180;
+    long double ElvLo = 9999.9L, ElvHi = -999.9L;
+    QVector<TGCalRec> GElm;
+    bool driftAct = false;
+    QVector<TDriftRec> DElm;
+};
+
+// The shown laps; lap k lives in display slot k.
+struct LoadedLaps {
+    static constexpr int MaxLaps = 4;
+    QVector<TLapDtRec> LapDt;
+    int LapDtNum = 0;
+};
+
+// Statistics (lap time, distance, speeds, bounds) back to their starting values.
+void ResetLapStats(TLapDtRec& lap);
+
+// Appends the lap of working file fn to laps and runs its analysis through
+// the services. False when nothing was loaded: four laps already loaded, the
+// file missing or not a whole number of records (error left empty: nothing
+// to show), or a read error or a file without samples (error says why).
+bool LoadLapFileBin(const QString& fn, LoadedLaps& laps, AnalysisService& analysis,
+                    GraphsService& graphs, QString* error);
+
+// Reads fn into workLap and judges its drift: drift when it holds a drift
+// run, topAngle the smoothed drift angle of largest magnitude. drift and
+// topAngle are false and 0 whenever nothing is judged. False, with workLap
+// unchanged, when the file is missing, not a whole number of records, empty
+// (error left empty) or unreadable (error says why).
+bool LoadLapFileBinForDAngle(const QString& fn, TLapDtRec& workLap, bool& drift,
+                             long double& topAngle, QString* error = nullptr);
+
+// Reads the samples of fn into workLap for sector timing, statistics reset.
+bool LoadLapFileBinForSects(const QString& fn, TLapDtRec& workLap, QString* error = nullptr);
+
+} // namespace vel

@@ -1,0 +1,10 @@
+#include "model/status_list.h"
+
+namespace vel {
+
+void StatusList::Add(const QString& line) {
+    if (lines_.size() > MaxLines - 1) lines_.removeLast();
+    lines_.prepend(line);
+}
+
+} // namespace vel
