@@ -74,7 +74,7 @@ void SetDispSlot(const LoadedLaps& laps, Comparison& cmp, int slot, int lap) {
 
 bool AlignmentValid(const LoadedLaps& laps, const Comparison& cmp, int sectNum) {
     const int count = LoadedCount(laps);
-    if (count < 1 || sectNum <= 0 || sectNum > ClampSectNum(sectNum)) return false;
+    if (count < 1 || sectNum <= 0 || sectNum >= SectArrNum) return false;
     if (cmp.SelSect < 1 || cmp.SelSect > sectNum) return false;
     for (int k = 0; k < count; ++k)
         for (int j = 0; j < sectNum; ++j)
