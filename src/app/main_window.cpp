@@ -84,7 +84,27 @@ TFormMain::TFormMain(Session& session, const Services& services, Prompts* prompt
     onFilesDropped = [this](const QStringList& files) {
         runCommands_->DropFiles(files, PageControl1->currentIndex() == DataTab);
     };
+    session_.statusList.onChanged = [this] {
+        ListBox1->clear();
+        ListBox1->addItems(session_.statusList.Lines());
+        ListBox1->scrollToTop();
+    };
+    PanelViewOnOff->installEventFilter(this);
     FormCreate();
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == PanelViewOnOff && e->type() == QEvent::MouseButtonDblClick) {
+        PanelViewOnOffDblClick();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+void TFormMain::PanelViewOnOffDblClick() {
+    const bool show = ListBox1->isHidden();
+    ListBox1->setVisible(show);
+    ListBox2->setVisible(show);
 }
 
 void TFormMain::SpeedButtonSvRunClick() {
@@ -98,7 +118,10 @@ void TFormMain::SpeedButtonSvRunSectClick() {
     if (onSaveSector) onSaveSector(PageControl3->currentIndex() == 0);
 }
 
-TFormMain::~TFormMain() { FormDestroy(); }
+TFormMain::~TFormMain() {
+    session_.statusList.onChanged = nullptr;
+    FormDestroy();
+}
 
 RunFileCommands& TFormMain::runCommands() { return *runCommands_; }
 
@@ -215,6 +238,7 @@ void TFormMain::BuildWidgets() {
     ListBox1->setVisible(false);
     ListBox2 = new QListWidget(logger);
     ListBox2->setObjectName("ListBox2");
+    ListBox2->setVisible(false);
     lv->addWidget(PanelViewOnOff);
     lv->addWidget(ListBox1, 1);
     lv->addWidget(ListBox2, 1);

@@ -93,8 +93,11 @@ public slots:
     void pmDriftDtClick();
     void SpeedButtonSvRunClick();
     void SpeedButtonSvRunSectClick();
+    // Shows or hides the status list and the sentence monitor together.
+    void PanelViewOnOffDblClick();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;

@@ -152,3 +152,17 @@ TEST(SingleInstanceEntry, SecondStartIsRefusedAndRaisesTheFirst) {
     EXPECT_EQ(raised, 1);
     first.Release();
 }
+
+TEST_F(MainWindowTest, StatusListIsMirroredAndToggledFromItsPanel) {
+    TFormMain w(session, rec.services(), &prompts);
+    session.statusList.Add("12 records");
+    session.statusList.Add("spd abnormal 2000.02 km/h");
+    ASSERT_EQ(w.ListBox1->count(), 2);
+    EXPECT_EQ(w.ListBox1->item(0)->text(), "spd abnormal 2000.02 km/h");
+    EXPECT_TRUE(w.ListBox1->isHidden());
+    w.PanelViewOnOffDblClick();
+    EXPECT_FALSE(w.ListBox1->isHidden());
+    EXPECT_FALSE(w.ListBox2->isHidden());
+    w.PanelViewOnOffDblClick();
+    EXPECT_TRUE(w.ListBox2->isHidden());
+}
