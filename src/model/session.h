@@ -3,6 +3,7 @@
 #include <QString>
 #include "model/catalogue.h"
 #include "model/comparison.h"
+#include "model/course_path.h"
 #include "model/lap_list.h"
 #include "model/loaded_laps.h"
 #include "model/log_store.h"
@@ -24,6 +25,9 @@ struct Session {
     LoadedLaps loadedLaps;
     Comparison comparison;
     Catalogue catalogue;
+    CoursePaths coursePaths;
+    // A file or selection dialog of a command is open: keyboard stepping waits.
+    bool FileDlgOpen = false;
 };
 
 } // namespace vel
