@@ -24,6 +24,8 @@
 #include <QVBoxLayout>
 #include "app/run_commands.h"
 #include "app/setup_dialog.h"
+#include "import/course_commands.h"
+#include "import/select_circuit_dialog.h"
 #include "app/small_dialogs.h"
 #include "platform/shell.h"
 #include "model/lap_list_model.h"
@@ -81,6 +83,19 @@ TFormMain::TFormMain(Session& session, const Services& services, Prompts* prompt
     connect(SpeedButtonSvRun, &QToolButton::clicked, this, &TFormMain::SpeedButtonSvRunClick);
     connect(SpeedButtonSvAllRun, &QToolButton::clicked, this, [this] { runCommands_->SpeedButtonSvAllRunClick(); });
     connect(SpeedButtonSvRunSect, &QToolButton::clicked, this, &TFormMain::SpeedButtonSvRunSectClick);
+    courseCommands_ = std::make_unique<CourseCommands>(session_, session_.coursePaths, *prompts_,
+                                                       *services_.graphs, session_.FileDlgOpen,
+                                                       QtCircuitChooser(this));
+    CourseCommands* cc = courseCommands_.get();
+    connect(SpeedButtonPath, &QToolButton::clicked, this, [cc] { cc->SpeedButtonPathClick(); });
+    connect(SpeedButtonPathSave, &QToolButton::clicked, this, [cc] { cc->SpeedButtonPathSaveClick(); });
+    connect(SpeedButtonMkPth, &QToolButton::clicked, this, [cc] { cc->SpeedButtonMkPthClick(); });
+    connect(SpeedButtonSelCircuit, &QToolButton::clicked, this, [cc] { cc->SpeedButtonSelCircuitClick(); });
+    connect(SpeedButtonN, &QToolButton::clicked, this, [cc] { cc->SpeedButtonNClick(); });
+    connect(SpeedButtonS, &QToolButton::clicked, this, [cc] { cc->SpeedButtonSClick(); });
+    connect(SpeedButtonW, &QToolButton::clicked, this, [cc] { cc->SpeedButtonWClick(); });
+    connect(SpeedButtonE, &QToolButton::clicked, this, [cc] { cc->SpeedButtonEClick(); });
+    connect(SpeedButtonClrPth, &QToolButton::clicked, this, [cc] { cc->SpeedButtonClrPthClick(); });
     onFilesDropped = [this](const QStringList& files) {
         runCommands_->DropFiles(files, PageControl1->currentIndex() == DataTab);
     };
@@ -119,6 +134,7 @@ void TFormMain::SpeedButtonSvRunSectClick() {
 }
 
 TFormMain::~TFormMain() {
+    courseCommands_.reset();
     session_.statusList.onChanged = nullptr;
     FormDestroy();
 }
@@ -169,6 +185,30 @@ void TFormMain::BuildWidgets() {
     SetSwitchPanel(PanelAltitude, false);
     SetSwitchPanel(PanelDrift, true);
     SetSwitchPanel(PanelViewRdu, true);
+    // The course-map buttons of the zoom map's tool bar.
+    Panel4 = new QFrame(graph);
+    Panel4->setObjectName("Panel4");
+    auto* p4 = new QHBoxLayout(Panel4);
+    p4->setContentsMargins(2, 0, 2, 0);
+    auto pathTool = [&](const char* name, const QString& text, const QString& hint) {
+        auto* b = new QToolButton(Panel4);
+        b->setObjectName(name);
+        b->setText(text);
+        b->setToolTip(hint);
+        p4->addWidget(b);
+        return b;
+    };
+    SpeedButtonPath = pathTool("SpeedButtonPath", "コース図読込", "コース図ファイル読込");
+    SpeedButtonPathSave = pathTool("SpeedButtonPathSave", "コース図保存", "コース図ファイル保存");
+    SpeedButtonMkPth = pathTool("SpeedButtonMkPth", "コース図作成", "コース図作成");
+    SpeedButtonSelCircuit = pathTool("SpeedButtonSelCircuit", "コース図検索", "コース図検索");
+    SpeedButtonN = pathTool("SpeedButtonN", "↑", "コース図調整・上へ");
+    SpeedButtonS = pathTool("SpeedButtonS", "↓", "コース図調整・下へ");
+    SpeedButtonW = pathTool("SpeedButtonW", "←", "コース図調整・左へ");
+    SpeedButtonE = pathTool("SpeedButtonE", "→", "コース図調整・右へ");
+    SpeedButtonClrPth = pathTool("SpeedButtonClrPth", "コース図消去", "コース図を消す");
+    p4->addStretch();
+    gv->addWidget(Panel4);
     PageControl2 = new QTabWidget(graph);
     PageControl2->setObjectName("PageControl2");
     for (const char* t : {"コース", "G / 旋回半径", "ビデオ", "ドリフト"})

@@ -23,6 +23,7 @@ namespace vel {
 
 class LapListModel;
 class RunFileCommands;
+class CourseCommands;
 
 class TFormMain : public QMainWindow {
     Q_OBJECT
@@ -67,6 +68,16 @@ public:
     QToolButton* SpeedButtonSvRun;
     QToolButton* SpeedButtonSvAllRun;
     QToolButton* SpeedButtonSvRunSect;
+    QFrame* Panel4;
+    QToolButton* SpeedButtonPath;
+    QToolButton* SpeedButtonPathSave;
+    QToolButton* SpeedButtonMkPth;
+    QToolButton* SpeedButtonSelCircuit;
+    QToolButton* SpeedButtonN;
+    QToolButton* SpeedButtonS;
+    QToolButton* SpeedButtonW;
+    QToolButton* SpeedButtonE;
+    QToolButton* SpeedButtonClrPth;
     QFrame* PanelViewOnOff;
     QListWidget* ListBox1;
     QListWidget* ListBox2;
@@ -113,6 +124,7 @@ private:
     std::unique_ptr<Prompts> ownPrompts_;
     Prompts* prompts_;
     std::unique_ptr<RunFileCommands> runCommands_;
+    std::unique_ptr<CourseCommands> courseCommands_;
     StartupReport startup_;
     bool destroyed_ = false;
 };
