@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "common/geometry.h"
 
 #include <cmath>
@@ -63,15 +64,21 @@ bool SegCross(long double& x, long double& y,
         }
     }
 
-    // No proper crossing: an end of the step lying on the line through A.
+    // No proper crossing: an end of the step lying on the line A itself. A
+    // point on the line's extension beyond its ends is no crossing (a lap
+    // would otherwise be cut wherever the track meets that extension).
+    const auto onA = [&](long double px, long double py) {
+        return px >= std::min(xa1, xa2) - GeomEps && px <= std::max(xa1, xa2) + GeomEps &&
+               py >= std::min(ya1, ya2) - GeomEps && py <= std::max(ya1, ya2) + GeomEps;
+    };
     const long double t1 = (xa2 - xb1) * ya1 + (xb1 - xa1) * ya2 + (xa1 - xa2) * yb1;
-    if (Small(t1)) {
+    if (Small(t1) && onA(xb1, yb1)) {
         x = xb1;
         y = yb1;
         return true;
     }
     const long double t2 = (xa2 - xb2) * ya1 + (xb2 - xa1) * ya2 + (xa1 - xa2) * yb2;
-    if (Small(t2)) {
+    if (Small(t2) && onA(xb2, yb2)) {
         x = xb2;
         y = yb2;
         return true;

@@ -1,3 +1,5 @@
+#include <cstring>
+#include <cstdio>
 #include "common/textfile.h"
 
 #include <cerrno>
@@ -148,6 +150,29 @@ bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* erro
     }
     if (!f.commit()) {
         if (error) *error = f.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool WriteScratchFile(const QString& path, const QByteArray& bytes, QString* error) {
+    const QString tmp = path + QStringLiteral(".part");
+    QFile f(tmp);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    const bool written = f.write(bytes) == bytes.size() && f.flush();
+    if (!written) {
+        if (error) *error = f.errorString();
+        f.close();
+        QFile::remove(tmp);
+        return false;
+    }
+    f.close();
+    if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0) {
+        if (error) *error = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(tmp);
         return false;
     }
     return true;

@@ -17,4 +17,8 @@ bool WriteTextLines(const QString& path, const QStringList& lines, QString* erro
 // Writes bytes atomically (temp file + rename).
 bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
+// Writes bytes to a temporary file beside path and renames it over path,
+// without forcing them to disk: for scratch files such as lap working files.
+bool WriteScratchFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
 } // namespace vel

@@ -31,11 +31,11 @@ LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString
     return LapFileStatus::Ok;
 }
 
-bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error) {
+bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error, bool scratch) {
     QByteArray bytes(recs.size() * TLapElmRec::Size, '\0');
     auto* p = reinterpret_cast<uint8_t*>(bytes.data());
     for (qsizetype i = 0; i < recs.size(); ++i) WriteLapElm(recs[i], p + i * TLapElmRec::Size);
-    return WriteFileAtomic(path, bytes, error);
+    return scratch ? WriteScratchFile(path, bytes, error) : WriteFileAtomic(path, bytes, error);
 }
 
 QString WorkingFileName(const QString& tempDir, int dataNumber) {

@@ -16,8 +16,9 @@ enum class LapFileStatus {
 // Reads every record, keeping each record's raw bytes.
 LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString* error = nullptr);
 // Writes the records (raw bytes kept where a record has them), replacing
-// the file atomically.
-bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error = nullptr);
+// the file atomically; a scratch file (a working file) is not forced to disk.
+bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error = nullptr,
+                  bool scratch = false);
 
 // The working file of a data number: TempDir + "temp%.4d.dtb".
 QString WorkingFileName(const QString& tempDir, int dataNumber);

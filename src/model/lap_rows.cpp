@@ -28,7 +28,7 @@ bool AddLapRow(Session& session, const QVector<TLapElmRec>& samples, const QStri
     }
     LapList& list = session.lapList;
     const int32_t number = list.LapStrLstNum();
-    if (!WriteLapFile(WorkingFileName(session.folders.TempDir, number), samples, error)) return false;
+    if (!WriteLapFile(WorkingFileName(session.folders.TempDir, number), samples, error, true)) return false;
 
     const TLapElmRec& first = samples.front();
     const TLapElmRec& last = samples.back();

@@ -5,6 +5,7 @@
 #include "model/comparison.h"
 #include "model/course_path.h"
 #include "model/lap_list.h"
+#include "model/line_choice.h"
 #include "model/loaded_laps.h"
 #include "model/log_store.h"
 #include "model/settings.h"
@@ -26,6 +27,7 @@ struct Session {
     Comparison comparison;
     Catalogue catalogue;
     CoursePaths coursePaths;
+    LineChoice lineChoice;   // lines of the control-line dialog, kept between imports
     // A file or selection dialog of a command is open: keyboard stepping waits.
     bool FileDlgOpen = false;
 };

@@ -39,6 +39,8 @@ TEST(Geometry, SegCross) {
         {"parallel vertical, apart", {0, 0}, {0, 2}, {1, 0}, {1, 2}, false, {}},
         {"step ending on the line", {1, -1}, {1, 1}, {0, 0}, {1, 0}, true, {1, 0}},
         {"step starting on the line", {1, -1}, {1, 1}, {1, 0}, {2, 0}, true, {1, 0}},
+        {"step ending on the line's extension", {1, -1}, {1, 1}, {0, 5}, {1, 5}, false, {}},
+        {"step starting on the line's extension", {1, -1}, {1, 1}, {1, -5}, {2, -5}, false, {}},
         {"collinear overlapping", {0, 0}, {2, 0}, {1, 0}, {3, 0}, true, {1, 0}},
         // |a| equal to the tolerance and a horizontal step: the formula that
         // divides by a must be taken, not the one dividing by d = 0.
