@@ -46,6 +46,7 @@ enum class LapClick {
 // removes the row's lap when it is loaded, otherwise loads its working file
 // while fewer than four laps are loaded; after either, the comparison, the
 // read-outs, the tables, the lap list and the video range are refreshed.
+// services.analysis is expected to be a LapAnalysis over the same session.
 LapClick StringGridLapDataDblClick(Session& session, const Services& services, int row,
                                    const LapRefreshHooks& hooks = {}, QString* error = nullptr);
 

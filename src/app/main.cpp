@@ -1,9 +1,9 @@
 // Velmaris: companion of the GPS lap logger.
 #include <memory>
 #include <QApplication>
+#include "app/app_services.h"
 #include "app/entry.h"
 #include "app/main_window.h"
-#include "model/services.h"
 #include "model/session.h"
 
 int main(int argc, char** argv) {
@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
 
     auto session = std::make_unique<vel::Session>();
     session->folders = vel::StandardFolders();
-    const vel::Services services = vel::NullServices();
+    vel::AppServices appServices(*session);
+    const vel::Services services = appServices.services();
     int rc = 0;
     {
         vel::TFormMain window(*session, services);

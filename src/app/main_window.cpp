@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -24,6 +25,8 @@
 #include <QVBoxLayout>
 #include "app/run_commands.h"
 #include "app/setup_dialog.h"
+#include "import/motec_csv.h"
+#include "import/import_flow.h"
 #include "import/course_commands.h"
 #include "import/select_circuit_dialog.h"
 #include "app/small_dialogs.h"
@@ -35,6 +38,12 @@ namespace vel {
 namespace {
 
 constexpr int DataTab = 1;
+
+// Until a control-line dialog is given: every import stops at the dialog.
+class NoLineDialog : public ControlLineDialog {
+public:
+    bool Exec(Session&, const ControlLineDialogInput&) override { return false; }
+};
 
 QFrame* SwitchPanel(QWidget* parent, const char* name, const QString& hint) {
     auto* p = new QFrame(parent);
@@ -66,8 +75,9 @@ bool SwitchPanelOn(const QFrame* panel) {
     return panel->frameShape() != QFrame::NoFrame && panel->frameShadow() == QFrame::Sunken;
 }
 
-TFormMain::TFormMain(Session& session, const Services& services, Prompts* prompts, QWidget* parent)
-    : QMainWindow(parent), session_(session), services_(services) {
+TFormMain::TFormMain(Session& session, const Services& services, Prompts* prompts, QWidget* parent,
+                     std::unique_ptr<ControlLineDialog> lineDialog)
+    : QMainWindow(parent), session_(session), services_(services), lineDialog_(std::move(lineDialog)) {
     if (!prompts) {
         ownPrompts_ = std::make_unique<QtPrompts>(this);
         prompts = ownPrompts_.get();
@@ -96,6 +106,21 @@ TFormMain::TFormMain(Session& session, const Services& services, Prompts* prompt
     connect(SpeedButtonW, &QToolButton::clicked, this, [cc] { cc->SpeedButtonWClick(); });
     connect(SpeedButtonE, &QToolButton::clicked, this, [cc] { cc->SpeedButtonEClick(); });
     connect(SpeedButtonClrPth, &QToolButton::clicked, this, [cc] { cc->SpeedButtonClrPthClick(); });
+    if (!lineDialog_) lineDialog_ = std::make_unique<NoLineDialog>();
+    importCommands_ = std::make_unique<LogImportCommands>(session_, *prompts_, *services_.ranking, *lineDialog_);
+    importCommands_->onShowDataTab = [this] {
+        lapListModel->Reset();
+        PageControl1->setCurrentIndex(DataTab);
+    };
+    importCommands_->onBusy = [this](bool on) {
+        if (on) QApplication::setOverrideCursor(Qt::WaitCursor);
+        else QApplication::restoreOverrideCursor();
+        SpeedButtonLdLogFile->setEnabled(!on);
+    };
+    connect(SpeedButtonLdLogFile, &QToolButton::clicked, this, [this] { importCommands_->SpeedButtonLdLogFileClick(); });
+    connect(SpeedButtonReLog, &QToolButton::clicked, this, [this] { importCommands_->SpeedButtonReLogClick(); });
+    connect(StringGridLapData, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { StringGridLapDataDblClick(index.row() + 1); });
     onFilesDropped = [this](const QStringList& files) {
         runCommands_->DropFiles(files, PageControl1->currentIndex() == DataTab);
     };
@@ -122,6 +147,21 @@ void TFormMain::PanelViewOnOffDblClick() {
     ListBox2->setVisible(show);
 }
 
+LapClick TFormMain::StringGridLapDataDblClick(int gridRow) {
+    LapRefreshHooks hooks = lapRefreshHooks;
+    hooks.RepaintLapList = [this] { StringGridLapData->viewport()->update(); };
+    hooks.LoadMotecGCsv = [this](int lap, const QString& fn) {
+        if (lap < 0 || lap >= session_.loadedLaps.LapDt.size()) return;
+        QString error;
+        if (!LoadMotecGCsv(session_.loadedLaps.LapDt[lap], fn, &error) && !error.isEmpty())
+            prompts_->Error(error);
+    };
+    QString error;
+    const LapClick r = vel::StringGridLapDataDblClick(session_, services_, gridRow, hooks, &error);
+    if (!error.isEmpty()) prompts_->Error(error);
+    return r;
+}
+
 void TFormMain::SpeedButtonSvRunClick() {
     const QModelIndex cur = StringGridLapData->currentIndex();
     runCommands_->SpeedButtonSvRunClick(cur.isValid() ? cur.row() + 1 : 0, StringGridLapData->hasFocus(),
@@ -135,6 +175,7 @@ void TFormMain::SpeedButtonSvRunSectClick() {
 
 TFormMain::~TFormMain() {
     courseCommands_.reset();
+    importCommands_.reset();
     session_.statusList.onChanged = nullptr;
     FormDestroy();
 }
@@ -175,6 +216,16 @@ void TFormMain::BuildWidgets() {
     PanelTool->setFixedHeight(26);
     auto* th = new QHBoxLayout(PanelTool);
     th->setContentsMargins(2, 2, 2, 2);
+    auto stripTool = [&](const char* name, const QString& text, const QString& hint) {
+        auto* b = new QToolButton(PanelTool);
+        b->setObjectName(name);
+        b->setText(text);
+        b->setToolTip(hint);
+        th->addWidget(b);
+        return b;
+    };
+    SpeedButtonLdLogFile = stripTool("SpeedButtonLdLogFile", "GPSログ読込", "保存済みGPSログ読込");
+    SpeedButtonReLog = stripTool("SpeedButtonReLog", "再表示", "読込済みGPSログの再表示");
     PanelDiffTm = SwitchPanel(PanelTool, "PanelDiffTm", "タイム差 表示／非表示");
     PanelAltitude = SwitchPanel(PanelTool, "PanelAltitude", "標高 表示／非表示");
     PanelDrift = SwitchPanel(PanelTool, "PanelDrift", "ドリフト角 表示／非表示");

@@ -8,6 +8,8 @@
 #include "model/session.h"
 #include "platform/prompts.h"
 #include "app/startup.h"
+#include "import/control_line_dialog_iface.h"
+#include "analysis/lap_analysis.h"
 
 class QFrame;
 class QLabel;
@@ -25,12 +27,15 @@ class LapListModel;
 class RunFileCommands;
 class CourseCommands;
 
+class LogImportCommands;
+
 class TFormMain : public QMainWindow {
     Q_OBJECT
 public:
     // prompts may be null: the window then uses real message boxes.
+    // lineDialog: the control-line dialog of log imports (tests pass a scripted one).
     TFormMain(Session& session, const Services& services, Prompts* prompts = nullptr,
-              QWidget* parent = nullptr);
+              QWidget* parent = nullptr, std::unique_ptr<ControlLineDialog> lineDialog = nullptr);
     ~TFormMain() override;
 
     Session& session() { return session_; }
@@ -51,11 +56,18 @@ public:
     // or the drift table (false).
     std::function<void(bool fromSectTable)> onSaveSector;
     RunFileCommands& runCommands();
+    // The sector steps of the refresh after a lap is loaded or removed.
+    LapRefreshHooks lapRefreshHooks;
+    // Loads or removes the lap of a grid row (1 = first data row).
+    LapClick StringGridLapDataDblClick(int gridRow);
+    LogImportCommands& importCommands() { return *importCommands_; }
 
     QLabel* LabelVersion;
     QTabWidget* PageControl1;       // "グラフ", "データ", "ロガー"
     QTabWidget* PageControl2;       // "コース", "G / 旋回半径", "ビデオ", "ドリフト"
     QFrame* PanelTool;
+    QToolButton* SpeedButtonLdLogFile;
+    QToolButton* SpeedButtonReLog;
     QFrame* PanelDiffTm;
     QFrame* PanelAltitude;
     QFrame* PanelDrift;
@@ -125,6 +137,8 @@ private:
     Prompts* prompts_;
     std::unique_ptr<RunFileCommands> runCommands_;
     std::unique_ptr<CourseCommands> courseCommands_;
+    std::unique_ptr<ControlLineDialog> lineDialog_;
+    std::unique_ptr<LogImportCommands> importCommands_;
     StartupReport startup_;
     bool destroyed_ = false;
 };

@@ -8,6 +8,7 @@
 #include "model/line_choice.h"
 #include "model/loaded_laps.h"
 #include "model/log_store.h"
+#include "model/logger_handover.h"
 #include "model/settings.h"
 #include "model/status_list.h"
 #include "platform/folders.h"
@@ -27,7 +28,8 @@ struct Session {
     Comparison comparison;
     Catalogue catalogue;
     CoursePaths coursePaths;
-    LineChoice lineChoice;   // lines of the control-line dialog, kept between imports
+    LineChoice lineChoice;
+    LoggerHandover loggerHandover;   // what a finished download hands to the import   // lines of the control-line dialog, kept between imports
     // A file or selection dialog of a command is open: keyboard stepping waits.
     bool FileDlgOpen = false;
 };

@@ -1,0 +1,361 @@
+#include "import/import_flow.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+#include <QFile>
+#include <QFileInfo>
+#include "common/datetime.h"
+#include "common/parsing.h"
+#include "common/textfile.h"
+#include "import/bluetooth_logs.h"
+#include "import/lap_cutting.h"
+#include "import/memory_image.h"
+
+namespace vel {
+
+namespace {
+
+enum class LogKind { Bin, Binx, Bnx4, Dtb, Bon, Bon4, BonZ, Bnz4 };
+
+// The kind named by the extension, in any case; none for other files.
+std::optional<LogKind> LogKindOf(const QString& path) {
+    static const std::pair<const char*, LogKind> kinds[] = {
+        {"BIN", LogKind::Bin}, {"BINX", LogKind::Binx}, {"BNX4", LogKind::Bnx4},
+        {"DTB", LogKind::Dtb}, {"BON", LogKind::Bon},   {"BON4", LogKind::Bon4},
+        {"BONZ", LogKind::BonZ}, {"BNZ4", LogKind::Bnz4},
+    };
+    const QString name = QFileInfo(path).fileName();
+    const int dot = name.lastIndexOf('.');
+    if (dot < 0) return std::nullopt;
+    const QString ext = name.mid(dot + 1).toUpper();
+    for (const auto& [text, kind] : kinds)
+        if (ext == QLatin1String(text)) return kind;
+    return std::nullopt;
+}
+
+bool IsRawLog(LogKind k) { return k == LogKind::Bin || k == LogKind::Binx || k == LogKind::Bnx4; }
+
+bool RawSizeFits(LogKind k, int64_t size) {
+    switch (k) {
+    case LogKind::Bin: return size == BinFileSize;
+    case LogKind::Binx: return size % LogSectorSize == 0 && size <= BinxFileMax;
+    case LogKind::Bnx4: return size % LogBlockSize == 0 && size <= Bnx4FileMax;
+    default: return false;
+    }
+}
+
+using Loader = bool (*)(const QString&, LogStore&, StatusList&, QString*);
+
+Loader LoaderOf(LogKind k) {
+    switch (k) {
+    case LogKind::Dtb: return LoadLapFileBinToLogItems;
+    case LogKind::Bon: return LoadLapFileBleToLogItems;
+    case LogKind::Bon4: return LoadLapFileBle4ToLogItems;
+    case LogKind::BonZ: return LoadLapFileBleZToLogItems;
+    case LogKind::Bnz4: return LoadLapFileBleZ4ToLogItems;
+    default: return nullptr;
+    }
+}
+
+QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath() + "/"; }
+
+// The extension of the file name part, from its last dot; empty when none.
+QString ExtensionOf(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    const int dot = name.lastIndexOf('.');
+    return dot < 0 ? QString() : name.mid(dot);
+}
+
+QString ChangeExt(const QString& path, const QString& ext) {
+    return path.left(path.size() - ExtensionOf(path).size()) + ext;
+}
+
+// Runs its action when the scope ends, however it ends.
+class AtExit {
+public:
+    template <typename F>
+    explicit AtExit(F f) : f_(std::move(f)) {}
+    ~AtExit() { f_(); }
+    AtExit(const AtExit&) = delete;
+    AtExit& operator=(const AtExit&) = delete;
+private:
+    std::function<void()> f_;
+};
+
+// FileDlgOpen for the life of a dialog (the keyboard poll stays idle).
+class DialogFlag {
+public:
+    explicit DialogFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~DialogFlag() { flag_ = false; }
+    DialogFlag(const DialogFlag&) = delete;
+    DialogFlag& operator=(const DialogFlag&) = delete;
+private:
+    bool& flag_;
+};
+
+QString RecordsLine(int32_t n) { return QStringLiteral("%1 records").arg(n); }
+
+} // namespace
+
+QStringList LogOpenFilters() {
+    return {
+        QStringLiteral("Velmaris GPS data files or Record files "
+                       "(*.bnx4 *.binx *.bin *.dtb *.bon4 *.bon *.bnz4 *.bonz)"),
+        QStringLiteral("Velmaris4 GPS data files (*.bnx4)"),
+        QStringLiteral("Velmaris3 GPS data files (*.binx)"),
+        QStringLiteral("Velmaris GPS data files (*.bin)"),
+        QStringLiteral("Velmaris Record files (*.dtb)"),
+        QStringLiteral("Velmaris GPS ble files (*.bon4 *.bon)"),
+        QStringLiteral("Velmaris GPS ble Z files (*.bnz4 *.bonz)"),
+    };
+}
+
+QStringList LogSaveFilters() {
+    return {
+        QStringLiteral("Velmaris4 GPS data files (*.bnx4 *.binx *.bin)"),
+        QStringLiteral("Velmaris GPS data files (*.binx *.bin)"),
+    };
+}
+
+QString LogNameLabel(const QString& name) {
+    constexpr qsizetype MaxBytes = 20;
+    if (name.toUtf8().size() <= MaxBytes) return name;
+    QString out;
+    qsizetype bytes = 0;
+    for (const char32_t cp : name.toUcs4()) {
+        const QString ch = QString::fromUcs4(&cp, 1);
+        const qsizetype n = ch.toUtf8().size();
+        if (bytes + n > MaxBytes) break;
+        out += ch;
+        bytes += n;
+    }
+    return out;
+}
+
+int64_t Qk4SaveBytes(int32_t used) {
+    const int64_t u = std::max<int64_t>(used, 0);
+    return std::min<int64_t>((u + LogBlockSize - 1) / LogBlockSize * LogBlockSize, Bnx4FileMax);
+}
+
+int64_t OlderSaveBytes(int32_t used) {
+    const int64_t u = std::max<int64_t>(used, 0);
+    return std::min<int64_t>((u / LogSectorSize + 1) * LogSectorSize, BinxFileMax);
+}
+
+double LogImportCommands::Now() const {
+    return nowLocal ? nowLocal() : LocalNow(session_.LocalEpoch);
+}
+
+void LogImportCommands::Busy(bool on) const {
+    if (onBusy) onBusy(on);
+}
+
+void LogImportCommands::SpeedButtonLdLogFileClick() {
+    QStringList files;
+    {
+        DialogFlag flag(session_.FileDlgOpen);
+        FileDialogSpec spec;
+        spec.title = LogOpenTitle;
+        spec.folder = session_.folders.RawDir;
+        spec.filters = LogOpenFilters();
+        files = prompts_.OpenFiles(spec);
+    }
+    if (files.isEmpty() || files.first().isEmpty()) return;
+    // The file opens as it is named, whatever the case of its extension.
+    const QString path = files.first();
+    if (ReadLogFile(path) != ReadResult::Cut) return;
+    session_.logStore.LogName = QFileInfo(path).completeBaseName();
+    CommonTail(true);
+}
+
+LogImportCommands::ReadResult LogImportCommands::ReadLogFile(const QString& path) {
+    const std::optional<LogKind> kind = LogKindOf(path);
+    if (!kind) return ReadResult::Stop;
+    const QFileInfo info(path);
+    if (!info.isFile()) return ReadResult::Stop;
+    const bool raw = IsRawLog(*kind);
+    const int64_t size = info.size();
+    if (raw && !RawSizeFits(*kind, size)) {
+        // Refused before anything is touched: the store keeps the last log.
+        prompts_.Warn(LogWrongSize);
+        return ReadResult::Stop;
+    }
+    session_.folders.RawDir = FolderOf(path);
+
+    LogStore& st = session_.logStore;
+    StatusList& status = session_.statusList;
+    QString error;
+    bool readOk = true;
+    bool formatError = false;
+    {
+        Busy(true);
+        AtExit idle([this] { Busy(false); });
+        st.Clear();
+        if (raw) {
+            readOk = ReadImage(path, size, &error);
+            if (readOk && *kind == LogKind::Bnx4) {
+                DecodeLogImage(st, LogImageLayout::Blocks4K, static_cast<int32_t>(size / LogBlockSize),
+                               session_.LocalEpoch, status);
+            } else if (readOk) {
+                DecodeLogImage(st, LogImageLayout::Sectors64K,
+                               static_cast<int32_t>(size / LogSectorSize), session_.LocalEpoch, status);
+                formatError = st.LogItemNum == 0 && st.LogFmtErr;
+            }
+        } else {
+            // A file that fits no whole number of records is passed over
+            // without a word; only a read error is shown.
+            readOk = LoaderOf(*kind)(path, st, status, &error) || error.isEmpty();
+            if (readOk && (*kind == LogKind::Bon4 || *kind == LogKind::Bnz4) && st.LogItemNum > 0)
+                st.SmoothLogSpd();
+        }
+    }
+    if (!readOk) {
+        prompts_.Error(error);
+        return ReadResult::Stop;
+    }
+    if (formatError) {
+        prompts_.Warn(LogWrongFormat);
+        return ReadResult::Stop;
+    }
+    status.Add(RecordsLine(st.LogItemNum));
+    return st.LogItemNum >= 2 ? ReadResult::Cut : ReadResult::Stop;
+}
+
+bool LogImportCommands::ReadImage(const QString& path, int64_t size, QString* error) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        *error = f.errorString();
+        return false;
+    }
+    // Never more than the size that passed the test, even if the file grew.
+    const QByteArray bytes = f.read(size);
+    if (f.error() != QFileDevice::NoError) {
+        *error = f.errorString();
+        return false;
+    }
+    session_.logStore.PutLogImage(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size());
+    return true;
+}
+
+void LogImportCommands::WMLogLoaded(const LoggerHandover& handover) {
+    LogStore& st = session_.logStore;
+    StatusList& status = session_.statusList;
+    st.Clear();
+    // A count that reads negative (a damaged reply) counts as nothing used.
+    const int32_t used = std::max<int32_t>(HexToInt(handover.LoggerUsedBytes), 0);
+    const QString stamp = FormatDateTime(QStringLiteral("yyyymmddhhnn"), Now());
+    if (handover.LoggerRelease.startsWith("QK4,")) {
+        // Speeds are smoothed here too, before the dialog sees them.
+        DecodeLogImage(st, LogImageLayout::Blocks4K, QK4DownloadBlocks, session_.LocalEpoch, status);
+        const double freePercent = 100.0 - used / static_cast<double>(QK4MemoryBytes) * 100.0;
+        if (freePercent < 20.0) prompts_.Warn(LogMemoryLow);
+        if (st.LogItemNum < 2) {
+            prompts_.Inform(LogNoData);
+            return;
+        }
+        if (!SaveDownload(QStringLiteral("QK4_") + stamp, QStringLiteral(".bnx4"), Qk4SaveBytes(used)))
+            return;
+    } else {
+        DecodeLogImage(st, LogImageLayout::Sectors64K, OlderDownloadSectors, session_.LocalEpoch,
+                       status);
+        status.Add(RecordsLine(st.LogItemNum));
+        if (st.LogItemNum < 2) {
+            prompts_.Inform(LogNoData);
+            return;
+        }
+        if (st.SatDataLog) prompts_.Warn(LogOddData);
+        const QString name = QStringLiteral("GPS3_") + stamp + (st.SatDataLog ? "xx" : "");
+        if (!SaveDownload(name, QStringLiteral(".binx"), OlderSaveBytes(used))) return;
+    }
+    CommonTail(true);
+}
+
+bool LogImportCommands::SaveDownload(const QString& defaultName, const QString& ext, int64_t bytes) {
+    LogStore& st = session_.logStore;
+    st.LogName = defaultName;
+    QString chosen;
+    {
+        DialogFlag flag(session_.FileDlgOpen);
+        FileDialogSpec spec;
+        spec.title = LogSaveTitle;
+        spec.folder = session_.folders.RawDir;
+        spec.fileName = defaultName + ext;
+        spec.filters = LogSaveFilters();
+        chosen = prompts_.SaveFile(spec);
+    }
+    if (chosen.isEmpty()) return true;   // not saved; the log is cut all the same
+    session_.folders.RawDir = FolderOf(chosen);
+    const QString target = ExtensionOf(chosen) == ext ? chosen : ChangeExt(chosen, ext);
+    st.LogName = QFileInfo(target).completeBaseName();
+    // The dialog never asks itself, so every existing file is asked about.
+    if (QFileInfo::exists(target) &&
+        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
+        return true;
+    const int64_t n = std::clamp<int64_t>(bytes, 0, st.LogDump.size);
+    const QByteArray image = n > 0 ? QByteArray::fromRawData(
+                                         reinterpret_cast<const char*>(st.LogDump.data()), n)
+                                   : QByteArray();
+    QString error;
+    if (!WriteFileAtomic(target, image, &error)) {
+        prompts_.Error(error);
+        return false;
+    }
+    return true;
+}
+
+void LogImportCommands::SpeedButtonReLogClick() {
+    if (session_.logStore.LogItemNum < 2) {
+        prompts_.Inform(LogNoData);
+        return;
+    }
+    // The blocks keep the selection of the dialog's last use.
+    CommonTail(false);
+}
+
+void LogImportCommands::CommonTail(bool preselect) {
+    LogStore& st = session_.logStore;
+    LapList& list = session_.lapList;
+    const int32_t rows = list.LapStrLstNum();
+    if (preselect) st.PriSelectLog(Now());
+    st.SetMbActAndRect();
+
+    ControlLineDialogInput input;
+    input.label = LogNameLabel(st.LogName);
+    input.hint = st.LogName;
+    input.viewRect = st.LogRect;
+    if (!dialog_.Exec(session_, input)) return;
+
+    LineChoice& lines = session_.lineChoice;
+    if (lines.CtrlLineSet) {
+        RunCut([&](QString* e) { return CutLapCircuit(session_, lines, e); });
+    } else if (lines.StaLineSet && lines.FinLineSet) {
+        RunCut([&](QString* e) { return CutLapStaGoal(session_, lines, e); });
+    } else if (!lines.StaLineSet && !lines.FinLineSet) {
+        // A line no log crosses: the whole selection becomes one lap.
+        lines.CtrlLine = LineEnds{0, 0, 1e-6L, 1e-6L};
+        RunCut([&](QString* e) { return CutLapCircuit(session_, lines, e); });
+    } else {
+        return;   // a start line without a goal line, or a goal without a start
+    }
+    // The rows of one cut share a group number; the next cut gets the next.
+    if (list.LapStrLstNum() != rows) ++list.GrpNo;
+}
+
+void LogImportCommands::RunCut(const std::function<bool(QString*)>& cut) {
+    QString error;
+    bool ok = false;
+    {
+        Busy(true);
+        AtExit idle([this] { Busy(false); });
+        ok = cut(&error);
+    }
+    // Rows written before a failed write stay in the list and are ranked.
+    if (!ok) prompts_.Error(error);
+    ranking_.SetBestLapRank();
+    ranking_.SetSectTmList();
+    ranking_.SetDriftAngleList();
+    if (onShowDataTab) onShowDataTab();
+}
+
+} // namespace vel

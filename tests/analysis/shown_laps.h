@@ -1,0 +1,104 @@
+#pragma once
+// A session with lap-list rows and their working files, the real analysis
+// and recording neighbours: laps reach the slots the way the program loads
+// them, by double clicks on the rows.
+#include <gtest/gtest.h>
+#include <QTemporaryDir>
+#include "analysis/display_slots.h"
+#include "analysis/lap_analysis.h"
+#include "model/lap_file.h"
+#include "model/session.h"
+#include "support/lap_builder.h"
+#include "support/recording_services.h"
+
+namespace vel::test {
+
+// The analysis as the program runs it, each call recorded first.
+class RecordingLapAnalysis : public LapAnalysis {
+public:
+    RecordingLapAnalysis(Session& s, CallLog& log) : LapAnalysis(s), log_(log) {}
+    void SetDispSlot(int slot, int lap) override {
+        log_.calls << QString("SetDispSlot(%1,%2)").arg(slot).arg(lap);
+        LapAnalysis::SetDispSlot(slot, lap);
+    }
+    void SetDElm(int lap) override {
+        log_.calls << QString("SetDElm(%1)").arg(lap);
+        LapAnalysis::SetDElm(lap);
+    }
+    void SetGElm(int lap) override {
+        log_.calls << QString("SetGElm(%1)").arg(lap);
+        LapAnalysis::SetGElm(lap);
+    }
+    void CalCurValLap(int lap) override {
+        log_.calls << QString("CalCurValLap(%1)").arg(lap);
+        LapAnalysis::CalCurValLap(lap);
+    }
+    void TakeCurPosFromSlot0() override {
+        log_.calls << "TakeCurPosFromSlot0";
+        LapAnalysis::TakeCurPosFromSlot0();
+    }
+    void CalCurValAll() override {
+        log_.calls << "CalCurValAll";
+        LapAnalysis::CalCurValAll();
+    }
+private:
+    CallLog& log_;
+};
+
+// A video whose duration and tie to the lap time the test sets.
+class SettableVideo : public RecordingVideo {
+public:
+    using RecordingVideo::RecordingVideo;
+    long long duration = 0;
+    bool synced = false;
+    long long VideoDuration() const override { return duration; }
+    bool VideoSynced() const override { return synced; }
+};
+
+class ShownLapsTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    Session s;
+    CallLog log;
+    RecordingGraphs graphs{log};
+    RecordingLogger logger{log};
+    SettableVideo video{log};
+    RecordingLapAnalysis analysis{s, log};
+    RecordingRanking ranking{log};
+    Services sv{&graphs, &logger, &video, &analysis, &ranking};
+    LapRefreshHooks hooks;
+    int sectNum = 0;
+
+    ShownLapsTest() {
+        s.folders.TempDir = dir.path() + "/temp/";
+        ClrDispSlots(s.comparison);
+        hooks.SectNum = [this] { return sectNum; };
+        hooks.CalSectTm = [this] { log.calls << "CalSectTm"; };
+        hooks.SetSectGrid = [this] { log.calls << "SetSectGrid"; };
+        hooks.RepaintLapList = [this] { log.calls << "RepaintLapList"; };
+    }
+
+    LoadedLaps& laps() { return s.loadedLaps; }
+    Comparison& cmp() { return s.comparison; }
+
+    // A row of the lap list with its working file; gives the grid row.
+    int AddRow(const QVector<TLapElmRec>& recs, const QString& source = "run") {
+        const int number = static_cast<int>(s.lapList.Rows.size());
+        EXPECT_TRUE(WriteWorkingFile(WorkingFileName(s.folders.TempDir, number), recs));
+        LapRow row;
+        row.Cells[0] = source;
+        row.Cells[1] = QString::asprintf("%.4d", number);
+        row.Cells[7] = source;
+        s.lapList.Rows.append(row);
+        s.lapList.LapStrLst.append(TLapStrLstRec{});
+        return number + 1;
+    }
+    LapClick Click(int row) { return StringGridLapDataDblClick(s, sv, row, hooks); }
+    // Each lap as a row, double-clicked in order.
+    void Show(std::initializer_list<QVector<TLapElmRec>> runs) {
+        for (const QVector<TLapElmRec>& recs : runs) ASSERT_EQ(Click(AddRow(recs)), LapClick::Loaded);
+        log.calls.clear();
+    }
+};
+
+} // namespace vel::test
