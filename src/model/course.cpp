@@ -1,3 +1,4 @@
+#include <vector>
 #include "model/course.h"
 
 #include <algorithm>
@@ -117,6 +118,9 @@ QVector<long double> SmoothOverNeighbours(const QVector<TLapElmRec>& elm,
                                           const std::array<long double, 3>& weights) {
     const qsizetype n = std::min(elm.size(), values.size());
     QVector<long double> out(n);
+    // The times side by side: the records are large and each is read 7 times.
+    std::vector<double> t(static_cast<size_t>(n));
+    for (qsizetype i = 0; i < n; ++i) t[i] = elm[i].DtTm;
     static constexpr int Offsets[] = {-3, -2, -1, 1, 2, 3};
     for (qsizetype i = 0; i < n; ++i) {
         long double s = values[i];
@@ -124,7 +128,7 @@ QVector<long double> SmoothOverNeighbours(const QVector<TLapElmRec>& elm,
         for (const int j : Offsets) {
             const qsizetype k = i + j;
             if (k < 0 || k >= n) continue;
-            const double gap = j > 0 ? elm[k].DtTm - elm[i].DtTm : elm[i].DtTm - elm[k].DtTm;
+            const double gap = j > 0 ? t[k] - t[i] : t[i] - t[k];
             if (!(gap < WindowDays)) continue;
             const long double wj = weights[std::abs(j) - 1];
             s += wj * values[k];
