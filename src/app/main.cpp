@@ -1,6 +1,8 @@
 // Velmaris: companion of the GPS lap logger.
 #include <memory>
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include "app/app_services.h"
 #include "app/entry.h"
 #include "app/main_window.h"
@@ -10,6 +12,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Velmaris");
     QApplication::setApplicationDisplayName("Velmaris");
+    // Qt's own texts (standard buttons, file dialogs, system errors) in Japanese.
+    QTranslator qtJapanese;
+    if (qtJapanese.load("qtbase_ja", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtJapanese);
 
     vel::SingleInstance instance("Velmaris");
     {

@@ -121,7 +121,7 @@ bool ReadTextLines(const QString& path, QStringList& lines, QString* error) {
         return false;
     }
     if (bytes.size() > MaxTextFileSize) {
-        if (error) *error = QStringLiteral("File is too large (over 64 MiB)");
+        if (error) *error = QStringLiteral("ファイルが大きすぎます(64 MiBを超えています)。");
         return false;
     }
     lines = SplitLines(DecodeText(bytes));
