@@ -9,6 +9,7 @@
 #include "model/loaded_laps.h"
 #include "model/log_store.h"
 #include "model/logger_handover.h"
+#include "model/sector_lines.h"
 #include "model/settings.h"
 #include "model/status_list.h"
 #include "platform/folders.h"
@@ -28,6 +29,7 @@ struct Session {
     Comparison comparison;
     Catalogue catalogue;
     CoursePaths coursePaths;
+    SectorLines sectorLines;
     LineChoice lineChoice;
     LoggerHandover loggerHandover;   // what a finished download hands to the import   // lines of the control-line dialog, kept between imports
     // A file or selection dialog of a command is open: keyboard stepping waits.
