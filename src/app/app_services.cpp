@@ -1,16 +1,17 @@
 #include "app/app_services.h"
 
 #include "analysis/lap_analysis.h"
+#include "analysis/lap_ranking.h"
 
 namespace vel {
 
 struct AppServices::Impl {
-    explicit Impl(Session& s) : analysis(s) {}
+    explicit Impl(Session& s) : analysis(s), ranking(s, s.sectorLines) {}
     GraphsService graphs;
     LoggerService logger;
     VideoService video;
     LapAnalysis analysis;
-    RankingService ranking;
+    LapRanking ranking;
 };
 
 AppServices::AppServices(Session& session) : impl_(std::make_unique<Impl>(session)) {}

@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
@@ -25,6 +26,14 @@
 #include <QVBoxLayout>
 #include "app/run_commands.h"
 #include "app/setup_dialog.h"
+#include "analysis/sector_save.h"
+#include "app/sector_edit_commands.h"
+#include "import/control_line_dialog.h"
+#include "analysis/lap_ranking.h"
+#include "analysis/sector_commands.h"
+#include "analysis/sector_tables.h"
+#include "app/lap_list_view.h"
+#include "app/sector_dialogs.h"
 #include "import/motec_csv.h"
 #include "import/import_flow.h"
 #include "import/course_commands.h"
@@ -39,11 +48,6 @@ namespace {
 
 constexpr int DataTab = 1;
 
-// Until a control-line dialog is given: every import stops at the dialog.
-class NoLineDialog : public ControlLineDialog {
-public:
-    bool Exec(Session&, const ControlLineDialogInput&) override { return false; }
-};
 
 QFrame* SwitchPanel(QWidget* parent, const char* name, const QString& hint) {
     auto* p = new QFrame(parent);
@@ -83,6 +87,11 @@ TFormMain::TFormMain(Session& session, const Services& services, Prompts* prompt
         prompts = ownPrompts_.get();
     }
     prompts_ = prompts;
+    ranking_ = dynamic_cast<LapRanking*>(services_.ranking);
+    if (!ranking_) {
+        ownRanking_ = std::make_unique<LapRanking>(session_, session_.sectorLines);
+        ranking_ = ownRanking_.get();
+    }
     runCommands_ = std::make_unique<RunFileCommands>(session_, *prompts_, *services_.ranking);
     runCommands_->onRowsChanged = [this] { lapListModel->Reset(); };
     setObjectName("FormMain");
@@ -106,7 +115,19 @@ TFormMain::TFormMain(Session& session, const Services& services, Prompts* prompt
     connect(SpeedButtonW, &QToolButton::clicked, this, [cc] { cc->SpeedButtonWClick(); });
     connect(SpeedButtonE, &QToolButton::clicked, this, [cc] { cc->SpeedButtonEClick(); });
     connect(SpeedButtonClrPth, &QToolButton::clicked, this, [cc] { cc->SpeedButtonClrPthClick(); });
-    if (!lineDialog_) lineDialog_ = std::make_unique<NoLineDialog>();
+    if (!lineDialog_) {
+        auto dlg = std::make_unique<QtControlLineDialog>(*prompts_, this);
+        dlg->hooks.askName = [](QWidget* parent, const QString& caption,
+                                const QString& text) -> std::optional<QString> {
+            TOKBottomDlgEdiStr d(parent);
+            d.setWindowTitle(caption);
+            d.EditStr->setText(text);
+            if (d.exec() != QDialog::Accepted) return std::nullopt;
+            return d.EditStr->text();
+        };
+        dlg->hooks.onSectorsLoaded = [this] { sectorCommands_->SectRefresh(true); };
+        lineDialog_ = std::move(dlg);
+    }
     importCommands_ = std::make_unique<LogImportCommands>(session_, *prompts_, *services_.ranking, *lineDialog_);
     importCommands_->onShowDataTab = [this] {
         lapListModel->Reset();
@@ -119,6 +140,63 @@ TFormMain::TFormMain(Session& session, const Services& services, Prompts* prompt
     };
     connect(SpeedButtonLdLogFile, &QToolButton::clicked, this, [this] { importCommands_->SpeedButtonLdLogFileClick(); });
     connect(SpeedButtonReLog, &QToolButton::clicked, this, [this] { importCommands_->SpeedButtonReLogClick(); });
+    ranking_->onChanged = [this] {
+        lapListModel->Reset();
+        lapListHeaderModel->Refresh();
+    };
+    ranking_->onError = [this](const QString& e) { prompts_->Error(e); };
+    const auto playing = [] { return false; };   // no playback clock yet
+    const auto fillTables = [this] {
+        ShowSectTables(StringGridSectData, StringGridDrift,
+                       SetSectGrid(session_.sectorLines, session_.loadedLaps, session_.comparison),
+                       session_.sectorLines.Count());
+    };
+    sectorCommands_ = std::make_unique<SectorCommands>(session_, session_.sectorLines, *prompts_, services_,
+                                                       QtCircuitChooser(this), QtSectReleaseAsk(this), playing);
+    sectorCommands_->SetSectGrid = fillTables;
+    SectorCommands* sc = sectorCommands_.get();
+    connect(SpeedButtonLdSect, &QToolButton::clicked, this, [sc] { sc->SpeedButtonLdSectClick(); });
+    connect(SpeedButtonSvSect, &QToolButton::clicked, this, [sc] { sc->SpeedButtonSvSectClick(); });
+    connect(SpeedButtonSelSect, &QToolButton::clicked, this, [sc] { sc->SpeedButtonSelSectClick(); });
+    connect(SpeedButtonSetSect, &QToolButton::clicked, this, [sc] { sc->SpeedButtonSetSectClick(); });
+    connect(SpeedButtonClrSect, &QToolButton::clicked, this, [sc] { sc->SpeedButtonClrSectClick(); });
+    lapListCommands_ = std::make_unique<LapListCommands>(session_, session_.sectorLines, *prompts_, services_,
+                                                         *ranking_, QtSectReleaseAsk(this), QtNameAsk(this),
+                                                         playing);
+    lapListCommands_->SetSectGrid = fillTables;
+    lapListCommands_->RepaintLapList = [this] { lapListModel->Reset(); };
+    LapListCommands* lc = lapListCommands_.get();
+    connect(SpeedButtonClrDt, &QToolButton::clicked, this, [lc] { lc->SpeedButtonClrDtClick(); });
+    connect(SpeedButtonEdiDataName, &QToolButton::clicked, this, [this, lc] {
+        const QModelIndex cur = StringGridLapData->currentIndex();
+        lc->SpeedButtonEdiDataNameClick(cur.isValid() ? cur.row() + 1 : 0, cur.isValid() ? cur.column() : -1,
+                                        StringGridLapData->hasFocus());
+    });
+    connect(SpeedButtonGrp, &QToolButton::clicked, this, [this] {
+        const QModelIndex cur = StringGridLapData->currentIndex();
+        if (cur.isValid()) StringGridLapDataDblClick(cur.row() + 1);
+    });
+    connect(SpeedButtonCalSect, &QToolButton::clicked, this, [lc] { lc->SpeedButtonCalSectClick(); });
+    sectorEdit_ = std::make_unique<SectorEditCommand>(
+        session_, QtEdSectDialogs(this, session_, [this] { return SwitchPanelOn(PanelViewRdu); }), playing,
+        [] { return 1.0L; }, [this] { sectorCommands_->SectRefresh(true); });
+    connect(SpeedButtonEdSect, &QToolButton::clicked, this, [this] { sectorEdit_->SpeedButtonEdSectClick(); });
+    sectorSave_ = std::make_unique<SectorSaveCommand>(session_, *prompts_);
+    sectorSave_->saveDialogFolder = [this] { return runCommands_->SaveDialogFolder(); };
+    sectorSave_->onFolderChosen = [this](const QString& dir) { runCommands_->TakeRunFolder(dir); };
+    connect(StringGridSectData, &QTableWidget::cellDoubleClicked, this, [this](int r, int c) {
+        sectorSave_->StringGridSectDataDblClick(r, c, GridRows(StringGridSectData));
+    });
+    connect(StringGridDrift, &QTableWidget::cellDoubleClicked, this, [this](int r, int c) {
+        sectorSave_->StringGridDriftDblClick(r, c, GridRows(StringGridDrift));
+    });
+    onSaveSector = [this](bool fromSectTable) {
+        QTableWidget* g = fromSectTable ? StringGridSectData : StringGridDrift;
+        if (fromSectTable)
+            sectorSave_->StringGridSectDataDblClick(g->currentRow(), g->currentColumn(), GridRows(g));
+        else
+            sectorSave_->StringGridDriftDblClick(g->currentRow(), g->currentColumn(), GridRows(g));
+    };
     connect(StringGridLapData, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { StringGridLapDataDblClick(index.row() + 1); });
     onFilesDropped = [this](const QStringList& files) {
@@ -148,8 +226,7 @@ void TFormMain::PanelViewOnOffDblClick() {
 }
 
 LapClick TFormMain::StringGridLapDataDblClick(int gridRow) {
-    LapRefreshHooks hooks = lapRefreshHooks;
-    hooks.RepaintLapList = [this] { StringGridLapData->viewport()->update(); };
+    LapRefreshHooks hooks = lapListCommands_->Hooks();
     hooks.LoadMotecGCsv = [this](int lap, const QString& fn) {
         if (lap < 0 || lap >= session_.loadedLaps.LapDt.size()) return;
         QString error;
@@ -174,6 +251,14 @@ void TFormMain::SpeedButtonSvRunSectClick() {
 }
 
 TFormMain::~TFormMain() {
+    if (ranking_) {
+        ranking_->onChanged = nullptr;
+        ranking_->onError = nullptr;
+    }
+    sectorEdit_.reset();
+    sectorSave_.reset();
+    sectorCommands_.reset();
+    lapListCommands_.reset();
     courseCommands_.reset();
     importCommands_.reset();
     session_.statusList.onChanged = nullptr;
@@ -226,6 +311,12 @@ void TFormMain::BuildWidgets() {
     };
     SpeedButtonLdLogFile = stripTool("SpeedButtonLdLogFile", "GPSログ読込", "保存済みGPSログ読込");
     SpeedButtonReLog = stripTool("SpeedButtonReLog", "再表示", "読込済みGPSログの再表示");
+    SpeedButtonLdSect = stripTool("SpeedButtonLdSect", "セクタ読込", "セクタ読込");
+    SpeedButtonSvSect = stripTool("SpeedButtonSvSect", "セクタ保存", "セクタ保存");
+    SpeedButtonSelSect = stripTool("SpeedButtonSelSect", "セクタ検索", "セクタ検索");
+    SpeedButtonSetSect = stripTool("SpeedButtonSetSect", "セクタ設定", "セクタ設定");
+    SpeedButtonClrSect = stripTool("SpeedButtonClrSect", "セクタ解除", "セクタ解除");
+    SpeedButtonEdSect = stripTool("SpeedButtonEdSect", "セクタ調整", "セクタ調整");
     PanelDiffTm = SwitchPanel(PanelTool, "PanelDiffTm", "タイム差 表示／非表示");
     PanelAltitude = SwitchPanel(PanelTool, "PanelAltitude", "標高 表示／非表示");
     PanelDrift = SwitchPanel(PanelTool, "PanelDrift", "ドリフト角 表示／非表示");
@@ -290,6 +381,12 @@ void TFormMain::BuildWidgets() {
     SpeedButtonSvRun = tool("SpeedButtonSvRun", "走行データ保存");
     SpeedButtonSvAllRun = tool("SpeedButtonSvAllRun", "走行データ一括保存");
     SpeedButtonSvRunSect = tool("SpeedButtonSvRunSect", "セクタを走行データとして保存");
+    SpeedButtonClrDt = tool("SpeedButtonClrDt", "走行データ全クリア");
+    SpeedButtonEdiDataName = tool("SpeedButtonEdiDataName", "データ名編集");
+    SpeedButtonGrp = tool("SpeedButtonGrp", "走行データをグラフに表示/非表示");
+    SpeedButtonCalSect = tool("SpeedButtonCalSect", "区間タイム計算");
+    SpeedButtonCalSect->setText("SC");
+    SpeedButtonCalSect->setVisible(false);
     dth->addStretch();
     auto* data = new QSplitter(Qt::Vertical);
     dpv->addWidget(dataTool);
@@ -297,7 +394,8 @@ void TFormMain::BuildWidgets() {
     StringGridLapData = new QTableView(data);
     StringGridLapData->setObjectName("StringGridLapData");
     lapListModel = new LapListModel(session_.lapList, this);
-    StringGridLapData->setModel(lapListModel);
+    lapListHeaderModel = InstallLapListView(StringGridLapData, lapListModel, session_.lapList,
+                                            session_.loadedLaps, ranking_->State());
     PageControl3 = new QTabWidget(data);
     PageControl3->setObjectName("PageControl3");
     StringGridSectData = EmptyGrid(PageControl3, "StringGridSectData");

@@ -24,6 +24,12 @@ class QToolButton;
 namespace vel {
 
 class LapListModel;
+class LapListHeaderModel;
+class LapListCommands;
+class LapRanking;
+class SectorCommands;
+class SectorEditCommand;
+class SectorSaveCommand;
 class RunFileCommands;
 class CourseCommands;
 
@@ -56,10 +62,9 @@ public:
     // or the drift table (false).
     std::function<void(bool fromSectTable)> onSaveSector;
     RunFileCommands& runCommands();
-    // The sector steps of the refresh after a lap is loaded or removed.
-    LapRefreshHooks lapRefreshHooks;
     // Loads or removes the lap of a grid row (1 = first data row).
     LapClick StringGridLapDataDblClick(int gridRow);
+    LapRanking& ranking() { return *ranking_; }
     LogImportCommands& importCommands() { return *importCommands_; }
 
     QLabel* LabelVersion;
@@ -80,6 +85,16 @@ public:
     QToolButton* SpeedButtonSvRun;
     QToolButton* SpeedButtonSvAllRun;
     QToolButton* SpeedButtonSvRunSect;
+    QToolButton* SpeedButtonClrDt;
+    QToolButton* SpeedButtonEdiDataName;
+    QToolButton* SpeedButtonGrp;
+    QToolButton* SpeedButtonCalSect;
+    QToolButton* SpeedButtonLdSect;
+    QToolButton* SpeedButtonSvSect;
+    QToolButton* SpeedButtonSelSect;
+    QToolButton* SpeedButtonSetSect;
+    QToolButton* SpeedButtonClrSect;
+    QToolButton* SpeedButtonEdSect;
     QFrame* Panel4;
     QToolButton* SpeedButtonPath;
     QToolButton* SpeedButtonPathSave;
@@ -104,6 +119,7 @@ public:
     QAction* Website1;
     QAction* About1;
     LapListModel* lapListModel;
+    LapListHeaderModel* lapListHeaderModel;
 
 public slots:
     void Setup1Click();
@@ -135,6 +151,12 @@ private:
     Services services_;
     std::unique_ptr<Prompts> ownPrompts_;
     Prompts* prompts_;
+    LapRanking* ranking_ = nullptr;
+    std::unique_ptr<LapRanking> ownRanking_;   // when the services bring none
+    std::unique_ptr<SectorCommands> sectorCommands_;
+    std::unique_ptr<SectorEditCommand> sectorEdit_;
+    std::unique_ptr<SectorSaveCommand> sectorSave_;
+    std::unique_ptr<LapListCommands> lapListCommands_;
     std::unique_ptr<RunFileCommands> runCommands_;
     std::unique_ptr<CourseCommands> courseCommands_;
     std::unique_ptr<ControlLineDialog> lineDialog_;

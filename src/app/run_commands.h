@@ -42,6 +42,11 @@ public:
     void SpeedButtonSvRunClick(int row, bool lapListFocused, bool statusListShown);
     void SpeedButtonSvAllRunClick();
 
+    // The start folder of the run-save dialog, and a folder chosen in
+    // another run dialog (the sector save) taken as the run dialogs' folder.
+    QString SaveDialogFolder() const { return saveFolder_.isEmpty() ? session_.folders.DataDir : saveFolder_; }
+    void TakeRunFolder(const QString& dataDir) { saveFolder_ = openFolder_ = dataDir; }
+
 private:
     void Load(const QString& path, RunFileKind kind);
     void Refresh();
