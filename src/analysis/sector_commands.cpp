@@ -39,11 +39,11 @@ QString ChangeExt(const QString& path, const QString& ext) {
 }
 
 FileDialogSpec SectDialog(const QString& title, const QString& folder) {
-    FileDialogSpec spec;
-    spec.title = title;
-    spec.folder = folder;
-    spec.filters = {SectFileFilter};
-    return spec;
+    FileDialogSpec dlg;
+    dlg.title = title;
+    dlg.folder = folder;
+    dlg.filters = {SectFileFilter};
+    return dlg;
 }
 
 int SampleCount(const TLapDtRec& lap) {

@@ -186,13 +186,13 @@ SectSaveOutcome SectorSaveCommand::Save(SectGrid grid, int row, int col, const Q
     QString chosen;
     {
         DialogFlag flag(session_.FileDlgOpen);
-        FileDialogSpec spec;
-        spec.title = SectRunSaveTitle;
-        spec.folder = saveDialogFolder ? saveDialogFolder() : QString();
-        if (spec.folder.isEmpty()) spec.folder = session_.folders.DataDir;
-        spec.fileName = SectorRunName(lap->DtName, s);
-        spec.filters = {SectRunFilter};
-        chosen = prompts_.SaveFile(spec);
+        FileDialogSpec dlg;
+        dlg.title = SectRunSaveTitle;
+        dlg.folder = saveDialogFolder ? saveDialogFolder() : QString();
+        if (dlg.folder.isEmpty()) dlg.folder = session_.folders.DataDir;
+        dlg.fileName = SectorRunName(lap->DtName, s);
+        dlg.filters = {SectRunFilter};
+        chosen = prompts_.SaveFile(dlg);
     }
     if (chosen.isEmpty()) return SectSaveOutcome::Cancelled;
     session_.folders.DataDir = FolderOf(chosen);

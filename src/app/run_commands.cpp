@@ -71,12 +71,12 @@ void RunFileCommands::Refresh() {
 }
 
 void RunFileCommands::SpeedButtonLoadClick() {
-    FileDialogSpec spec;
-    spec.title = "走行データを開く";
-    spec.folder = openFolder_.isEmpty() ? session_.folders.DataDir : openFolder_;
-    spec.filters = {"Velmaris Data files (*.dtb *.bon *.bonz)"};
-    spec.multiSelect = true;
-    const QStringList files = prompts_.OpenFiles(spec);
+    FileDialogSpec dlg;
+    dlg.title = "走行データを開く";
+    dlg.folder = openFolder_.isEmpty() ? session_.folders.DataDir : openFolder_;
+    dlg.filters = {"Velmaris Data files (*.dtb *.bon *.bonz)"};
+    dlg.multiSelect = true;
+    const QStringList files = prompts_.OpenFiles(dlg);
     if (files.isEmpty()) return;
     session_.folders.DataDir = FolderOf(files.first());
     openFolder_ = session_.folders.DataDir;
@@ -85,11 +85,11 @@ void RunFileCommands::SpeedButtonLoadClick() {
 }
 
 void RunFileCommands::SpeedButtonMotecClick() {
-    FileDialogSpec spec;
-    spec.title = "MoTeCファイル(.csv)を開く";
-    spec.folder = motecFolder_.isEmpty() ? session_.folders.DocDir : motecFolder_;
-    spec.filters = {"MoTeC csvファイル (*.csv)"};
-    const QStringList files = prompts_.OpenFiles(spec);
+    FileDialogSpec dlg;
+    dlg.title = "MoTeCファイル(.csv)を開く";
+    dlg.folder = motecFolder_.isEmpty() ? session_.folders.DocDir : motecFolder_;
+    dlg.filters = {"MoTeC csvファイル (*.csv)"};
+    const QStringList files = prompts_.OpenFiles(dlg);
     if (files.isEmpty()) return;
     const QString f = files.first();
     motecFolder_ = FolderOf(f);
@@ -140,12 +140,12 @@ void RunFileCommands::SpeedButtonSvRunClick(int row, bool lapListFocused, bool s
         prompts_.Inform(CsvRowSaveRefused);
         return;
     }
-    FileDialogSpec spec;
-    spec.title = "走行データに名前を付けて保存";
-    spec.folder = saveFolder_.isEmpty() ? session_.folders.DataDir : saveFolder_;
-    spec.fileName = SavedRunName(r);
-    spec.filters = {"Velmaris Data files (*.dtb)"};
-    const QString chosen = prompts_.SaveFile(spec);
+    FileDialogSpec dlg;
+    dlg.title = "走行データに名前を付けて保存";
+    dlg.folder = saveFolder_.isEmpty() ? session_.folders.DataDir : saveFolder_;
+    dlg.fileName = SavedRunName(r);
+    dlg.filters = {"Velmaris Data files (*.dtb)"};
+    const QString chosen = prompts_.SaveFile(dlg);
     if (chosen.isEmpty()) return;
     session_.folders.DataDir = FolderOf(chosen);
     saveFolder_ = openFolder_ = session_.folders.DataDir;
@@ -170,12 +170,12 @@ void RunFileCommands::SpeedButtonSvAllRunClick() {
             return;
         }
     }
-    FileDialogSpec spec;
-    spec.title = "走行データ 一括保存(このフォルダに全走行データを保存)";
-    spec.folder = saveAllFolder_.isEmpty() ? session_.folders.DataDir : saveAllFolder_;
-    spec.fileName = rows[0].Cells[0];
-    spec.filters = {"Velmaris Data files (*.dtb)"};
-    const QString chosen = prompts_.SaveFile(spec);
+    FileDialogSpec dlg;
+    dlg.title = "走行データ 一括保存(このフォルダに全走行データを保存)";
+    dlg.folder = saveAllFolder_.isEmpty() ? session_.folders.DataDir : saveAllFolder_;
+    dlg.fileName = rows[0].Cells[0];
+    dlg.filters = {"Velmaris Data files (*.dtb)"};
+    const QString chosen = prompts_.SaveFile(dlg);
     if (chosen.isEmpty()) return;
     session_.folders.DataDir = FolderOf(chosen);
     saveAllFolder_ = saveFolder_ = openFolder_ = session_.folders.DataDir;

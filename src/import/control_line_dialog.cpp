@@ -419,11 +419,11 @@ void TOKBottomDlgMb::ApplyCln(const ClnApplied& a) {
 }
 
 void TOKBottomDlgMb::SpeedButtonLoadClick() {
-    FileDialogSpec spec;
-    spec.title = ClnOpenTitle;
-    spec.folder = session_.folders.ClnDir;
-    spec.filters = {ClnFilter};
-    const QStringList files = prompts_.OpenFiles(spec);
+    FileDialogSpec ask;
+    ask.title = ClnOpenTitle;
+    ask.folder = session_.folders.ClnDir;
+    ask.filters = {ClnFilter};
+    const QStringList files = prompts_.OpenFiles(ask);
     activateWindow();
     if (files.isEmpty() || files.first().isEmpty()) return;
     QString path = files.first();
@@ -443,11 +443,11 @@ void TOKBottomDlgMb::SpeedButtonLoadClick() {
 void TOKBottomDlgMb::SpeedButtonSaveClick() {
     const LineChoice& l = session_.lineChoice;
     if (!CanSaveCln(l)) return;
-    FileDialogSpec spec;
-    spec.title = ClnSaveTitle;
-    spec.folder = session_.folders.ClnDir;
-    spec.filters = {ClnFilter};
-    const QString chosen = prompts_.SaveFile(spec);
+    FileDialogSpec ask;
+    ask.title = ClnSaveTitle;
+    ask.folder = session_.folders.ClnDir;
+    ask.filters = {ClnFilter};
+    const QString chosen = prompts_.SaveFile(ask);
     activateWindow();
     if (chosen.isEmpty()) return;
     session_.folders.ClnDir = FolderOf(chosen);
@@ -577,12 +577,12 @@ void TOKBottomDlgMb::SpeedButtonSvAsDtbClick() {
             break;
         }
     if (blk < CheckListBoxLogBlk->count()) CheckListBoxLogBlk->setCurrentRow(blk);
-    FileDialogSpec spec;
-    spec.title = RunSaveTitle;
-    spec.folder = session_.folders.RawDir;
-    spec.fileName = QStringLiteral("LOG_") + (blk < st.LogBlock.size() ? st.LogBlock[blk].Title : QString()) + DtbExt;
-    spec.filters = {RunFileFilter};
-    const QString chosen = prompts_.SaveFile(spec);
+    FileDialogSpec ask;
+    ask.title = RunSaveTitle;
+    ask.folder = session_.folders.RawDir;
+    ask.fileName = QStringLiteral("LOG_") + (blk < st.LogBlock.size() ? st.LogBlock[blk].Title : QString()) + DtbExt;
+    ask.filters = {RunFileFilter};
+    const QString chosen = prompts_.SaveFile(ask);
     activateWindow();
     if (chosen.isEmpty()) return;
     const QString target = ExtensionOf(chosen) == DtbExt ? chosen : ChangeExt(chosen, DtbExt);

@@ -37,11 +37,11 @@ QString ChangeExt(const QString& path, const QString& ext) {
 }
 
 FileDialogSpec CourseDialog(const QString& title, const QString& folder) {
-    FileDialogSpec spec;
-    spec.title = title;
-    spec.folder = folder;
-    spec.filters = {CoursePathFilter};
-    return spec;
+    FileDialogSpec dlg;
+    dlg.title = title;
+    dlg.folder = folder;
+    dlg.filters = {CoursePathFilter};
+    return dlg;
 }
 
 PathLoad ReadInto(const QString& path, Prompts& prompts, QString& circuitDir, CoursePaths& paths) {

@@ -155,11 +155,11 @@ void LogImportCommands::SpeedButtonLdLogFileClick() {
     QStringList files;
     {
         DialogFlag flag(session_.FileDlgOpen);
-        FileDialogSpec spec;
-        spec.title = LogOpenTitle;
-        spec.folder = session_.folders.RawDir;
-        spec.filters = LogOpenFilters();
-        files = prompts_.OpenFiles(spec);
+        FileDialogSpec dlg;
+        dlg.title = LogOpenTitle;
+        dlg.folder = session_.folders.RawDir;
+        dlg.filters = LogOpenFilters();
+        files = prompts_.OpenFiles(dlg);
     }
     if (files.isEmpty() || files.first().isEmpty()) return;
     // The file opens as it is named, whatever the case of its extension.
@@ -277,12 +277,12 @@ bool LogImportCommands::SaveDownload(const QString& defaultName, const QString& 
     QString chosen;
     {
         DialogFlag flag(session_.FileDlgOpen);
-        FileDialogSpec spec;
-        spec.title = LogSaveTitle;
-        spec.folder = session_.folders.RawDir;
-        spec.fileName = defaultName + ext;
-        spec.filters = LogSaveFilters();
-        chosen = prompts_.SaveFile(spec);
+        FileDialogSpec dlg;
+        dlg.title = LogSaveTitle;
+        dlg.folder = session_.folders.RawDir;
+        dlg.fileName = defaultName + ext;
+        dlg.filters = LogSaveFilters();
+        chosen = prompts_.SaveFile(dlg);
     }
     if (chosen.isEmpty()) return true;   // not saved; the log is cut all the same
     session_.folders.RawDir = FolderOf(chosen);

@@ -32,10 +32,10 @@ QMessageBox::StandardButton ShowBox(QWidget* parent, QMessageBox::Icon icon, con
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
-void SetUpDialog(QFileDialog& dlg, const FileDialogSpec& spec) {
-    dlg.setWindowTitle(spec.title.isEmpty() ? kTitle : spec.title);
-    if (!spec.folder.isEmpty()) dlg.setDirectory(spec.folder);
-    if (!spec.filters.isEmpty()) dlg.setNameFilters(spec.filters);
+void SetUpDialog(QFileDialog& dlg, const FileDialogSpec& ask) {
+    dlg.setWindowTitle(ask.title.isEmpty() ? kTitle : ask.title);
+    if (!ask.folder.isEmpty()) dlg.setDirectory(ask.folder);
+    if (!ask.filters.isEmpty()) dlg.setNameFilters(ask.filters);
 }
 
 } // namespace
@@ -64,28 +64,28 @@ Answer QtPrompts::AskOkCancel(const QString& text) {
     return b == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
-QStringList QtPrompts::OpenFiles(const FileDialogSpec& spec) {
+QStringList QtPrompts::OpenFiles(const FileDialogSpec& ask) {
     QFileDialog dlg(parent_);
-    SetUpDialog(dlg, spec);
+    SetUpDialog(dlg, ask);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
-    dlg.setFileMode(spec.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
-    if (!spec.fileName.isEmpty()) dlg.selectFile(spec.fileName);
+    dlg.setFileMode(ask.multiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    if (!ask.fileName.isEmpty()) dlg.selectFile(ask.fileName);
     if (dlg.exec() != QDialog::Accepted) return {};
     return dlg.selectedFiles();
 }
 
-QString QtPrompts::SaveFile(const FileDialogSpec& spec) {
+QString QtPrompts::SaveFile(const FileDialogSpec& ask) {
     QFileDialog dlg(parent_);
-    SetUpDialog(dlg, spec);
+    SetUpDialog(dlg, ask);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
     // Callers ask themselves, with their own wording.
     dlg.setOption(QFileDialog::DontConfirmOverwrite);
-    if (!spec.fileName.isEmpty()) dlg.selectFile(spec.fileName);
+    if (!ask.fileName.isEmpty()) dlg.selectFile(ask.fileName);
     if (dlg.exec() != QDialog::Accepted) return {};
     const QStringList files = dlg.selectedFiles();
     if (files.isEmpty() || files.first().isEmpty()) return {};
-    return WithDefaultSuffix(files.first(), spec.defaultSuffix);
+    return WithDefaultSuffix(files.first(), ask.defaultSuffix);
 }
 
 QString WithDefaultSuffix(const QString& name, const QString& suffix) {

@@ -28,11 +28,11 @@ public:
     virtual Answer AskYesNo(const QString& text) = 0;             // Yes / No
     virtual Answer AskOkCancel(const QString& text) = 0;          // OK / Cancel
     // Empty list when cancelled.
-    virtual QStringList OpenFiles(const FileDialogSpec& spec) = 0;
+    virtual QStringList OpenFiles(const FileDialogSpec& dlg) = 0;
     // Empty when cancelled. The default suffix is forced when the typed name
     // lacks it. It does not ask about overwriting: callers ask with
     // OverwriteQuestion through AskYesNo.
-    virtual QString SaveFile(const FileDialogSpec& spec) = 0;
+    virtual QString SaveFile(const FileDialogSpec& dlg) = 0;
 };
 
 // Real dialogs (QMessageBox, QFileDialog) owned by a parent window.
@@ -44,8 +44,8 @@ public:
     void Error(const QString& text) override;
     Answer AskYesNo(const QString& text) override;
     Answer AskOkCancel(const QString& text) override;
-    QStringList OpenFiles(const FileDialogSpec& spec) override;
-    QString SaveFile(const FileDialogSpec& spec) override;
+    QStringList OpenFiles(const FileDialogSpec& dlg) override;
+    QString SaveFile(const FileDialogSpec& dlg) override;
 private:
     QWidget* parent_;
 };

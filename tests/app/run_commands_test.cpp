@@ -80,8 +80,8 @@ struct RunCommandsTest : ::testing::Test {
     }
     QString MakeBon(const QString& name) {
         const QString path = src + name;
-        test::StraightRunSpec spec;
-        EXPECT_TRUE(test::WriteBtLog(path, BtKind::Bon, test::StraightRun(spec, BtKind::Bon)));
+        test::StraightRunSpec dlg;
+        EXPECT_TRUE(test::WriteBtLog(path, BtKind::Bon, test::StraightRun(dlg, BtKind::Bon)));
         return path;
     }
     const LapList& list() const { return session.lapList; }

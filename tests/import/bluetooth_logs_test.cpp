@@ -102,22 +102,22 @@ TEST_F(BluetoothLogsTest, EachKindStoresItsSamples) {
         store.Clear();
         const BtKind kind = KindOf(c.kind);
         const bool motion = BtHasMotion(kind);
-        test::StraightRunSpec spec;
-        spec.n = 6;
-        auto specs = test::StraightRun(spec, kind);
+        test::StraightRunSpec drive;
+        drive.n = 6;
+        auto specs = test::StraightRun(drive, kind);
         for (int i = 0; i < specs.size(); ++i) {
             TMotionSens& m = specs[i].Motion;
             m.yawX = 1 + i, m.vY = 2 + i, m.gX = 0.01 * i, m.gZ = -9.8, m.Roll = 0.5 * i;
         }
         ASSERT_TRUE(LoadBt(c.kind, specs));
-        ASSERT_EQ(store.LogItemNum, spec.n);
+        ASSERT_EQ(store.LogItemNum, drive.n);
         ASSERT_EQ(store.LogBlockNum(), 1);
-        EXPECT_EQ(store.LogBlock[0].RecNum, spec.n);
-        for (int i = 0; i < spec.n; ++i) {
+        EXPECT_EQ(store.LogBlock[0].RecNum, drive.n);
+        for (int i = 0; i < drive.n; ++i) {
             SCOPED_TRACE(i);
             const TLogItem& s = store.LogItem[i];
             const BtSampleSpec& w = specs[i];
-            const double utc = spec.utcStart + i * spec.intervalSec / 86400.0;
+            const double utc = drive.utcStart + i * drive.intervalSec / 86400.0;
             EXPECT_EQ(Civil(s.DtTm), Civil(utc - bias / 1440.0));
             EXPECT_EQ(s.ms, (i * 200) % 1000);
             EXPECT_EQ(s.valid, c.valid);
@@ -160,10 +160,10 @@ TEST_F(BluetoothLogsTest, MotionLogsGetCorrectedHeadings) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.kind.ext << ' ' << c.n);
         store.Clear();
-        test::StraightRunSpec spec;
-        spec.n = c.n;
-        spec.compassOffsetDeg = 20;
-        ASSERT_TRUE(LoadBt(c.kind, test::StraightRun(spec, KindOf(c.kind))));
+        test::StraightRunSpec drive;
+        drive.n = c.n;
+        drive.compassOffsetDeg = 20;
+        ASSERT_TRUE(LoadBt(c.kind, test::StraightRun(drive, KindOf(c.kind))));
         ASSERT_EQ(store.LogItemNum, c.n);
         for (int i = 0; i < c.n; ++i) {
             EXPECT_NEAR(store.LogItem[i].Dir, c.dir, 0.05) << i;
@@ -190,9 +190,9 @@ TEST_F(BluetoothLogsTest, SkippedRecordsAndTheirReports) {
         SCOPED_TRACE(c.kind.ext);
         store.Clear();
         status = StatusList();
-        test::StraightRunSpec spec;
-        spec.n = 6;
-        auto s = test::StraightRun(spec, KindOf(c.kind));
+        test::StraightRunSpec drive;
+        drive.n = 6;
+        auto s = test::StraightRun(drive, KindOf(c.kind));
         s[1].Year = 1969;
         s[2].Fraction = 99;
         s[3].SpdRaw = 55556;
@@ -201,7 +201,7 @@ TEST_F(BluetoothLogsTest, SkippedRecordsAndTheirReports) {
         EXPECT_EQ(store.LogItemNum, c.stored);
         // The record after the bad ones is stored.
         EXPECT_EQ(Civil(store.LogItem[1].DtTm),
-                  Civil(spec.utcStart + 1.0 / 86400 - TimeZoneBiasMinutes() / 1440.0));
+                  Civil(drive.utcStart + 1.0 / 86400 - TimeZoneBiasMinutes() / 1440.0));
         EXPECT_EQ(status.Lines(), c.lines);
     }
 }
@@ -269,9 +269,9 @@ TEST_F(BluetoothLogsTest, DamagedFilesNeverCrash) {
         return b;
     };
     auto goodBt = [](const FileKind& k) {
-        test::StraightRunSpec spec;
-        spec.n = 40;
-        return test::BuildBtLog(KindOf(k), test::StraightRun(spec, KindOf(k)));
+        test::StraightRunSpec drive;
+        drive.n = 40;
+        return test::BuildBtLog(KindOf(k), test::StraightRun(drive, KindOf(k)));
     };
     auto goodDtb = [] {
         QVector<TLapElmRec> recs(40);
@@ -340,18 +340,18 @@ TEST_F(BluetoothLogsTest, AFullStoreKeepsWhatItHolds) {
         // A store two places short of full, its one block open.
         store.Clear();
         status = StatusList();
-        test::StraightRunSpec spec;
-        spec.n = 5;
+        test::StraightRunSpec drive;
+        drive.n = 5;
         QByteArray bytes;
         double firstDtTm = 0;
         if (k.load == Dtb.load) {
-            QVector<TLapElmRec> recs(spec.n);
-            for (int i = 0; i < spec.n; ++i) recs[i].DtTm = 45000 + i / 864000.0, recs[i].Spd = 60;
+            QVector<TLapElmRec> recs(drive.n);
+            for (int i = 0; i < drive.n; ++i) recs[i].DtTm = 45000 + i / 864000.0, recs[i].Spd = 60;
             bytes = DtbBytes(recs);
             firstDtTm = recs[0].DtTm;
         } else {
-            bytes = test::BuildBtLog(KindOf(k), test::StraightRun(spec, KindOf(k)));
-            firstDtTm = spec.utcStart - TimeZoneBiasMinutes() / 1440.0;
+            bytes = test::BuildBtLog(KindOf(k), test::StraightRun(drive, KindOf(k)));
+            firstDtTm = drive.utcStart - TimeZoneBiasMinutes() / 1440.0;
         }
         TLogBlock blk;
         blk.RecNum = LogItemMax - 2;

@@ -21,8 +21,8 @@ const char* KindName(BtKind k) {
     return "?";
 }
 
-BtSkip DecodeOne(const BtSampleSpec& spec, BtKind kind, BtRecord& out, int bias = 0) {
-    const QByteArray log = test::BuildBtLog(kind, {spec});
+BtSkip DecodeOne(const BtSampleSpec& drive, BtKind kind, BtRecord& out, int bias = 0) {
+    const QByteArray log = test::BuildBtLog(kind, {drive});
     const auto* p = reinterpret_cast<const uint8_t*>(log.constData()) + BtHeaderSize;
     return DecodeBtRecord(p, log.size() - BtHeaderSize, kind, bias, out);
 }
@@ -251,12 +251,12 @@ TEST(HeadingCorrection, StraightRunsComeOutOnTheirCourse) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.course << " offset " << c.compassOffset);
-        test::StraightRunSpec spec;
-        spec.courseDeg = c.course;
-        spec.compassOffsetDeg = c.compassOffset;
-        spec.kmh = 100;
-        spec.intervalSec = 1.0;
-        auto specs = test::StraightRun(spec, BtKind::BonZ);
+        test::StraightRunSpec drive;
+        drive.courseDeg = c.course;
+        drive.compassOffsetDeg = c.compassOffset;
+        drive.kmh = 100;
+        drive.intervalSec = 1.0;
+        auto specs = test::StraightRun(drive, BtKind::BonZ);
         if (c.weave)
             for (qsizetype i = 1; i < specs.size(); i += 2) specs[i].KdoRaw += 30;
         auto s = HeadingInput(specs);
@@ -270,9 +270,9 @@ TEST(HeadingCorrection, StraightRunsComeOutOnTheirCourse) {
         }
     }
     // The case the run loader meets, exactly.
-    test::StraightRunSpec spec;
-    spec.compassOffsetDeg = -20;
-    auto s = HeadingInput(test::StraightRun(spec, BtKind::BonZ));
+    test::StraightRunSpec drive;
+    drive.compassOffsetDeg = -20;
+    auto s = HeadingInput(test::StraightRun(drive, BtKind::BonZ));
     CorrectHeadings(s);
     for (const HeadingSample& h : s) EXPECT_NEAR(h.Dir, 270.0, 1e-9);
 }
@@ -295,11 +295,11 @@ TEST(HeadingCorrection, ShortLogsAndTheFastRate) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.n << " samples every " << c.interval << " s, " << KindName(c.kind));
-        test::StraightRunSpec spec;
-        spec.n = c.n;
-        spec.intervalSec = c.interval;
-        spec.compassOffsetDeg = -20;
-        auto s = HeadingInput(test::StraightRun(spec, c.kind), c.kind);
+        test::StraightRunSpec drive;
+        drive.n = c.n;
+        drive.intervalSec = c.interval;
+        drive.compassOffsetDeg = -20;
+        auto s = HeadingInput(test::StraightRun(drive, c.kind), c.kind);
         ASSERT_EQ(s.size(), static_cast<size_t>(c.n));
         CorrectHeadings(s);
         for (const HeadingSample& h : s) EXPECT_NEAR(h.Dir, c.corrected ? 270.0 : 250.0, 1e-9);
@@ -323,10 +323,10 @@ TEST(HeadingCorrection, CalibrationNeedsSpeedSteadinessAndMovement) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        test::StraightRunSpec spec;
-        spec.n = 4;   // one candidate only: sample 1
-        spec.compassOffsetDeg = -20;
-        auto specs = test::StraightRun(spec, BtKind::BonZ);
+        test::StraightRunSpec drive;
+        drive.n = 4;   // one candidate only: sample 1
+        drive.compassOffsetDeg = -20;
+        auto specs = test::StraightRun(drive, BtKind::BonZ);
         if (c.samePlaceAt2) {
             specs[2].IdoRaw = specs[1].IdoRaw;
             specs[2].KdoRaw = specs[1].KdoRaw;
@@ -348,10 +348,10 @@ namespace {
 struct TwoStretches {
     QVector<BtSampleSpec> specs;
     TwoStretches() {
-        test::StraightRunSpec spec;
-        spec.n = 30;
-        spec.compassOffsetDeg = -20;
-        specs = test::StraightRun(spec, BtKind::BonZ);
+        test::StraightRunSpec drive;
+        drive.n = 30;
+        drive.compassOffsetDeg = -20;
+        specs = test::StraightRun(drive, BtKind::BonZ);
         for (int i = 15; i < 30; ++i) specs[i].Motion.Yaw = test::YawForCompass(240);
     }
 };
@@ -406,9 +406,9 @@ TEST(HeadingCorrection, AStopTakesTheOffsetOfTheCalibrationAfterIt) {
 }
 
 TEST(HeadingCorrection, GarbageInputGivesNoNaNForLaterSamples) {
-    test::StraightRunSpec spec;
-    spec.compassOffsetDeg = -20;
-    auto specs = test::StraightRun(spec, BtKind::BonZ);
+    test::StraightRunSpec drive;
+    drive.compassOffsetDeg = -20;
+    auto specs = test::StraightRun(drive, BtKind::BonZ);
     specs[3].Motion.Yaw = NAN;
     specs[4].Motion.gX = NAN;
     specs[5].Motion.Yaw = 1e308;

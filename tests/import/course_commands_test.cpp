@@ -22,13 +22,13 @@ class FlagPrompts : public test::FakePrompts {
 public:
     explicit FlagPrompts(const bool& flag) : flag_(flag) {}
     std::vector<bool> flagAtDialog;
-    QStringList OpenFiles(const FileDialogSpec& spec) override {
+    QStringList OpenFiles(const FileDialogSpec& ask) override {
         flagAtDialog.push_back(flag_);
-        return FakePrompts::OpenFiles(spec);
+        return FakePrompts::OpenFiles(ask);
     }
-    QString SaveFile(const FileDialogSpec& spec) override {
+    QString SaveFile(const FileDialogSpec& ask) override {
         flagAtDialog.push_back(flag_);
-        return FakePrompts::SaveFile(spec);
+        return FakePrompts::SaveFile(ask);
     }
 private:
     const bool& flag_;

@@ -216,11 +216,11 @@ namespace {
 // Ten good records 0.2 s apart from 2021-05-03 01:02:03.4 UTC eastward,
 // with three bad ones far away between the 3rd and 4th good one.
 QVector<BtSampleSpec> RunWithBadRecords(BtKind kind) {
-    test::StraightRunSpec spec;
-    spec.n = 10;
-    spec.utcStart = EncodeDateTime(2021, 5, 3, 1, 2, 3, 400);
-    spec.compassOffsetDeg = -20;
-    QVector<BtSampleSpec> s = test::StraightRun(spec, kind);
+    test::StraightRunSpec drive;
+    drive.n = 10;
+    drive.utcStart = EncodeDateTime(2021, 5, 3, 1, 2, 3, 400);
+    drive.compassOffsetDeg = -20;
+    QVector<BtSampleSpec> s = test::StraightRun(drive, kind);
     BtSampleSpec bad = s[3];
     test::SetBtPosition(bad, 10.0, 10.0);
     BtSampleSpec early = bad, fast = bad, noDate = bad;
@@ -293,8 +293,8 @@ TEST_F(RunLoaderTest, ThreeFilesTakeDataNumbersAndGroupNumbersInTurn) {
     session.lapList.GrpNo = 7;
     WriteFile(src + "a.dtb", RunFileBytes(5));
     WriteCsv(src + "b.csvv", {CsvLine("2021/05/03 10:02:03.400", "00:00:00.000")});
-    test::StraightRunSpec spec;
-    ASSERT_TRUE(test::WriteBtLog(src + "c.bon", BtKind::Bon, test::StraightRun(spec, BtKind::Bon)));
+    test::StraightRunSpec drive;
+    ASSERT_TRUE(test::WriteBtLog(src + "c.bon", BtKind::Bon, test::StraightRun(drive, BtKind::Bon)));
     WriteFile(src + "d.bond", "anything");
 
     for (const QString name : {"a.dtb", "d.bond", "b.csvv", "c.bon"}) {
@@ -321,9 +321,9 @@ TEST_F(RunLoaderTest, AFailedWorkingFileWriteAddsNoRow) {
     session.lapList.GrpNo = 3;
     WriteFile(src + "a.dtb", RunFileBytes(5));
     WriteCsv(src + "b.csvv", {CsvLine("2021/05/03 10:02:03.400", "00:00:00.000")});
-    test::StraightRunSpec spec;
-    ASSERT_TRUE(test::WriteBtLog(src + "c.bon", BtKind::Bon, test::StraightRun(spec, BtKind::Bon)));
-    ASSERT_TRUE(test::WriteBtLog(src + "d.bonz", BtKind::BonZ, test::StraightRun(spec, BtKind::BonZ)));
+    test::StraightRunSpec drive;
+    ASSERT_TRUE(test::WriteBtLog(src + "c.bon", BtKind::Bon, test::StraightRun(drive, BtKind::Bon)));
+    ASSERT_TRUE(test::WriteBtLog(src + "d.bonz", BtKind::BonZ, test::StraightRun(drive, BtKind::BonZ)));
     for (const QString name : {"a.dtb", "b.csvv", "c.bon", "d.bonz"}) {
         SCOPED_TRACE(name.toStdString());
         const LoadResult r = LoaderFor(name)(src + name, session);
@@ -336,9 +336,9 @@ TEST_F(RunLoaderTest, AFailedWorkingFileWriteAddsNoRow) {
 }
 
 TEST_F(RunLoaderTest, DamagedFilesNeverAddARow) {
-    test::StraightRunSpec spec;
-    const QByteArray bon = test::BuildBtLog(BtKind::Bon, test::StraightRun(spec, BtKind::Bon));
-    const QByteArray bonz = test::BuildBtLog(BtKind::BonZ, test::StraightRun(spec, BtKind::BonZ));
+    test::StraightRunSpec drive;
+    const QByteArray bon = test::BuildBtLog(BtKind::Bon, test::StraightRun(drive, BtKind::Bon));
+    const QByteArray bonz = test::BuildBtLog(BtKind::BonZ, test::StraightRun(drive, BtKind::BonZ));
     const QByteArray csv = (CsvLine("2021/05/03 10:02:03.400", "00:00:00.000") + "\r\n").toUtf8();
     struct Case {
         const char* name;

@@ -44,19 +44,19 @@ TEST(FakePrompts, AnswersFromTheQueuesAndCountsUnscriptedCalls) {
     p.Inform("i");
     EXPECT_EQ(p.AskYesNo("q1"), vel::Answer::Yes);
     EXPECT_EQ(p.AskOkCancel("q2"), vel::Answer::Ok);
-    vel::FileDialogSpec spec;
-    spec.title = "開く";
-    EXPECT_EQ(p.OpenFiles(spec), QStringList({"/a.dtb", "/b.dtb"}));
-    spec.title = "保存";
-    spec.defaultSuffix = "dtb";
-    EXPECT_EQ(p.SaveFile(spec), "/c.dtb");
+    vel::FileDialogSpec dlg;
+    dlg.title = "開く";
+    EXPECT_EQ(p.OpenFiles(dlg), QStringList({"/a.dtb", "/b.dtb"}));
+    dlg.title = "保存";
+    dlg.defaultSuffix = "dtb";
+    EXPECT_EQ(p.SaveFile(dlg), "/c.dtb");
     EXPECT_EQ(p.unscripted, 0);
     EXPECT_EQ(p.lastSpec.defaultSuffix, "dtb");
 
     EXPECT_EQ(p.AskYesNo("q3"), vel::Answer::No);
     EXPECT_EQ(p.AskOkCancel("q4"), vel::Answer::Cancel);
-    EXPECT_TRUE(p.OpenFiles(spec).isEmpty());
-    EXPECT_TRUE(p.SaveFile(spec).isEmpty());
+    EXPECT_TRUE(p.OpenFiles(dlg).isEmpty());
+    EXPECT_TRUE(p.SaveFile(dlg).isEmpty());
     p.Warn("w");
     p.Error("e");
     EXPECT_EQ(p.unscripted, 4);

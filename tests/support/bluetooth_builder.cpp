@@ -104,19 +104,19 @@ bool WriteBtLog(const QString& path, BtKind kind, const QVector<BtSampleSpec>& s
     return f.commit();
 }
 
-QVector<BtSampleSpec> StraightRun(const StraightRunSpec& spec, BtKind kind) {
+QVector<BtSampleSpec> StraightRun(const StraightRunSpec& drive, BtKind kind) {
     QVector<BtSampleSpec> out;
-    double ido = spec.ido, kdo = spec.kdo;
-    const double step = spec.kmh / 3.6 * spec.intervalSec;
-    for (int i = 0; i < spec.n; ++i) {
+    double ido = drive.ido, kdo = drive.kdo;
+    const double step = drive.kmh / 3.6 * drive.intervalSec;
+    for (int i = 0; i < drive.n; ++i) {
         BtSampleSpec s;
-        SetBtUtc(s, spec.utcStart + i * spec.intervalSec / 86400.0, kind);
+        SetBtUtc(s, drive.utcStart + i * drive.intervalSec / 86400.0, kind);
         SetBtPosition(s, ido, kdo);
-        SetBtSpeed(s, spec.kmh);
+        SetBtSpeed(s, drive.kmh);
         s.ElvRaw = 123;
-        s.Motion.Yaw = YawForCompass(spec.courseDeg + spec.compassOffsetDeg);
+        s.Motion.Yaw = YawForCompass(drive.courseDeg + drive.compassOffsetDeg);
         out.append(s);
-        Move(ido, kdo, spec.courseDeg, step);
+        Move(ido, kdo, drive.courseDeg, step);
     }
     return out;
 }

@@ -46,7 +46,7 @@ struct StraightRunSpec {
     double utcStart = 44319.0;   // 2021-05-03 00:00 UTC
     double compassOffsetDeg = 0.0;
 };
-QVector<BtSampleSpec> StraightRun(const StraightRunSpec& spec, BtKind kind);
+QVector<BtSampleSpec> StraightRun(const StraightRunSpec& drive, BtKind kind);
 
 // A lap of an oval circuit driven again and again: n samples at 10 Hz with
 // straights and bends, gX high in the bends, the compass 15 degrees off.

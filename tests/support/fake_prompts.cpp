@@ -27,15 +27,15 @@ vel::Answer FakePrompts::AskOkCancel(const QString& text) {
     return Next(answers, vel::Answer::Cancel, unscripted);
 }
 
-QStringList FakePrompts::OpenFiles(const vel::FileDialogSpec& spec) {
-    calls.push_back({"open", spec.title});
-    lastSpec = spec;
+QStringList FakePrompts::OpenFiles(const vel::FileDialogSpec& dlg) {
+    calls.push_back({"open", dlg.title});
+    lastSpec = dlg;
     return Next(openResults, QStringList(), unscripted);
 }
 
-QString FakePrompts::SaveFile(const vel::FileDialogSpec& spec) {
-    calls.push_back({"save", spec.title});
-    lastSpec = spec;
+QString FakePrompts::SaveFile(const vel::FileDialogSpec& dlg) {
+    calls.push_back({"save", dlg.title});
+    lastSpec = dlg;
     return Next(saveResults, QString(), unscripted);
 }
 

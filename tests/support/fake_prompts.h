@@ -31,8 +31,8 @@ public:
     void Error(const QString& text) override { calls.push_back({"error", text}); }
     vel::Answer AskYesNo(const QString& text) override;
     vel::Answer AskOkCancel(const QString& text) override;
-    QStringList OpenFiles(const vel::FileDialogSpec& spec) override;
-    QString SaveFile(const vel::FileDialogSpec& spec) override;
+    QStringList OpenFiles(const vel::FileDialogSpec& dlg) override;
+    QString SaveFile(const vel::FileDialogSpec& dlg) override;
 
     // The texts of the calls of one kind, in order.
     QStringList texts(const QString& kind) const;
