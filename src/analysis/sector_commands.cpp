@@ -8,35 +8,13 @@
 #include "analysis/sector_timing.h"
 #include "common/geodesy.h"
 #include "common/geometry.h"
+#include "common/file_names.h"
 
 namespace vel {
 
 namespace {
 
 const QString SciExt = QStringLiteral(".sci");
-
-// Set for the life of a dialog.
-class DialogFlag {
-public:
-    explicit DialogFlag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~DialogFlag() { flag_ = false; }
-    DialogFlag(const DialogFlag&) = delete;
-    DialogFlag& operator=(const DialogFlag&) = delete;
-private:
-    bool& flag_;
-};
-
-QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath() + "/"; }
-
-QString ExtensionOf(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    const int dot = name.lastIndexOf('.');
-    return dot < 0 ? QString() : name.mid(dot);
-}
-
-QString ChangeExt(const QString& path, const QString& ext) {
-    return path.left(path.size() - ExtensionOf(path).size()) + ext;
-}
 
 FileDialogSpec SectDialog(const QString& title, const QString& folder) {
     FileDialogSpec dlg;

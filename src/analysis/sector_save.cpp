@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include "common/geometry.h"
 #include "model/lap_file.h"
+#include "common/file_names.h"
 
 namespace vel {
 
@@ -16,8 +17,6 @@ const QString DtbExt = QStringLiteral(".dtb");
 int SampleCount(const TLapDtRec& lap) {
     return static_cast<int>(std::max<qsizetype>(0, std::min<qsizetype>(lap.ElmNum, lap.Elm.size())));
 }
-
-QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath() + "/"; }
 
 // A record at time x between samples a and b, built field by field; Tm, Sec
 // and Dist are the caller's.
@@ -126,17 +125,6 @@ QString SourceOf(const LapList& list, const QString& dtName) {
     if (!ok || number < 0 || number >= list.Rows.size()) return {};
     return list.Rows[number].Cells[7];
 }
-
-// Set while a dialog of the command is open.
-class DialogFlag {
-public:
-    explicit DialogFlag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~DialogFlag() { flag_ = false; }
-    DialogFlag(const DialogFlag&) = delete;
-    DialogFlag& operator=(const DialogFlag&) = delete;
-private:
-    bool& flag_;
-};
 
 } // namespace
 

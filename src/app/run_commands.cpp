@@ -7,25 +7,18 @@
 #include "import/motec_csv.h"
 #include "import/run_loaders.h"
 #include "model/lap_file.h"
+#include "common/file_names.h"
 
 namespace vel {
 
 namespace {
-
-QString ExtensionOf(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    const int dot = name.lastIndexOf('.');
-    return dot < 0 ? QString() : name.mid(dot).toLower();
-}
-
-QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath() + "/"; }
 
 bool HasCsvSource(const LapRow& row) { return row.Cells[7].toUpper().contains(".CSV"); }
 
 } // namespace
 
 RunFileKind LoadDispatch(const QString& path) {
-    const QString ext = ExtensionOf(path);
+    const QString ext = ExtensionOf(path).toLower();
     if (ext == ".csv") return RunFileKind::Motec;
     if (ext == ".bon") return RunFileKind::Bon;
     if (ext == ".bond") return RunFileKind::BonD;
@@ -36,7 +29,7 @@ RunFileKind LoadDispatch(const QString& path) {
 }
 
 RunFileKind DropDispatch(const QString& path) {
-    const QString ext = ExtensionOf(path);
+    const QString ext = ExtensionOf(path).toLower();
     if (ext == ".dtb") return RunFileKind::Dtb;
     if (ext == ".bon") return RunFileKind::Bon;
     if (ext == ".bond") return RunFileKind::BonD;

@@ -1,23 +1,10 @@
 #include "app/sector_edit_commands.h"
 
 #include "app/sector_adjust_dialog.h"
+#include "common/file_names.h"
+#include "platform/prompts.h"
 
 namespace vel {
-
-namespace {
-
-// Set while the selection dialog is open, so keys typed there do not step the cursor.
-class DialogFlag {
-public:
-    explicit DialogFlag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~DialogFlag() { flag_ = false; }
-    DialogFlag(const DialogFlag&) = delete;
-    DialogFlag& operator=(const DialogFlag&) = delete;
-private:
-    bool& flag_;
-};
-
-} // namespace
 
 bool SectorEditCommand::SpeedButtonEdSectClick() {
     if (playing_ && playing_()) return false;

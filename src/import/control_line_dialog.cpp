@@ -22,23 +22,11 @@
 #include "model/lap_file.h"
 #include "model/sector_lines.h"
 #include "model/session.h"
+#include "common/file_names.h"
 
 namespace vel {
 
 namespace {
-
-QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath() + "/"; }
-
-// The extension of the file name part, from its last dot; empty when none.
-QString ExtensionOf(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    const int dot = name.lastIndexOf('.');
-    return dot < 0 ? QString() : name.mid(dot);
-}
-
-QString ChangeExt(const QString& path, const QString& ext) {
-    return path.left(path.size() - ExtensionOf(path).size()) + ext;
-}
 
 QToolButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QString& hint,
                         bool checkable = false) {

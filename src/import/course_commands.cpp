@@ -3,38 +3,13 @@
 #include <optional>
 #include <QFileInfo>
 #include "common/textfile.h"
+#include "common/file_names.h"
 
 namespace vel {
 
 namespace {
 
 const QString PthExt = QStringLiteral(".pth");
-
-// Set for the life of a dialog.
-class DialogFlag {
-public:
-    explicit DialogFlag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~DialogFlag() { flag_ = false; }
-    DialogFlag(const DialogFlag&) = delete;
-    DialogFlag& operator=(const DialogFlag&) = delete;
-private:
-    bool& flag_;
-};
-
-QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath() + "/"; }
-
-// The extension of the file name part, from its last dot; empty when none.
-QString ExtensionOf(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    const int dot = name.lastIndexOf('.');
-    return dot < 0 ? QString() : name.mid(dot);
-}
-
-// path with its extension replaced by ext (appended when it has none).
-QString ChangeExt(const QString& path, const QString& ext) {
-    const QString old = ExtensionOf(path);
-    return path.left(path.size() - old.size()) + ext;
-}
 
 FileDialogSpec CourseDialog(const QString& title, const QString& folder) {
     FileDialogSpec dlg;

@@ -11,6 +11,7 @@
 #include "import/bluetooth_logs.h"
 #include "import/lap_cutting.h"
 #include "import/memory_image.h"
+#include "common/file_names.h"
 
 namespace vel {
 
@@ -58,19 +59,6 @@ Loader LoaderOf(LogKind k) {
     }
 }
 
-QString FolderOf(const QString& path) { return QFileInfo(path).absolutePath() + "/"; }
-
-// The extension of the file name part, from its last dot; empty when none.
-QString ExtensionOf(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    const int dot = name.lastIndexOf('.');
-    return dot < 0 ? QString() : name.mid(dot);
-}
-
-QString ChangeExt(const QString& path, const QString& ext) {
-    return path.left(path.size() - ExtensionOf(path).size()) + ext;
-}
-
 // Runs its action when the scope ends, however it ends.
 class AtExit {
 public:
@@ -81,17 +69,6 @@ public:
     AtExit& operator=(const AtExit&) = delete;
 private:
     std::function<void()> f_;
-};
-
-// FileDlgOpen for the life of a dialog (the keyboard poll stays idle).
-class DialogFlag {
-public:
-    explicit DialogFlag(bool& flag) : flag_(flag) { flag_ = true; }
-    ~DialogFlag() { flag_ = false; }
-    DialogFlag(const DialogFlag&) = delete;
-    DialogFlag& operator=(const DialogFlag&) = delete;
-private:
-    bool& flag_;
 };
 
 QString RecordsLine(int32_t n) { return QStringLiteral("%1 records").arg(n); }

@@ -54,6 +54,17 @@ private:
 // extension (compared case-insensitively); an empty suffix leaves it alone.
 QString WithDefaultSuffix(const QString& name, const QString& suffix);
 
+// Set for the life of a dialog (FileDlgOpen while a command's dialog is open).
+class DialogFlag {
+public:
+    explicit DialogFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~DialogFlag() { flag_ = false; }
+    DialogFlag(const DialogFlag&) = delete;
+    DialogFlag& operator=(const DialogFlag&) = delete;
+private:
+    bool& flag_;
+};
+
 // The overwrite question of save dialogs: name + " は既に存在します。\r上書きしますか?"
 QString OverwriteQuestion(const QString& path);
 
