@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include "analysis/lap_ranking.h"
+#include "platform/prompts.h"
 
 namespace vel {
 
@@ -170,12 +171,7 @@ TOKBottomDlgSelEdSect::TOKBottomDlgSelEdSect(QWidget* parent) : QDialog(parent) 
         RadioButton[i]->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
         v->addWidget(RadioButton[i]);
     }
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
-    buttons->addButton("キャンセル", QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
     v->addWidget(buttons);
 }
 

@@ -1,4 +1,5 @@
 #include "app/sector_dialogs.h"
+#include "platform/prompts.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -20,12 +21,7 @@ TOKBottomDlgRelSect::TOKBottomDlgRelSect(QWidget* parent) : QDialog(parent) {
         CheckBoxSect[i]->setObjectName(QStringLiteral("CheckBoxSect%1").arg(i + 1));
         v->addWidget(CheckBoxSect[i]);
     }
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
-    buttons->addButton("キャンセル", QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
     v->addWidget(buttons);
 }
 

@@ -1,4 +1,5 @@
 #include "app/setup_dialog.h"
+#include "platform/prompts.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -68,12 +69,7 @@ TOKBottomDlgSetup::TOKBottomDlgSetup(QWidget* parent) : QDialog(parent) {
     PageControl->addTab(lap, "ラップ");
     PageControl->setCurrentIndex(1);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
-    buttons->addButton("キャンセル", QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
 
     auto* v = new QVBoxLayout(this);
     v->addWidget(PageControl);

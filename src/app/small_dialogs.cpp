@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include "model/session.h"
+#include "platform/prompts.h"
 
 namespace vel {
 
@@ -37,12 +38,7 @@ TOKBottomDlgEdiStr::TOKBottomDlgEdiStr(QWidget* parent) : QDialog(parent) {
     auto* l1 = new QLabel("ファイル名に使用できない文字は使えません。", this);
     auto* l2 = new QLabel(" \\ / : * ? \" < > |", this);
     for (QLabel* l : {l1, l2}) l->setStyleSheet("color: red;");
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
-    buttons->addButton("キャンセル", QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
     auto* v = new QVBoxLayout(this);
     v->addWidget(EditStr);
     v->addWidget(l1);

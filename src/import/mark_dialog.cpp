@@ -1,4 +1,5 @@
 #include "import/mark_dialog.h"
+#include "platform/prompts.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -18,12 +19,7 @@ TOKBottomDlgMark::TOKBottomDlgMark(QWidget* parent) : QDialog(parent) {
     EditY1X1 = new QLineEdit(this);
     EditY1X1->setObjectName("EditY1X1");
     EditY1X1->setMinimumWidth(320);
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
-    buttons->addButton("キャンセル", QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
     auto* v = new QVBoxLayout(this);
     v->addWidget(ask);
     v->addWidget(range);

@@ -1,4 +1,5 @@
 #include "import/select_circuit_dialog.h"
+#include "platform/prompts.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -51,12 +52,7 @@ TSelCircuitDlg::TSelCircuitDlg(QWidget* parent) : QDialog(parent) {
     ListBoxPth = AddColumn(this, lists, "コース図", "ListBoxPth");
     ListBoxCln = AddColumn(this, lists, "コントロールライン", "ListBoxCln");
     ListBoxSect = AddColumn(this, lists, "セクタ", "ListBoxSect");
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton("OK", QDialogButtonBox::AcceptRole);
-    buttons->addButton("キャンセル", QDialogButtonBox::RejectRole);
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
     auto* v = new QVBoxLayout(this);
     v->addLayout(lists);
     v->addWidget(buttons);

@@ -1,5 +1,8 @@
 #include "platform/prompts.h"
 
+#include <QDialog>
+#include <QPushButton>
+#include <QDialogButtonBox>
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -100,6 +103,16 @@ QString WithDefaultSuffix(const QString& name, const QString& suffix) {
 
 QString OverwriteQuestion(const QString& path) {
     return path + QStringLiteral(" は既に存在します。\r上書きしますか?");
+}
+
+QDialogButtonBox* OkCancelButtons(QDialog* dialog) {
+    auto* buttons = new QDialogButtonBox(dialog);
+    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
+    ok->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
 }
 
 } // namespace vel

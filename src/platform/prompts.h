@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QDialog;
+class QDialogButtonBox;
 class QWidget;
 
 namespace vel {
@@ -53,6 +55,9 @@ private:
 // name with "." + suffix appended unless it already ends with that
 // extension (compared case-insensitively); an empty suffix leaves it alone.
 QString WithDefaultSuffix(const QString& name, const QString& suffix);
+
+// The "OK" (default) and "キャンセル" buttons of a dialog, wired to accept and reject.
+QDialogButtonBox* OkCancelButtons(QDialog* dialog);
 
 // Set for the life of a dialog (FileDlgOpen while a command's dialog is open).
 class DialogFlag {
