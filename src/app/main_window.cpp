@@ -57,6 +57,16 @@ QFrame* SwitchPanel(QWidget* parent, const char* name, const QString& hint) {
     return p;
 }
 
+QToolButton* ToolButton(QWidget* parent, QBoxLayout* layout, const char* name, const QString& text,
+                        const QString& hint) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(text);
+    b->setToolTip(hint);
+    layout->addWidget(b);
+    return b;
+}
+
 QTableWidget* EmptyGrid(QWidget* parent, const char* name) {
     auto* g = new QTableWidget(parent);
     g->setObjectName(name);
@@ -302,12 +312,7 @@ void TFormMain::BuildWidgets() {
     auto* th = new QHBoxLayout(PanelTool);
     th->setContentsMargins(2, 2, 2, 2);
     auto stripTool = [&](const char* name, const QString& text, const QString& hint) {
-        auto* b = new QToolButton(PanelTool);
-        b->setObjectName(name);
-        b->setText(text);
-        b->setToolTip(hint);
-        th->addWidget(b);
-        return b;
+        return ToolButton(PanelTool, th, name, text, hint);
     };
     SpeedButtonLdLogFile = stripTool("SpeedButtonLdLogFile", "GPSログ読込", "保存済みGPSログ読込");
     SpeedButtonReLog = stripTool("SpeedButtonReLog", "再表示", "読込済みGPSログの再表示");
@@ -333,12 +338,7 @@ void TFormMain::BuildWidgets() {
     auto* p4 = new QHBoxLayout(Panel4);
     p4->setContentsMargins(2, 0, 2, 0);
     auto pathTool = [&](const char* name, const QString& text, const QString& hint) {
-        auto* b = new QToolButton(Panel4);
-        b->setObjectName(name);
-        b->setText(text);
-        b->setToolTip(hint);
-        p4->addWidget(b);
-        return b;
+        return ToolButton(Panel4, p4, name, text, hint);
     };
     SpeedButtonPath = pathTool("SpeedButtonPath", "コース図読込", "コース図ファイル読込");
     SpeedButtonPathSave = pathTool("SpeedButtonPathSave", "コース図保存", "コース図ファイル保存");
@@ -368,12 +368,8 @@ void TFormMain::BuildWidgets() {
     auto* dth = new QHBoxLayout(dataTool);
     dth->setContentsMargins(0, 0, 0, 0);
     auto tool = [&](const char* name, const QString& hint) {
-        auto* b = new QToolButton(dataTool);
-        b->setObjectName(name);
-        b->setText(hint);
-        b->setToolTip(hint);
+        QToolButton* b = ToolButton(dataTool, dth, name, hint, hint);
         b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        dth->addWidget(b);
         return b;
     };
     SpeedButtonLoad = tool("SpeedButtonLoad", "走行データ読込");
