@@ -11,7 +11,9 @@
 #include <QTemporaryDir>
 #include "common/parsing.h"
 #include "common/textfile.h"
+#include "analysis/row_figures.h"
 #include "import/import_flow.h"
+#include "model/lap_file.h"
 #include "model/course_path.h"
 #include "model/session.h"
 #include "support/fake_line_dialog.h"
@@ -39,6 +41,7 @@ std::optional<LineChoice> ReadControlLine(const QString& path) {
 
 struct Cut {
     std::vector<double> lapSec;
+    std::vector<std::vector<double>> sectSec;   // per lap, with root's sector lines
     TLogRect rect;
     int32_t samples = 0;
 };
@@ -70,6 +73,16 @@ struct SampleDataTest : ::testing::Test {
         EXPECT_EQ(dialog.openings.size(), 1u);
         EXPECT_EQ(session.logStore.LogName, "sample");
         for (const TLapStrLstRec& r : session.lapList.LapStrLst) out.lapSec.push_back(static_cast<double>(r.Sec));
+        SectorLines sci;
+        EXPECT_TRUE(ReadSectFile(root + SampleSciFile, sci));
+        for (const LapRow& row : session.lapList.Rows) {
+            TLapDtRec work;
+            TDispSlotRec figures;
+            EXPECT_TRUE(LoadLapFileBinForSects(FindWorkingFile(session.folders.TempDir, row.Cells[1]), work));
+            MakeSectTmList(work, sci, figures);
+            out.sectSec.push_back({});
+            for (int k = 0; k <= sci.SectNum; ++k) out.sectSec.back().push_back(static_cast<double>(figures.SectTm[k]));
+        }
         out.rect = session.logStore.LogRect;
         out.samples = session.logStore.LogItemNum;
         return out;
@@ -86,14 +99,30 @@ TEST_F(SampleDataTest, ShippedSamplesAreTheBuildersAndCutIntoLaps) {
     const QString fresh = tmp.path() + "/fresh/";
     ASSERT_TRUE(WriteSampleData(fresh, &error)) << error.toStdString();
     const QString shipped = QStringLiteral(VELMARIS_SOURCE_DATA_DIR) + "/";
-    for (const QString& rel : {SampleRawFile, SampleClnFile, SamplePthFile})
+    for (const QString& rel : {SampleRawFile, SampleClnFile, SamplePthFile, SampleSciFile})
         ASSERT_TRUE(QFileInfo(shipped + rel).isFile()) << rel.toStdString();
+
+    // The sector file is the generator's, and reads back as its two lines.
+    EXPECT_EQ(ReadFile(shipped + SampleSciFile), ReadFile(fresh + SampleSciFile));
+    SectorLines sci;
+    ASSERT_TRUE(ReadSectFile(shipped + SampleSciFile, sci));
+    EXPECT_EQ(sci.SectNum, 2);
 
     // Small enough to ship.
     EXPECT_LE(QFileInfo(shipped + SampleRawFile).size(), 300 * 1024);
 
     const Cut made = OpenAndCut(fresh);
     const Cut kept = OpenAndCut(shipped);
+    // The shipped sector lines cut every lap into three sectors that add up.
+    ASSERT_EQ(kept.sectSec.size(), kept.lapSec.size());
+    for (size_t i = 0; i < kept.sectSec.size(); ++i) {
+        double sum = 0;
+        for (double t : kept.sectSec[i]) {
+            EXPECT_GT(t, 1.0) << "lap " << i;
+            sum += t;
+        }
+        EXPECT_NEAR(sum, kept.lapSec[i], 0.002) << "lap " << i;
+    }
     ASSERT_EQ(made.lapSec.size(), static_cast<size_t>(SampleLaps));
     ASSERT_EQ(kept.lapSec.size(), made.lapSec.size());
     EXPECT_EQ(kept.samples, made.samples);

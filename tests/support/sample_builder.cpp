@@ -147,6 +147,17 @@ LineEnds SampleControlLine() {
     return line;
 }
 
+SectorLines SampleSectorLines() {
+    // Across the back straight, then across the main straight just after
+    // the bend's exit: three sectors.
+    const double reach = HalfWidthM + 9;
+    SectorLines lines;
+    lines.SectNum = 2;
+    lines.Sect[0] = {Lon(0), Lon(0), Lat(BendR - reach), Lat(BendR + reach), 1};
+    lines.Sect[1] = {Lon(-StraightM / 2 + 10), Lon(-StraightM / 2 + 10), Lat(-BendR - reach), Lat(-BendR + reach), 1};
+    return lines;
+}
+
 CoursePaths SampleCoursePaths() {
     CoursePaths paths;
     paths.CoursePath = {Edge(BendR + HalfWidthM), Edge(BendR - HalfWidthM)};
@@ -161,7 +172,7 @@ QStringList ControlLineFileLines(const LineEnds& line) {
 
 bool WriteSampleData(const QString& root, QString* error) {
     const QString base = root.endsWith('/') ? root : root + '/';
-    for (const QString& rel : {SampleRawFile, SampleClnFile, SamplePthFile}) {
+    for (const QString& rel : {SampleRawFile, SampleClnFile, SamplePthFile, SampleSciFile}) {
         const QString dir = QFileInfo(base + rel).absolutePath();
         if (!QDir().mkpath(dir)) {
             if (error) *error = QStringLiteral("Cannot make %1").arg(dir);
@@ -170,7 +181,8 @@ bool WriteSampleData(const QString& root, QString* error) {
     }
     return WriteFileAtomic(base + SampleRawFile, BlockImage(SampleSession()), error) &&
            WriteTextLines(base + SampleClnFile, ControlLineFileLines(SampleControlLine()), error) &&
-           WriteCoursePathFile(base + SamplePthFile, SampleCoursePaths(), error);
+           WriteCoursePathFile(base + SamplePthFile, SampleCoursePaths(), error) &&
+           WriteSectFile(base + SampleSciFile, SampleSectorLines(), error);
 }
 
 } // namespace vel::test

@@ -7,6 +7,7 @@
 #include <QString>
 #include "model/course_path.h"
 #include "model/line_choice.h"
+#include "model/sector_lines.h"
 #include "support/image_builder.h"
 
 namespace vel::test {
@@ -15,6 +16,7 @@ namespace vel::test {
 inline const QString SampleRawFile = QStringLiteral("Raw/sample.bnx4");
 inline const QString SampleClnFile = QStringLiteral("ControlLine/sample.cln");
 inline const QString SamplePthFile = QStringLiteral("Circuit/sample.pth");
+inline const QString SampleSciFile = QStringLiteral("Sector/sample.sci");
 
 // Whole laps between the out-lap and the in-lap, both too short to count.
 constexpr int SampleLaps = 4;
@@ -26,12 +28,14 @@ double SampleLapLength();
 std::vector<ImageSample> SampleSession();
 // The control line across the main straight.
 LineEnds SampleControlLine();
+// Two sector lines on the track.
+SectorLines SampleSectorLines();
 // The track's outer and inner edges, each a closed polyline.
 CoursePaths SampleCoursePaths();
 // The ".cln" lines of a control line (kind 1).
 QStringList ControlLineFileLines(const LineEnds& line);
 
-// Writes the three files below root (folders made); false with error text.
+// Writes the four files below root (folders made); false with error text.
 bool WriteSampleData(const QString& root, QString* error = nullptr);
 
 } // namespace vel::test
