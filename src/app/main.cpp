@@ -2,6 +2,7 @@
 #include <memory>
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QScreen>
 #include <QTranslator>
 #include "app/app_services.h"
 #include "app/entry.h"
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
     {
         vel::TFormMain window(*session, services);
         instance.Listen([&window] { window.RaiseWindow(); });
+        // Without a window manager to maximise it, the window still fills the screen.
+        if (QScreen* screen = window.screen()) window.setGeometry(screen->availableGeometry());
         window.showMaximized();
         rc = app.exec();
     }

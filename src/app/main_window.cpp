@@ -350,12 +350,12 @@ void TFormMain::BuildWidgets() {
     SpeedButtonE = pathTool("SpeedButtonE", "→", "コース図調整・右へ");
     SpeedButtonClrPth = pathTool("SpeedButtonClrPth", "コース図消去", "コース図を消す");
     p4->addStretch();
-    gv->addWidget(Panel4);
     PageControl2 = new QTabWidget(graph);
     PageControl2->setObjectName("PageControl2");
     for (const char* t : {"コース", "G / 旋回半径", "ビデオ", "ドリフト"})
         PageControl2->addTab(new QWidget, QString::fromUtf8(t));
     gv->addWidget(PanelTool);
+    gv->addWidget(Panel4);
     gv->addWidget(PageControl2, 1);
     PageControl1->addTab(graph, "グラフ");
 
