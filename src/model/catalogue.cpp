@@ -35,9 +35,12 @@ public:
         overlong = false;
         bool started = false;
         for (;;) {
-            if (pos_ >= buf_.size() && !Fill()) {
-                line = QString::fromLatin1(bytes);
-                return started;
+            // A chunk can hold nothing past its BOM (a file of a BOM alone).
+            while (pos_ >= buf_.size()) {
+                if (!Fill()) {
+                    line = QString::fromLatin1(bytes);
+                    return started;
+                }
             }
             const char c = buf_[pos_++];
             if (afterCr_) {

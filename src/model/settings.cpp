@@ -71,6 +71,12 @@ bool MoveUserSettings(const QString& userDir, const QString& shareDir, QString* 
         return false;
     }
     const QByteArray bytes = in.readAll();
+    // A failed read would replace the shared file with what little was read
+    // and then delete the user's copy.
+    if (in.error() != QFileDevice::NoError) {
+        if (error) *error = in.errorString();
+        return false;
+    }
     in.close();
     if (!WriteFileAtomic(shared, bytes, error)) return false;
     QFile::remove(user);

@@ -170,6 +170,8 @@ TEST_F(CatalogueTest, PositionIsTakenFromWhereEachKindKeepsIt) {
         {"sector file", ".sci", "35.250000,138.500000,35.3,138.6,1\r\n36,139,36,139,2\r\n", 35.25L, 138.5L},
         {"sector file after a one-field line", ".sci", "sectors\r\n35.25,138.5,35.3,138.6\r\n", 35.25L, 138.5L},
         {"empty sector file", ".sci", "", 0, 0},
+        {"sector file of a BOM alone", ".sci", "\xEF\xBB\xBF", 0, 0},
+        {"control line of a BOM alone", ".cln", "\xEF\xBB\xBF", 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

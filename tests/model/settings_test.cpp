@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include "common/textfile.h"
 #include "model/settings.h"
@@ -122,6 +123,17 @@ TEST_F(SettingsFileTest, UserFolderCopyReplacesSharedOnce) {
     // Nothing to move the second time.
     ASSERT_TRUE(MoveUserSettings(user(), share(), nullptr));
     EXPECT_EQ(ReadRaw(share() + "velmaris.ini"), QByteArray("22.0\r\n"));
+}
+
+TEST_F(SettingsFileTest, UnreadableUserCopyKeepsBothFiles) {
+    WriteRaw(share() + "velmaris.ini", "20.0\r\n");
+    // Opens, but every read fails with an I/O error.
+    ASSERT_TRUE(QFile::link("/proc/self/mem", user() + "velmaris.ini"));
+    QString error;
+    EXPECT_FALSE(MoveUserSettings(user(), share(), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadRaw(share() + "velmaris.ini"), QByteArray("20.0\r\n"));
+    EXPECT_TRUE(QFileInfo(user() + "velmaris.ini").isSymLink());
 }
 
 TEST_F(SettingsFileTest, FailedWriteKeepsOldFile) {
