@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <system_error>
 #include <thread>
 #include <vector>
 #include "analysis/row_figures.h"
@@ -88,7 +89,12 @@ void ForEachRow(int n, const Work& work) {
     };
     std::vector<std::thread> pool;
     pool.reserve(threads - 1);
-    for (int t = 1; t < threads; ++t) pool.emplace_back(run);
+    // A thread the system refuses is no error: the rows it would have taken
+    // fall to the others, and the started ones must still be joined.
+    try {
+        for (int t = 1; t < threads; ++t) pool.emplace_back(run);
+    } catch (const std::system_error&) {
+    }
     run();
     for (std::thread& t : pool) t.join();
 }

@@ -2,6 +2,7 @@
 #include <memory>
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QPointer>
 #include <QScreen>
 #include <QTranslator>
 #include "app/app_services.h"
@@ -31,7 +32,10 @@ int main(int argc, char** argv) {
     int rc = 0;
     {
         vel::TFormMain window(*session, services);
-        instance.Listen([&window] { window.RaiseWindow(); });
+        QPointer<vel::TFormMain> raised(&window);
+        instance.Listen([raised] {
+            if (raised) raised->RaiseWindow();
+        });
         // Without a window manager to maximise it, the window still fills the screen.
         if (QScreen* screen = window.screen()) window.setGeometry(screen->availableGeometry());
         window.showMaximized();

@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <QFile>
 #include <QTemporaryDir>
 #include "analysis/lap_ranking.h"
 #include "model/lap_file.h"
@@ -279,4 +283,30 @@ TEST(LapCellColour, SlotGroupRankAndGroupColumn) {
         EXPECT_EQ(got.brush, c.brush);
         EXPECT_EQ(got.font, c.font);
     }
+}
+
+// With no thread to be had (the user's process limit reached), the fill runs
+// on the calling thread alone and every row is still done.
+TEST_F(LapListColumns, FillWithoutSpareThreads) {
+    for (int r = 0; r < 6; ++r) AddRow(TimedStraight(d, {0, 10, 20}));
+    // The child below may run as another user: it must still read the files.
+    const QFile::Permissions open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                    QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), open));
+    ASSERT_TRUE(QFile::setPermissions(temp(), open));
+    for (int r = 0; r < 6; ++r) ASSERT_TRUE(QFile::setPermissions(WorkingFileName(temp(), r), open));
+    const SectorLines lines = Lines({LineAcross(d, 0.5L)});
+    const auto fillAlone = [&] {
+        // Root is not held to the process limit.
+        if (::geteuid() == 0 && ::setuid(65534) != 0) std::_Exit(3);
+        const rlimit one{1, 1};
+        if (::setrlimit(RLIMIT_NPROC, &one) != 0) std::_Exit(4);
+        LapRankState st;
+        SetSectTmList(list, temp(), lines, st);
+        SetDriftAngleList(list, temp(), lines, st);
+        for (const LapRow& row : list.Rows)
+            if (row.Cells[8] != "05.000" || row.Cells[13] != "-") std::_Exit(5);
+        std::_Exit(0);
+    };
+    EXPECT_EXIT(fillAlone(), ::testing::ExitedWithCode(0), "");
 }
