@@ -2,6 +2,9 @@
 // Bluetooth log files (".bon", ".bon4", ".bonz", ".bnz4"): an 8-byte header,
 // then fixed-size little-endian records. Record decoding, the compass heading
 // from the motion sensor's yaw and the heading correction pass.
+#include <QIODevice>
+#include <QByteArray>
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -82,5 +85,34 @@ struct HeadingSample {
 // Aligns the compass headings of one BLE-Z log, in stored order, with the
 // GPS course on fast, steady stretches; only Dir changes.
 void CorrectHeadings(std::span<HeadingSample> samples);
+
+// Records read from the file at a time.
+constexpr int64_t BtBlockRecords = 8192;
+
+// Reads the header and then count records of an open Bluetooth log in blocks,
+// handing each record's decoding to onRecord(skip, record), which returns
+// false to stop early. false when a read came short: a read error, or the
+// file shrank since its size was taken.
+template <class OnRecord>
+bool ReadBtRecords(QIODevice& f, BtKind kind, int64_t count, int biasMinutes, OnRecord onRecord) {
+    char header[BtHeaderSize];
+    if (f.read(header, BtHeaderSize) != BtHeaderSize) return false;
+    const int recSize = BtRecordSize(kind);
+    QByteArray block(static_cast<qsizetype>(std::min(count, BtBlockRecords) * recSize), Qt::Uninitialized);
+    const auto* data = reinterpret_cast<const uint8_t*>(block.constData());
+    BtRecord rec;
+    for (int64_t left = count; left > 0;) {
+        const int64_t n = std::min(left, BtBlockRecords);
+        const int64_t bytes = n * recSize;
+        if (f.read(block.data(), bytes) != bytes) return false;
+        left -= n;
+        for (int64_t i = 0; i < n; ++i) {
+            const int64_t at = i * recSize;
+            const BtSkip skip = DecodeBtRecord(data + at, bytes - at, kind, biasMinutes, rec);
+            if (!onRecord(skip, static_cast<const BtRecord&>(rec))) return true;
+        }
+    }
+    return true;
+}
 
 } // namespace vel

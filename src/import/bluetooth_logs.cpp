@@ -77,65 +77,44 @@ bool LoadBtLog(const QString& fn, BtKind kind, LogStore& store, StatusList& stat
         return false;
     }
     const int bias = TimeZoneBiasMinutes();
-    const int recSize = BtRecordSize(kind);
     const bool motion = BtHasMotion(kind);
     const uint16_t valid = kind == BtKind::Bon4 ? Bon4Valid : 0;
     const StoreMark mark(store);
 
-    QByteArray block(static_cast<qsizetype>(std::min(count, BlockRecords) * recSize), Qt::Uninitialized);
-    const auto* data = reinterpret_cast<const uint8_t*>(block.constData());
-    int64_t left = count;
     int64_t rejected = 0;
-    char header[BtHeaderSize];
-    bool ok = f.read(header, BtHeaderSize) == BtHeaderSize;
-    bool full = false;
-    BtRecord rec;
-    while (ok && left > 0 && !full) {
-        const int64_t n = std::min(left, BlockRecords);
-        const int64_t bytes = n * recSize;
-        // Short: a read error, or the file shrank since its size was taken.
-        if (f.read(block.data(), bytes) != bytes) {
-            ok = false;
+    const bool ok = ReadBtRecords(f, kind, count, bias, [&](BtSkip skip, const BtRecord& rec) {
+        switch (skip) {
+        case BtSkip::None:
             break;
+        case BtSkip::Speed:
+            status.Add(QStringLiteral("spd abnormal %1 km/h").arg(FormatFixed(rec.SpdKmh, 2)));
+            return true;
+        case BtSkip::BadDate:
+        case BtSkip::Short:
+            // One bad stamp costs its record, not the rest of the log.
+            ++rejected;
+            return true;
+        default:
+            return true;
         }
-        left -= n;
-        for (int64_t i = 0; i < n; ++i) {
-            const int64_t at = i * recSize;
-            switch (DecodeBtRecord(data + at, bytes - at, kind, bias, rec)) {
-            case BtSkip::None:
-                break;
-            case BtSkip::Speed:
-                status.Add(QStringLiteral("spd abnormal %1 km/h").arg(FormatFixed(rec.SpdKmh, 2)));
-                continue;
-            case BtSkip::BadDate:
-            case BtSkip::Short:
-                // One bad stamp costs its record, not the rest of the log.
-                ++rejected;
-                continue;
-            default:
-                continue;
-            }
-            TLogItem item;
-            item.DtTm = rec.DtTm;
-            item.valid = valid;
-            item.Ido = rec.Ido;
-            item.Kdo = rec.Kdo;
-            item.Elv = rec.Elv;
-            item.Spd = rec.Spd;
-            item.sat_used = BtSats;
-            item.sat_view = BtSats;
-            item.ms = static_cast<uint16_t>(rec.Ms);
-            TMotionSens m;
-            if (motion) {
-                m = rec.Motion;
-                m.Yaw = CompassHeading(rec.Motion.Yaw);
-            }
-            if (!store.AppendLogItem(item, status, m)) {
-                full = true;   // nothing later can be stored
-                break;
-            }
+        TLogItem item;
+        item.DtTm = rec.DtTm;
+        item.valid = valid;
+        item.Ido = rec.Ido;
+        item.Kdo = rec.Kdo;
+        item.Elv = rec.Elv;
+        item.Spd = rec.Spd;
+        item.sat_used = BtSats;
+        item.sat_view = BtSats;
+        item.ms = static_cast<uint16_t>(rec.Ms);
+        TMotionSens m;
+        if (motion) {
+            m = rec.Motion;
+            m.Yaw = CompassHeading(rec.Motion.Yaw);
         }
-    }
+        // A full store keeps nothing later: stop reading.
+        return store.AppendLogItem(item, status, m);
+    });
     if (!ok) {
         if (error) *error = ReadErrorText(f, fn);
         mark.Restore(store);

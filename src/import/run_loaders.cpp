@@ -89,9 +89,6 @@ bool CsvElapsed(QStringView text, double& tm, long double& sec) {
     return true;
 }
 
-// Records read per block: the file is not held whole in memory.
-constexpr int64_t BtBlockRecords = 8192;
-
 // Step length in km by the equirectangular rule, the newer sample's
 // latitude setting the cos factor.
 long double StepKm(double ido, double kdo, long double prevIdo, long double prevKdo) {
@@ -124,51 +121,35 @@ bool ReadBtRun(const QString& fn, BtKind kind, QVector<TLapElmRec>& samples,
         error = f.errorString();
         return false;
     }
-    const int recSize = BtRecordSize(kind);
     const bool motion = BtHasMotion(kind);
     const int bias = TimeZoneBiasMinutes();
     samples.reserve(count);
     if (headings) headings->reserve(count);
 
-    QByteArray block(BtBlockRecords * recSize, Qt::Uninitialized);
-    auto* data = reinterpret_cast<uint8_t*>(block.data());
-    BtRecord rec;
     double firstDtTm = 0;
-    int64_t left = count;
-    bool ok = f.read(block.data(), BtHeaderSize) == BtHeaderSize;
-    while (ok && left > 0) {
-        const int64_t n = std::min(left, BtBlockRecords);
-        const int64_t bytes = n * recSize;
-        // Short: a read error, or the file shrank since its size was taken.
-        if (f.read(block.data(), bytes) != bytes) {
-            ok = false;
-            break;
+    const bool ok = ReadBtRecords(f, kind, count, bias, [&](BtSkip skip, const BtRecord& rec) {
+        if (skip != BtSkip::None) return true;
+        TLapElmRec& s = samples.emplace_back();
+        s.DtTm = rec.DtTm;
+        if (samples.size() == 1) {
+            firstDtTm = rec.DtTm;
+        } else {
+            const TLapElmRec& prev = samples[samples.size() - 2];
+            s.Tm = rec.DtTm - firstDtTm;
+            s.Sec = static_cast<long double>(s.Tm) * 86400.0L;
+            s.Dist = prev.Dist + StepKm(rec.Ido, rec.Kdo, prev.Ido, prev.Kdo);
         }
-        left -= n;
-        for (int64_t i = 0; i < n; ++i) {
-            const int64_t at = i * recSize;
-            if (DecodeBtRecord(data + at, bytes - at, kind, bias, rec) != BtSkip::None) continue;
-            TLapElmRec& s = samples.emplace_back();
-            s.DtTm = rec.DtTm;
-            if (samples.size() == 1) {
-                firstDtTm = rec.DtTm;
-            } else {
-                const TLapElmRec& prev = samples[samples.size() - 2];
-                s.Tm = rec.DtTm - firstDtTm;
-                s.Sec = static_cast<long double>(s.Tm) * 86400.0L;
-                s.Dist = prev.Dist + StepKm(rec.Ido, rec.Kdo, prev.Ido, prev.Kdo);
-            }
-            s.Ido = rec.Ido;
-            s.Kdo = rec.Kdo;
-            s.Elv = rec.Elv;
-            s.Spd = rec.Spd;
-            s.Dir = motion ? CompassHeading(rec.Motion.Yaw) : BonDir;
-            s.UseSat = BtUseSat;
-            if (headings)
-                headings->append(HeadingSample{rec.DtTm, rec.Ido, rec.Kdo, rec.Spd, rec.Motion.gX,
-                                               static_cast<double>(s.Dir)});
-        }
-    }
+        s.Ido = rec.Ido;
+        s.Kdo = rec.Kdo;
+        s.Elv = rec.Elv;
+        s.Spd = rec.Spd;
+        s.Dir = motion ? CompassHeading(rec.Motion.Yaw) : BonDir;
+        s.UseSat = BtUseSat;
+        if (headings)
+            headings->append(HeadingSample{rec.DtTm, rec.Ido, rec.Kdo, rec.Spd, rec.Motion.gX,
+                                           static_cast<double>(s.Dir)});
+        return true;
+    });
     if (!ok) {
         error = f.error() != QFileDevice::NoError
                     ? f.errorString()
