@@ -244,10 +244,8 @@ void SectorCommands::SpeedButtonSelSectClick() {
         if (!c.ok || c.sci < 0 || c.sci >= found.size()) return;
         pick = c.sci;
     }
-    const int idx = found[pick].NofArray;
-    if (idx < 0 || idx >= cat.SciDat.size()) return;
-    const QString path = cat.SciDat[idx].FilePath;
-    if (!QFileInfo(path).isFile()) return;
+    const QString path = CandidatePath(found, cat.SciDat, pick);
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return;
     session_.folders.SectDir = FolderOf(path);
     LoadFrom(path);
 }

@@ -463,20 +463,16 @@ void TOKBottomDlgMb::Shift(int north, int east) {
 
 bool TOKBottomDlgMb::LoadFoundPth(int cand) {
     const Catalogue& cat = session_.catalogue;
-    if (cand < 0 || cand >= cat.SelCirLstPth.size()) return false;
-    const int at = cat.SelCirLstPth[cand].NofArray;
-    if (at < 0 || at >= cat.PthDat.size()) return false;
-    return LoadFoundCoursePath(cat.PthDat[at].FilePath, prompts_, session_.folders.CircuitDir,
-                               session_.coursePaths) == PathLoad::Loaded;
+    const QString path = CandidatePath(cat.SelCirLstPth, cat.PthDat, cand);
+    if (path.isEmpty()) return false;
+    return LoadFoundCoursePath(path, prompts_, session_.folders.CircuitDir, session_.coursePaths) ==
+           PathLoad::Loaded;
 }
 
 void TOKBottomDlgMb::LoadFoundCln(int cand) {
     const Catalogue& cat = session_.catalogue;
-    if (cand < 0 || cand >= cat.SelCirLstCln.size()) return;
-    const int at = cat.SelCirLstCln[cand].NofArray;
-    if (at < 0 || at >= cat.ClnDat.size()) return;
-    const QString path = cat.ClnDat[at].FilePath;
-    if (!QFileInfo(path).isFile()) return;
+    const QString path = CandidatePath(cat.SelCirLstCln, cat.ClnDat, cand);
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return;
     session_.folders.ClnDir = FolderOf(path);
     QStringList lines;
     QString error;
@@ -489,11 +485,8 @@ void TOKBottomDlgMb::LoadFoundCln(int cand) {
 
 void TOKBottomDlgMb::LoadFoundSci(int cand) {
     const Catalogue& cat = session_.catalogue;
-    if (cand < 0 || cand >= cat.SelCirLstSci.size()) return;
-    const int at = cat.SelCirLstSci[cand].NofArray;
-    if (at < 0 || at >= cat.SciDat.size()) return;
-    const QString path = cat.SciDat[at].FilePath;
-    if (!QFileInfo(path).isFile()) return;
+    const QString path = CandidatePath(cat.SelCirLstSci, cat.SciDat, cand);
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return;
     session_.folders.SectDir = FolderOf(path);
     SectorLines read;
     QString error;

@@ -136,9 +136,8 @@ void CourseCommands::SpeedButtonSelCircuitClick() {
         if (!c.ok || c.pth < 0 || c.pth >= found.size()) return;
         pick = c.pth;
     }
-    const int idx = found[pick].NofArray;
-    if (idx >= 0 && idx < cat.PthDat.size())
-        LoadFoundCoursePath(cat.PthDat[idx].FilePath, prompts_, session_.folders.CircuitDir, paths_);
+    const QString path = CandidatePath(found, cat.PthDat, pick);
+    if (!path.isEmpty()) LoadFoundCoursePath(path, prompts_, session_.folders.CircuitDir, paths_);
     graphs_.PaintBoxZoomPaint();
 }
 

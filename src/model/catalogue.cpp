@@ -257,4 +257,11 @@ QStringList CandidateNames(const QVector<TSelCirDat>& list) {
     return names;
 }
 
+QString CandidatePath(const QVector<TSelCirDat>& list, const QVector<TPthClnDat>& files, int cand) {
+    if (cand < 0 || cand >= list.size()) return {};
+    const int at = list[cand].NofArray;
+    if (at < 0 || at >= files.size()) return {};
+    return files[at].FilePath;
+}
+
 } // namespace vel

@@ -84,4 +84,8 @@ using CircuitChooser = std::function<SelCircuitChoice(const SelCircuitLists&)>;
 // The candidates' names of a list, for SelCircuitLists.
 QStringList CandidateNames(const QVector<TSelCirDat>& list);
 
+// The file of candidate cand of a selection list; empty when either index
+// is out of range.
+QString CandidatePath(const QVector<TSelCirDat>& list, const QVector<TPthClnDat>& files, int cand);
+
 } // namespace vel
