@@ -93,13 +93,14 @@ QString FindDataRoot(const QString& appDir) {
     return WithSlash(installed);
 }
 
-Folders StandardFolders() {
+Folders FoldersFrom(const QString& appDir, const QString& shareDir, const QString& dataRoot,
+                    const QString& docDir) {
     Folders f;
-    f.AppDir = WithSlash(QCoreApplication::applicationDirPath());
-    f.ShareDir = StandardShareDir();
+    f.AppDir = appDir;
+    f.ShareDir = shareDir;
     f.TempDir = f.ShareDir + "temp/";
-    f.DataRoot = FindDataRoot(f.AppDir);
-    f.DocDir = StandardDocDir();
+    f.DataRoot = dataRoot;
+    f.DocDir = docDir;
     f.UserDir = f.DocDir + "/Velmaris/";
     f.RawDir = f.UserDir + "Raw/";
     f.SectDir = f.UserDir + "Sector/";
@@ -107,11 +108,13 @@ Folders StandardFolders() {
     f.CircuitDir = f.UserDir + "Circuit/";
     f.DataDir = f.UserDir + "Data/";
     f.HelpDir = f.DataRoot + "Help/";
-    f.ExportDir = f.DocDir;
-    f.VideoDir = f.DocDir;
-    f.VidInfDir = f.DocDir;
-    f.NmeaDir = f.DocDir;
+    f.ExportDir = f.VideoDir = f.VidInfDir = f.NmeaDir = f.DocDir;
     return f;
+}
+
+Folders StandardFolders() {
+    const QString appDir = WithSlash(QCoreApplication::applicationDirPath());
+    return FoldersFrom(appDir, StandardShareDir(), FindDataRoot(appDir), StandardDocDir());
 }
 
 bool MakeDir(const QString& path) {

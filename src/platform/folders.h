@@ -29,6 +29,9 @@ QString StandardDocDir();
 QString FindDataRoot(const QString& appDir);
 // Fills every field from the standard locations (does not create folders).
 Folders StandardFolders();
+// Every field laid out below the four roots (each ending with '/' but docDir).
+Folders FoldersFrom(const QString& appDir, const QString& shareDir, const QString& dataRoot,
+                    const QString& docDir);
 
 // Makes a folder with its parents; false on failure.
 bool MakeDir(const QString& path);
