@@ -223,11 +223,8 @@ void DelTrgDt(LoadedLaps& laps, Comparison& cmp, int n, GraphsService& graphs, V
                 if (i == 0) TakeCurPosFromSlot0(cmp);
             }
         }
-        graphs.SetPosMarker();
-        graphs.SetDataStr();
         CalCurValAll(laps, cmp);
-        graphs.DrawCurG();
-        graphs.DrawCurDrift();
+        graphs.LapsShownChanged(LapsChange::Removed);
     }
     if (LoadedCount(laps) == 0) {
         cmp.PlayTm = 0;

@@ -71,7 +71,7 @@ LapClick StringGridLapDataDblClick(Session& s, const Services& sv, int row,
 
     if (hooks.CalSectTm) hooks.CalSectTm();
     CalComparison(laps, s.comparison, hooks.SectNum ? hooks.SectNum() : 0);
-    sv.graphs->SetDataStr();
+    sv.graphs->LapsShownChanged(LapsChange::Clicked);
     if (hooks.SetSectGrid) hooks.SetSectGrid();
     if (hooks.RepaintLapList) hooks.RepaintLapList();
     sv.video->CalVideoRange();

@@ -166,14 +166,7 @@ void SectorCommands::SectRefresh(bool full) {
     services_.ranking->SetSectTmList();
     services_.ranking->SetDriftAngleList();
     CalDistOfs(laps, cmp, n);
-    GraphsService& g = *services_.graphs;
-    g.PaintBoxSpdBarPaint();
-    g.SetGraphDirty();
-    g.PaintBoxZoomPaint();
-    g.PaintBoxSpdPaint();
-    g.SetGraphGDirty();
-    g.SetGraphDriftDirty();
-    g.SetDataStr();
+    services_.graphs->SectorsChanged();
     if (SetSectGrid) SetSectGrid();
 }
 

@@ -2,23 +2,31 @@
 
 #include "analysis/lap_analysis.h"
 #include "analysis/lap_ranking.h"
+#include "views/graph_refresh.h"
 
 namespace vel {
 
 struct AppServices::Impl {
-    explicit Impl(Session& s) : analysis(s), ranking(s, s.sectorLines) {}
-    GraphsService graphs;
+    Impl(Session& s, const Overrides& o) : overrides(o), analysis(s), ranking(s, s.sectorLines) {}
+    Overrides overrides;
+    GraphRefresh graphs;
     LoggerService logger;
     VideoService video;
     LapAnalysis analysis;
     LapRanking ranking;
 };
 
-AppServices::AppServices(Session& session) : impl_(std::make_unique<Impl>(session)) {}
+AppServices::AppServices(Session& session, const Overrides& overrides)
+    : impl_(std::make_unique<Impl>(session, overrides)) {}
 AppServices::~AppServices() = default;
 
 Services AppServices::services() {
-    return {&impl_->graphs, &impl_->logger, &impl_->video, &impl_->analysis, &impl_->ranking};
+    const Overrides& o = impl_->overrides;
+    return {o.graphs ? o.graphs : &impl_->graphs, o.logger ? o.logger : &impl_->logger,
+            o.video ? o.video : &impl_->video, &impl_->analysis, &impl_->ranking};
 }
+
+LapRanking& AppServices::ranking() { return impl_->ranking; }
+GraphRefresh& AppServices::graphRefresh() { return impl_->graphs; }
 
 } // namespace vel

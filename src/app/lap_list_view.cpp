@@ -141,13 +141,7 @@ bool LapListCommands::SpeedButtonClrDtClick() {
         cmp.RefIdo = 0;
         cmp.SelSect = 0;
         CalDistOfs(laps, cmp, lines_.Count());
-        g.SetGraphDirty();
-        g.PaintBoxZoomPaint();
-        g.PaintBoxSpdPaint();
-        g.PaintBoxSpdBarPaint();
-        g.SetGraphGDirty();
-        g.SetGraphDriftDirty();
-        g.SetDataStr();
+        g.LapsShownChanged(LapsChange::Cleared);
     }
 
     list.Rows.clear();

@@ -28,10 +28,9 @@ int main(int argc, char** argv) {
     auto session = std::make_unique<vel::Session>();
     session->folders = vel::StandardFolders();
     vel::AppServices appServices(*session);
-    const vel::Services services = appServices.services();
     int rc = 0;
     {
-        vel::TFormMain window(*session, services);
+        vel::TFormMain window(*session, appServices);
         QPointer<vel::TFormMain> raised(&window);
         instance.Listen([raised] {
             if (raised) raised->RaiseWindow();

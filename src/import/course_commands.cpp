@@ -61,7 +61,7 @@ void CourseCommands::SpeedButtonPathClick() {
     }
     if (path.isEmpty()) return;
     if (LoadFoundCoursePath(path, prompts_, session_.folders.CircuitDir, paths_) == PathLoad::Loaded)
-        graphs_.PaintBoxZoomPaint();
+        graphs_.CourseMapChanged();
 }
 
 QString CourseCommands::AskSavePath(const QString& title) {
@@ -99,13 +99,13 @@ void CourseCommands::SpeedButtonMkPthClick() {
 }
 
 void CourseCommands::Nudge(PathNudge dir) {
-    if (NudgeCoursePath(paths_, dir, session_.comparison.CurIdo)) graphs_.PaintBoxZoomPaint();
+    if (NudgeCoursePath(paths_, dir, session_.comparison.CurIdo)) graphs_.CourseMapChanged();
 }
 
 void CourseCommands::SpeedButtonClrPthClick() {
     if (paths_.CoursePathNum <= 0) return;
     ClearCoursePath(paths_);
-    graphs_.PaintBoxZoomPaint();
+    graphs_.CourseMapChanged();
 }
 
 void CourseCommands::SpeedButtonSelCircuitClick() {
@@ -138,7 +138,7 @@ void CourseCommands::SpeedButtonSelCircuitClick() {
     }
     const QString path = CandidatePath(found, cat.PthDat, pick);
     if (!path.isEmpty()) LoadFoundCoursePath(path, prompts_, session_.folders.CircuitDir, paths_);
-    graphs_.PaintBoxZoomPaint();
+    graphs_.CourseMapChanged();
 }
 
 } // namespace vel

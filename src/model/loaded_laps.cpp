@@ -104,7 +104,7 @@ bool LoadLapFileBin(const QString& fn, LoadedLaps& laps, AnalysisService& analys
     analysis.SetGElm(k);
     analysis.CalCurValLap(k);
     if (k == 0) analysis.TakeCurPosFromSlot0();
-    graphs.SetDataStr();
+    graphs.LapsShownChanged(LapsChange::Loaded);
     analysis.CalCurValAll();
     laps.LapDtNum = k + 1;
     return true;

@@ -5,20 +5,30 @@
 
 namespace vel {
 
+// Callers say what changed in data terms; the graph tab repaints its panes
+// in the order each change asks for.
+enum class LapsChange {
+    Loaded,    // a lap entered the next display slot
+    Removed,   // a lap left the slots and the others moved up
+    Cleared,   // every lap and row cleared
+    Clicked,   // a lap-list double click finished (loaded, removed or refused)
+};
+
+// What moved the play time: a tick, a step and a click each repaint in their own order.
+enum class PlayEntry { Other, PlaybackTick, FrameStep, Jump, Clear, SpeedGraphClick, MapClick };
+
 class GraphsService {
 public:
     virtual ~GraphsService() = default;
-    virtual void SetDataStr() {}
-    virtual void PaintBoxSpdPaint() {}
-    virtual void PaintBoxSpdBarPaint() {}
-    virtual void PaintBoxZoomPaint() {}
-    virtual void SetPosMarker() {}
-    virtual void DrawCurG() {}
-    virtual void DrawCurDrift() {}
-    // Marks the cached course, G and drift views for a redraw at their next paint.
-    virtual void SetGraphDirty() {}
-    virtual void SetGraphGDirty() {}
-    virtual void SetGraphDriftDirty() {}
+    virtual void LapsShownChanged(LapsChange change) {}
+    // Sector lines loaded, set, edited, released or re-timed.
+    virtual void SectorsChanged() {}
+    virtual void PlayTimeMoved(PlayEntry entry) {}
+    // Settings applied; lapsCleared when a unit change cleared every lap.
+    virtual void SettingsChanged(bool lapsCleared) {}
+    // The course map was loaded, made, moved or cleared.
+    virtual void CourseMapChanged() {}
+    virtual bool IsPlaying() const { return false; }
     // Timer1 off and the play button back to its play picture.
     virtual void StopPlayback() {}
     // The cached course, G and drift bitmaps, 1 x 1 pixel at start-up.

@@ -44,7 +44,8 @@ protected:
     QTemporaryDir dir;
     Session s;
     CallLog log;
-    RecordingGraphs graphs{log};
+    RecordingPanes panes{log};
+    GraphRefresh graphs{&panes};
     RecordingLogger logger{log};
     RecordingVideo video{log};
     LoggingAnalysis analysis{s, log};

@@ -60,7 +60,8 @@ protected:
     QTemporaryDir dir;
     Session s;
     CallLog log;
-    RecordingGraphs graphs{log};
+    RecordingPanes panes{log};
+    GraphRefresh graphs{&panes};
     RecordingLogger logger{log};
     SettableVideo video{log};
     RecordingLapAnalysis analysis{s, log};

@@ -18,7 +18,7 @@ TEST(MainWindowLapClick, LoadsAndRemovesLapsWithTheirAnalysis) {
     session.folders = test::FoldersUnder(tmp.path());
     AppServices services(session);
     test::FakePrompts prompts;
-    TFormMain w(session, services.services(), &prompts);
+    TFormMain w(session, services, &prompts);
 
     for (int i = 0; i < 5; ++i) {
         test::Drive d;

@@ -39,7 +39,8 @@ protected:
     Session s;
     SectorLines lines;
     CallLog log;
-    RecordingGraphs graphs{log};
+    RecordingPanes panes{log};
+    GraphRefresh graphs{&panes};
     RecordingLogger logger{log};
     PlayingVideo video{log};
     LapAnalysis analysis{s};

@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include "app/app_services.h"
 #include "app/entry.h"
 #include "app/main_window.h"
 #include "app/setup_dialog.h"
@@ -34,7 +35,8 @@ struct MainWindowTest : ::testing::Test {
 } // namespace
 
 TEST_F(MainWindowTest, LayoutAfterStartup) {
-    TFormMain w(session, rec.services(), &prompts);
+    AppServices app(session, rec.overrides());
+    TFormMain w(session, app, &prompts);
     EXPECT_EQ(w.windowTitle(), "Velmaris");
     EXPECT_EQ(w.LabelVersion->text(), "Ver 4.8.3");
     ASSERT_EQ(w.PageControl1->count(), 3);
@@ -42,40 +44,42 @@ TEST_F(MainWindowTest, LayoutAfterStartup) {
     EXPECT_EQ(w.PageControl1->tabText(1), "データ");
     EXPECT_EQ(w.PageControl1->tabText(2), "ロガー");
     QStringList inner;
-    for (int i = 0; i < w.PageControl2->count(); ++i) inner << w.PageControl2->tabText(i);
+    for (int i = 0; i < w.graphTab().PageControl2->count(); ++i) inner << w.graphTab().PageControl2->tabText(i);
     EXPECT_EQ(inner, QStringList({"コース", "G / 旋回半径", "ビデオ", "ドリフト"}));
     EXPECT_EQ(w.Exit1->text(), "終了(&X)");
 
-    const QHeaderView* h = w.StringGridLapData->horizontalHeader();
-    ASSERT_EQ(w.StringGridLapData->model()->columnCount(), 20);
-    EXPECT_EQ(w.StringGridLapData->model()->headerData(5, Qt::Horizontal).toString(), "最高速 km/h");
-    EXPECT_EQ(w.StringGridLapData->model()->headerData(13, Qt::Horizontal).toString(), "ドリフト(スコア)");
+    const QHeaderView* h = w.dataTab().StringGridLapData->horizontalHeader();
+    ASSERT_EQ(w.dataTab().StringGridLapData->model()->columnCount(), 20);
+    EXPECT_EQ(w.dataTab().StringGridLapData->model()->headerData(5, Qt::Horizontal).toString(), "最高速 km/h");
+    EXPECT_EQ(w.dataTab().StringGridLapData->model()->headerData(13, Qt::Horizontal).toString(), "ドリフト(スコア)");
     const int widths[20] = {120, 80, 100, 80, 90, 114, 80, 216, 82, 82, 82, 82, 82, 88, 88, 88, 88, 88, 88, 40};
     for (int c = 0; c < 20; ++c) EXPECT_EQ(h->sectionSize(c), widths[c]) << c;
 
-    EXPECT_TRUE(w.ListBox1->isHidden());
+    EXPECT_TRUE(w.loggerTab().ListBox1->isHidden());
     // Default settings: time difference and drift on, altitude off.
-    EXPECT_TRUE(SwitchPanelOn(w.PanelDiffTm));
-    EXPECT_FALSE(SwitchPanelOn(w.PanelAltitude));
-    EXPECT_TRUE(SwitchPanelOn(w.PanelDrift));
+    EXPECT_TRUE(SwitchPanelOn(w.graphTab().PanelDiffTm));
+    EXPECT_FALSE(SwitchPanelOn(w.graphTab().PanelAltitude));
+    EXPECT_TRUE(SwitchPanelOn(w.graphTab().PanelDrift));
     EXPECT_TRUE(prompts.calls.empty());
 }
 
 TEST_F(MainWindowTest, SwitchStatesComeFromSettingsAndGoBackAtShutdown) {
     test::WriteFile(session.folders.ShareDir + "velmaris.ini", "15.0\r\n0.2\r\n8.0\r\n0\r\n0\r\n0\r\n1\r\n4\r\n0\r\n");
     {
-        TFormMain w(session, rec.services(), &prompts);
-        EXPECT_FALSE(SwitchPanelOn(w.PanelDiffTm));
-        EXPECT_TRUE(SwitchPanelOn(w.PanelAltitude));
-        EXPECT_FALSE(SwitchPanelOn(w.PanelDrift));
-        SetSwitchPanel(w.PanelDrift, true);
+        AppServices app(session, rec.overrides());
+        TFormMain w(session, app, &prompts);
+        EXPECT_FALSE(SwitchPanelOn(w.graphTab().PanelDiffTm));
+        EXPECT_TRUE(SwitchPanelOn(w.graphTab().PanelAltitude));
+        EXPECT_FALSE(SwitchPanelOn(w.graphTab().PanelDrift));
+        SetSwitchPanel(w.graphTab().PanelDrift, true);
     }
     EXPECT_EQ(test::ReadFile(session.folders.ShareDir + "velmaris.ini"),
               QByteArray("15.0\r\n0.200\r\n8.0\r\n0\r\n0\r\n0\r\n1\r\n4\r\n1\r\n"));
 }
 
 TEST_F(MainWindowTest, ExitGoesThroughTheCloseQuery) {
-    TFormMain w(session, rec.services(), &prompts);
+    AppServices app(session, rec.overrides());
+    TFormMain w(session, app, &prompts);
     w.show();
     rec.log.calls.clear();
     w.Exit1->trigger();
@@ -85,13 +89,15 @@ TEST_F(MainWindowTest, ExitGoesThroughTheCloseQuery) {
 
 TEST_F(MainWindowTest, StartupErrorsAreShown) {
     QDir().mkpath(session.folders.ShareDir + "velmrver.txt/x");
-    TFormMain w(session, rec.services(), &prompts);
+    AppServices app(session, rec.overrides());
+    TFormMain w(session, app, &prompts);
     ASSERT_EQ(prompts.count("error"), 1);
     EXPECT_TRUE(prompts.texts("error")[0].contains("velmrver.txt"));
 }
 
 TEST_F(MainWindowTest, RendersWithJapaneseFont) {
-    TFormMain w(session, rec.services(), &prompts);
+    AppServices app(session, rec.overrides());
+    TFormMain w(session, app, &prompts);
     w.resize(1280, 800);
     w.PageControl1->setCurrentIndex(1);
     // A font that has the tab captions' glyphs must be installed.
@@ -154,15 +160,16 @@ TEST(SingleInstanceEntry, SecondStartIsRefusedAndRaisesTheFirst) {
 }
 
 TEST_F(MainWindowTest, StatusListIsMirroredAndToggledFromItsPanel) {
-    TFormMain w(session, rec.services(), &prompts);
+    AppServices app(session, rec.overrides());
+    TFormMain w(session, app, &prompts);
     session.statusList.Add("12 records");
     session.statusList.Add("spd abnormal 2000.02 km/h");
-    ASSERT_EQ(w.ListBox1->count(), 2);
-    EXPECT_EQ(w.ListBox1->item(0)->text(), "spd abnormal 2000.02 km/h");
-    EXPECT_TRUE(w.ListBox1->isHidden());
-    w.PanelViewOnOffDblClick();
-    EXPECT_FALSE(w.ListBox1->isHidden());
-    EXPECT_FALSE(w.ListBox2->isHidden());
-    w.PanelViewOnOffDblClick();
-    EXPECT_TRUE(w.ListBox2->isHidden());
+    ASSERT_EQ(w.loggerTab().ListBox1->count(), 2);
+    EXPECT_EQ(w.loggerTab().ListBox1->item(0)->text(), "spd abnormal 2000.02 km/h");
+    EXPECT_TRUE(w.loggerTab().ListBox1->isHidden());
+    w.loggerTab().PanelViewOnOffDblClick();
+    EXPECT_FALSE(w.loggerTab().ListBox1->isHidden());
+    EXPECT_FALSE(w.loggerTab().ListBox2->isHidden());
+    w.loggerTab().PanelViewOnOffDblClick();
+    EXPECT_TRUE(w.loggerTab().ListBox2->isHidden());
 }

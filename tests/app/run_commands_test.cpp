@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QUrl>
+#include "app/app_services.h"
 #include "app/main_window.h"
 #include "app/run_commands.h"
 #include "import/bluetooth.h"
@@ -219,14 +220,15 @@ TEST(MainWindowRunFiles, LoadButtonAndDropAddRowsToTheGrid) {
     session.folders = test::FoldersUnder(tmp.path());
     test::RecordingServices rec;
     test::FakePrompts prompts;
-    DropWindow w(session, rec.services(), &prompts);
+    AppServices app(session, rec.overrides());
+    DropWindow w(session, app, &prompts);
     const QString a = tmp.path() + "/a.dtb";
     ASSERT_TRUE(test::WriteWorkingFile(a, test::StraightRun(test::Drive{}, 180, 40)));
 
     prompts.openResults.push_back({a});
-    w.SpeedButtonLoad->click();
-    ASSERT_EQ(w.StringGridLapData->model()->rowCount(), 1);
-    EXPECT_EQ(w.StringGridLapData->model()->index(0, 1).data().toString(), "0000");
+    w.dataTab().SpeedButtonLoad->click();
+    ASSERT_EQ(w.dataTab().StringGridLapData->model()->rowCount(), 1);
+    EXPECT_EQ(w.dataTab().StringGridLapData->model()->index(0, 1).data().toString(), "0000");
 
     auto drop = [&](int tab) {
         w.PageControl1->setCurrentIndex(tab);
@@ -236,9 +238,9 @@ TEST(MainWindowRunFiles, LoadButtonAndDropAddRowsToTheGrid) {
         w.dropEvent(&ev);
     };
     drop(0);   // "グラフ": ignored
-    EXPECT_EQ(w.StringGridLapData->model()->rowCount(), 1);
+    EXPECT_EQ(w.dataTab().StringGridLapData->model()->rowCount(), 1);
     drop(1);
-    ASSERT_EQ(w.StringGridLapData->model()->rowCount(), 2);
-    EXPECT_EQ(w.StringGridLapData->model()->index(1, 1).data().toString(), "0001");
-    EXPECT_EQ(w.StringGridLapData->model()->index(1, 0).data().toString(), "a");
+    ASSERT_EQ(w.dataTab().StringGridLapData->model()->rowCount(), 2);
+    EXPECT_EQ(w.dataTab().StringGridLapData->model()->index(1, 1).data().toString(), "0001");
+    EXPECT_EQ(w.dataTab().StringGridLapData->model()->index(1, 0).data().toString(), "a");
 }

@@ -23,7 +23,7 @@ TEST(MainWindowSectors, SettingTwoLinesFillsTheTablesAndRanksTheBest) {
     session.folders = test::FoldersUnder(tmp.path());
     AppServices services(session);
     test::FakePrompts prompts;
-    TFormMain w(session, services.services(), &prompts);
+    TFormMain w(session, services, &prompts);
 
     const long double speeds[] = {60, 75, 50};
     for (int i = 0; i < 3; ++i) {
@@ -42,16 +42,16 @@ TEST(MainWindowSectors, SettingTwoLinesFillsTheTablesAndRanksTheBest) {
         session.comparison.PlayTm = t;
         CalCurValLaps(session.loadedLaps, session.comparison);
         CalCurValAll(session.loadedLaps, session.comparison);
-        w.SpeedButtonSetSect->click();
+        w.graphTab().SpeedButtonSetSect->click();
     }
     ASSERT_EQ(session.sectorLines.SectNum, 2);
     EXPECT_TRUE(prompts.calls.empty());
 
     // Three sectors per shown lap in the sector table.
-    ASSERT_GT(w.StringGridSectData->rowCount(), 3);
+    ASSERT_GT(w.dataTab().StringGridSectData->rowCount(), 3);
     bool filled = false;
-    for (int c = 1; c < w.StringGridSectData->columnCount(); ++c)
-        if (auto* it = w.StringGridSectData->item(1, c); it && !it->text().isEmpty()) filled = true;
+    for (int c = 1; c < w.dataTab().StringGridSectData->columnCount(); ++c)
+        if (auto* it = w.dataTab().StringGridSectData->item(1, c); it && !it->text().isEmpty()) filled = true;
     EXPECT_TRUE(filled);
 
     // Sector columns 8 to 10 of the lap list, the 75 km/h lap (row 2) best.

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include "app/app_services.h"
 #include "app/main_window.h"
 #include "app/small_dialogs.h"
 #include "support/fake_prompts.h"
@@ -81,13 +82,14 @@ TEST(MainWindowFrame, DriftCopyHelpAndMenus) {
     session.folders = test::FoldersUnder(tmp.path());
     test::RecordingServices rec;
     test::FakePrompts prompts;
-    TFormMain w(session, rec.services(), &prompts);
+    AppServices app(session, rec.overrides());
+    TFormMain w(session, app, &prompts);
 
-    w.StringGridDrift->setColumnCount(20);
-    w.StringGridDrift->setRowCount(2);
-    w.StringGridDrift->setItem(0, 0, new QTableWidgetItem("-S1スコア(合計)"));
-    w.StringGridDrift->setItem(1, 0, new QTableWidgetItem("0001"));
-    w.A1->trigger();
+    w.dataTab().StringGridDrift->setColumnCount(20);
+    w.dataTab().StringGridDrift->setRowCount(2);
+    w.dataTab().StringGridDrift->setItem(0, 0, new QTableWidgetItem("-S1スコア(合計)"));
+    w.dataTab().StringGridDrift->setItem(1, 0, new QTableWidgetItem("0001"));
+    w.dataTab().A1->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(),
               "'-S1スコア\t合計" + QString(19, '\t') + "\r\n" + "0001" + QString(19, '\t') + "\r\n");
 
@@ -95,6 +97,6 @@ TEST(MainWindowFrame, DriftCopyHelpAndMenus) {
     EXPECT_FALSE(w.OpenHelpDocument(HelpDriftPdf));
     w.driftAngleInfoFunc1->trigger();
     EXPECT_TRUE(prompts.calls.empty());
-    EXPECT_EQ(w.PageControl3->tabText(0), "セクタ詳細");
-    EXPECT_EQ(w.PageControl3->tabText(1), "ドリフト詳細");
+    EXPECT_EQ(w.dataTab().PageControl3->tabText(0), "セクタ詳細");
+    EXPECT_EQ(w.dataTab().PageControl3->tabText(1), "ドリフト詳細");
 }

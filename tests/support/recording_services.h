@@ -2,6 +2,8 @@
 // Services that record the order of the calls made into them.
 #include <QStringList>
 #include "model/services.h"
+#include "app/app_services.h"
+#include "views/graph_refresh.h"
 
 namespace vel::test {
 
@@ -9,9 +11,13 @@ struct CallLog {
     QStringList calls;
 };
 
-class RecordingGraphs : public GraphsService {
+// The panes' repaint steps, reached through the graph tab's own refresh
+// rules, so a test sees the steps in the order each change runs them.
+class RecordingPanes : public PaneSteps {
 public:
-    explicit RecordingGraphs(CallLog& log) : log_(log) {}
+    explicit RecordingPanes(CallLog& log) : log_(log) {}
+    bool playing = false;
+    bool IsPlaying() const override { return playing; }
     void SetDataStr() override { log_.calls << "SetDataStr"; }
     void PaintBoxSpdPaint() override { log_.calls << "PaintBoxSpdPaint"; }
     void PaintBoxSpdBarPaint() override { log_.calls << "PaintBoxSpdBarPaint"; }
@@ -79,12 +85,15 @@ private:
 // The recorders over one log.
 struct RecordingServices {
     CallLog log;
-    RecordingGraphs graphs{log};
+    RecordingPanes panes{log};
+    GraphRefresh graphs{&panes};
     RecordingLogger logger{log};
     RecordingVideo video{log};
     RecordingAnalysis analysis{log};
     RecordingRanking ranking{log};
     Services services() { return {&graphs, &logger, &video, &analysis, &ranking}; }
+    // The recorders in place of the window's panes, logger and video.
+    AppServices::Overrides overrides() { return {&graphs, &logger, &video}; }
 };
 
 } // namespace vel::test

@@ -1,0 +1,135 @@
+#include "app/data_tab.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include "analysis/sector_tables.h"
+#include "app/lap_list_view.h"
+#include "app/small_dialogs.h"
+#include "model/lap_list_model.h"
+#include "model/session.h"
+#include "platform/tool_buttons.h"
+
+namespace vel {
+
+namespace {
+
+QTableWidget* EmptyGrid(QWidget* parent, const char* name) {
+    auto* g = new QTableWidget(parent);
+    g->setObjectName(name);
+    g->verticalHeader()->setVisible(false);
+    g->horizontalHeader()->setVisible(false);
+    g->verticalHeader()->setDefaultSectionSize(20);
+    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    return g;
+}
+
+} // namespace
+
+DataTab::DataTab(Session& session, const LapRankState& ranking, QWidget* parent) : QWidget(parent) {
+    auto* dpv = new QVBoxLayout(this);
+    dpv->setContentsMargins(2, 2, 2, 2);
+    auto* dataTool = new QFrame(this);
+    dataTool->setObjectName("PanelDataTool");
+    auto* dth = new QHBoxLayout(dataTool);
+    dth->setContentsMargins(0, 0, 0, 0);
+    auto tool = [&](const char* name, const QString& hint) {
+        QToolButton* b = ToolButton(dataTool, dth, name, hint, hint);
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        return b;
+    };
+    SpeedButtonLoad = tool("SpeedButtonLoad", "走行データ読込");
+    SpeedButtonMotec = tool("SpeedButtonMotec", "MoTeCファイル(.csv)読込");
+    SpeedButtonSvRun = tool("SpeedButtonSvRun", "走行データ保存");
+    SpeedButtonSvAllRun = tool("SpeedButtonSvAllRun", "走行データ一括保存");
+    SpeedButtonSvRunSect = tool("SpeedButtonSvRunSect", "セクタを走行データとして保存");
+    SpeedButtonClrDt = tool("SpeedButtonClrDt", "走行データ全クリア");
+    SpeedButtonEdiDataName = tool("SpeedButtonEdiDataName", "データ名編集");
+    SpeedButtonGrp = tool("SpeedButtonGrp", "走行データをグラフに表示/非表示");
+    SpeedButtonCalSect = tool("SpeedButtonCalSect", "区間タイム計算");
+    SpeedButtonCalSect->setText("SC");
+    SpeedButtonCalSect->setVisible(false);
+    dth->addStretch();
+    auto* data = new QSplitter(Qt::Vertical);
+    dpv->addWidget(dataTool);
+    dpv->addWidget(data, 1);
+    StringGridLapData = new QTableView(data);
+    StringGridLapData->setObjectName("StringGridLapData");
+    lapListModel = new LapListModel(session.lapList, this);
+    lapListHeaderModel =
+        InstallLapListView(StringGridLapData, lapListModel, session.lapList, session.loadedLaps, ranking);
+    PageControl3 = new QTabWidget(data);
+    PageControl3->setObjectName("PageControl3");
+    StringGridSectData = EmptyGrid(PageControl3, "StringGridSectData");
+    StringGridDrift = EmptyGrid(PageControl3, "StringGridDrift");
+    PageControl3->addTab(StringGridSectData, "セクタ詳細");
+    PageControl3->addTab(StringGridDrift, "ドリフト詳細");
+    PopupMenu4 = new QMenu(this);
+    A1 = PopupMenu4->addAction("データをクリップボードへ(&A)");
+    connect(A1, &QAction::triggered, this, &DataTab::pmDriftDtClick);
+    for (QWidget* w : std::initializer_list<QWidget*>{PageControl3, StringGridSectData, StringGridDrift}) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(w, &QWidget::customContextMenuRequested, this,
+                [this, w](const QPoint& pos) { PopupMenu4->popup(w->mapToGlobal(pos)); });
+    }
+    data->addWidget(StringGridLapData);
+    data->addWidget(PageControl3);
+    data->setStretchFactor(0, 3);
+    data->setStretchFactor(1, 2);
+    SetLapListLayout();
+    if (logicalDpiX() > 96) {
+        for (QWidget* g : std::initializer_list<QWidget*>{StringGridLapData, StringGridSectData, StringGridDrift}) {
+            QFont f = g->font();
+            f.setPointSize(9);
+            g->setFont(f);
+        }
+    }
+}
+
+void DataTab::SetLapListLayout() {
+    QTableView* g = StringGridLapData;
+    QFont f("Tahoma");
+    f.setPixelSize(15);
+    g->setFont(f);
+    g->verticalHeader()->setVisible(false);
+    g->verticalHeader()->setDefaultSectionSize(20);
+    g->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    g->setSelectionBehavior(QAbstractItemView::SelectRows);
+    g->setSelectionMode(QAbstractItemView::SingleSelection);
+    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    const auto& w = LapListWidths();
+    for (int c = 0; c < LapListColumns; ++c) g->setColumnWidth(c, w[c]);
+}
+
+int DataTab::CurrentLapRow() const {
+    const QModelIndex cur = StringGridLapData->currentIndex();
+    return cur.isValid() ? cur.row() + 1 : 0;
+}
+
+void DataTab::pmDriftDtClick() {
+    QGuiApplication::clipboard()->setText(DriftTableClipboardText(GridRows(StringGridDrift)));
+}
+
+QVector<QStringList> GridRows(const QTableWidget* grid) {
+    QVector<QStringList> rows;
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            const QTableWidgetItem* it = grid->item(r, c);
+            row << (it ? it->text() : QString());
+        }
+        rows << row;
+    }
+    return rows;
+}
+
+} // namespace vel
