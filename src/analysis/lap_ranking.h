@@ -7,6 +7,7 @@
 #include <functional>
 #include <QString>
 #include <QVector>
+#include "model/colors.h"
 #include "model/lap_list.h"
 #include "model/loaded_laps.h"
 #include "model/sector_lines.h"
@@ -21,8 +22,6 @@ constexpr uint32_t GroupShade = 0xE0E0E0;      // rows of an odd group number
 constexpr uint32_t SectBlockShade = 0xFFFFE8;  // alternate sector blocks of the tables
 constexpr uint32_t ColorWhite = 0xFFFFFF;
 constexpr uint32_t ColorBlack = 0x000000;
-// Text of the laps shown in slots 0 to 3: red, blue, teal, olive.
-constexpr std::array<uint32_t, 4> SlotColor = {0x0000FF, 0xFF0000, 0x808000, 0x008080};
 
 // Lap-list columns of this file.
 constexpr int TimeCol = 4, SpdCol = 5;

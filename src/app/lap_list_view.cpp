@@ -38,7 +38,6 @@ void ShowGrid(QTableWidget* grid, const QVector<QStringList>& rows, int cols, in
 
 } // namespace
 
-QColor ColorOf(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
 
 int LapCellTextX(int col, int left, int right, int textWidth) {
     if (col >= 1 && col <= 3) return left + ((right - left + 1) - textWidth) / 2;

@@ -22,9 +22,6 @@ namespace vel {
 
 inline const QString ClearAllQuestion = QStringLiteral("すべての走行データをクリアしますか？");
 
-// 0x00BBGGRR as a colour.
-QColor ColorOf(uint32_t bgr);
-
 // Where a lap-list text starts in a cell from left to right (inclusive
 // pixels): columns 1 to 3 centred, 4 to 6 and 8 to 18 right-aligned, 7 at
 // left + 6, 0 and 19 at left + 2.

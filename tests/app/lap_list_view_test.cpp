@@ -8,7 +8,7 @@
 #include "analysis/cursor_values.h"
 #include "analysis/display_slots.h"
 #include "app/lap_list_view.h"
-#include "app/sector_dialogs.h"
+#include "analysis/sector_dialogs.h"
 #include "model/lap_file.h"
 #include "model/lap_list_model.h"
 #include "support/fake_prompts.h"

@@ -1,4 +1,4 @@
-#include "app/sector_dialogs.h"
+#include "analysis/sector_dialogs.h"
 #include "platform/prompts.h"
 
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "app/sector_adjust_dialog.h"
+#include "analysis/sector_adjust_dialog.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,14 +12,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
-#include "analysis/lap_ranking.h"
+#include "model/colors.h"
 #include "platform/prompts.h"
 
 namespace vel {
 
 namespace {
 
-QColor Bgr(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 // Lines ending this far out are clipped before drawing; nearer ones are
 // drawn between their rounded pixels.
@@ -96,7 +95,7 @@ void ViewWalk(QPainter& p, const EdSectProjection& proj, int count, Pos pos, Pen
 void DrawTrace(QPainter& p, const EdSectProjection& proj, const TLapDtRec& lap, uint32_t color, bool rduOn) {
     const int m = static_cast<int>(std::max<qsizetype>(0, std::min<qsizetype>(lap.ElmNum, lap.Elm.size())));
     const TLapElmRec* e = lap.Elm.constData();
-    const QColor normal = Bgr(color), lowSat = Bgr(EdSectLowSatColor);
+    const QColor normal = ColorOf(color), lowSat = ColorOf(EdSectLowSatColor);
     ViewWalk(
         p, proj, m, [e](int i, long double& lon, long double& lat) { lon = e[i].Kdo; lat = e[i].Ido; },
         [&](int i) {
@@ -125,14 +124,14 @@ void DrawEdSectBack(QPainter& p, const EdSectScene& scene, const EdSectState& st
     p.fillRect(QRect(0, 0, proj.W, proj.H), Qt::white);
     if (!proj.valid) return;
 
-    p.setPen(QPen(Bgr(EdSectOtherLineColor), 1, Qt::SolidLine));
+    p.setPen(QPen(ColorOf(EdSectOtherLineColor), 1, Qt::SolidLine));
     for (int i = 0; i < scene.lines.Count(); ++i) {
         if (i == st.sel) continue;
         const TSectRec& s = scene.lines.Sect[i];
         PosLine(p, proj, s.Kdo1, s.Ido1, s.Kdo2, s.Ido2);
     }
 
-    p.setPen(QPen(Bgr(EdSectPathColor), EdSectPathWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(QPen(ColorOf(EdSectPathColor), EdSectPathWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     for (const TPathRec& path : scene.paths.CoursePath) {
         const int m = static_cast<int>(std::min<qsizetype>(path.ElmNum, path.Elm.size()));
         const TPathElmRec* e = path.Elm.constData();

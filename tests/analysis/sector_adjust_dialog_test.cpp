@@ -12,8 +12,8 @@
 #include "analysis/sector_timing.h"
 #include "analysis/sector_support.h"
 #include "analysis/shown_laps.h"
-#include "app/sector_adjust_dialog.h"
-#include "app/sector_edit_commands.h"
+#include "analysis/sector_adjust_dialog.h"
+#include "analysis/sector_edit_commands.h"
 #include "support/fake_prompts.h"
 #include "support/test_env.h"
 

@@ -1,6 +1,6 @@
-#include "app/sector_edit_commands.h"
+#include "analysis/sector_edit_commands.h"
 
-#include "app/sector_adjust_dialog.h"
+#include "analysis/sector_adjust_dialog.h"
 #include "common/file_names.h"
 #include "platform/prompts.h"
 
