@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 #include <QDir>
 #include <QTemporaryDir>
-#include "import/bluetooth.h"
+#include "import/bluetooth_records.h"
 #include "import/run_loaders.h"
 #include "model/log_store.h"
 #include "support/bluetooth_builder.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 #include "common/geodesy.h"
-#include "model/course.h"
+#include "model/heading_drift.h"
 
 namespace vel {
 

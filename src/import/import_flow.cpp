@@ -8,7 +8,7 @@
 #include "common/datetime.h"
 #include "common/parsing.h"
 #include "common/textfile.h"
-#include "import/bluetooth_logs.h"
+#include "import/log_store_loaders.h"
 #include "import/lap_cutting.h"
 #include "import/memory_image.h"
 #include "common/file_names.h"

@@ -14,7 +14,7 @@
 #include "common/parsing.h"
 #include "common/records.h"
 #include "common/textfile.h"
-#include "import/bluetooth.h"
+#include "import/bluetooth_records.h"
 #include "model/lap_file.h"
 #include "model/lap_rows.h"
 #include "platform/timezone.h"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 #include <QFileInfo>
-#include "model/course.h"
+#include "model/heading_drift.h"
 #include "model/lap_file.h"
 
 namespace vel {

@@ -18,6 +18,8 @@ namespace vel {
 
 inline const QString VersionText = QStringLiteral("Ver 4.8.3");
 
+// The structs are named for their areas; inside them the fields keep the
+// program's established short names (LapDt, DispSlot, PlayTm, SectNum...).
 struct Session {
     Folders folders;
     Settings settings;
@@ -30,8 +32,8 @@ struct Session {
     Catalogue catalogue;
     CoursePaths coursePaths;
     SectorLines sectorLines;
-    LineChoice lineChoice;
-    LoggerHandover loggerHandover;   // what a finished download hands to the import   // lines of the control-line dialog, kept between imports
+    LineChoice lineChoice;   // lines of the control-line dialog, kept between imports
+    LoggerHandover loggerHandover;   // what a finished download hands to the import
     // A file or selection dialog of a command is open: keyboard stepping waits.
     bool FileDlgOpen = false;
 };

@@ -13,7 +13,7 @@
 #include "app/app_services.h"
 #include "app/main_window.h"
 #include "app/run_commands.h"
-#include "import/bluetooth.h"
+#include "import/bluetooth_records.h"
 #include "support/bluetooth_builder.h"
 #include "support/fake_prompts.h"
 #include "support/lap_builder.h"

@@ -10,7 +10,7 @@
 #include "common/datetime.h"
 #include "common/geodesy.h"
 #include "common/records.h"
-#include "import/bluetooth.h"
+#include "import/bluetooth_records.h"
 #include "import/import_flow.h"
 #include "model/session.h"
 #include "support/bluetooth_builder.h"

@@ -9,6 +9,7 @@
 #include "import/memory_image.h"
 #include "model/log_store.h"
 #include "model/status_list.h"
+#include "support/store_checks.h"
 #include "support/image_builder.h"
 
 using namespace vel;
@@ -64,11 +65,7 @@ struct MemoryImageTest : ::testing::Test {
 
     // What must hold after any decode, however bad the image.
     void ExpectConsistentStore() {
-        EXPECT_LE(store.LogItemNum, LogItemMax);
-        EXPECT_LE(status.Lines().size(), StatusList::MaxLines);
-        int64_t total = 0;
-        for (const TLogBlock& b : store.LogBlock) total += b.RecNum;
-        EXPECT_EQ(total, store.LogItemNum);
+        test::ExpectConsistentStore(store, status);
         int32_t blk = 0;
         for (int32_t i = 0; i < store.LogItemNum; ++i) {
             const TLogItem& s = store.LogItem[i];

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include "common/datetime.h"
 #include "common/records.h"
-#include "import/bluetooth.h"
+#include "import/bluetooth_records.h"
 #include "import/run_loaders.h"
 #include "model/lap_file.h"
 #include "platform/timezone.h"

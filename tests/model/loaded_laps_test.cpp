@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include "common/geodesy.h"
-#include "model/course.h"
+#include "model/heading_drift.h"
 #include "model/lap_file.h"
 #include "model/loaded_laps.h"
 #include "support/lap_builder.h"

@@ -5,7 +5,7 @@
 #include <QString>
 #include <QVector>
 #include "common/records.h"
-#include "import/bluetooth.h"
+#include "import/bluetooth_records.h"
 
 namespace vel::test {
 

@@ -7,11 +7,12 @@
 #include <QTemporaryDir>
 #include "common/datetime.h"
 #include "common/records.h"
-#include "import/bluetooth.h"
-#include "import/bluetooth_logs.h"
+#include "import/bluetooth_records.h"
+#include "import/log_store_loaders.h"
 #include "model/log_store.h"
 #include "model/status_list.h"
 #include "platform/timezone.h"
+#include "support/store_checks.h"
 #include "support/bluetooth_builder.h"
 #include "support/test_folders.h"
 
@@ -72,19 +73,8 @@ struct BluetoothLogsTest : ::testing::Test {
 
     // What must hold after any load, however bad the file.
     void ExpectConsistentStore() {
-        EXPECT_LE(store.LogItemNum, LogItemMax);
-        EXPECT_LE(status.Lines().size(), StatusList::MaxLines);
-        int64_t total = 0;
-        for (const TLogBlock& b : store.LogBlock) total += b.RecNum;
-        EXPECT_EQ(total, store.LogItemNum);
-        for (int32_t i = 0; i < store.LogItemNum; ++i) {
-            const TLogItem& s = store.LogItem[i];
-            ASSERT_TRUE(s.BlkIdx >= 0 && s.BlkIdx < store.LogBlockNum()) << i;
-            ASSERT_FALSE(s.Act) << i;
-            ASSERT_TRUE(std::isfinite(s.DtTm) && std::isfinite(s.Ido) && std::isfinite(s.Kdo) &&
-                        std::isfinite(s.Elv) && std::isfinite(s.Spd) && std::isfinite(s.Dir))
-                << i;
-        }
+        test::ExpectConsistentStore(store, status);
+        for (int32_t i = 0; i < store.LogItemNum; ++i) ASSERT_FALSE(store.LogItem[i].Act) << i;
     }
 };
 

@@ -1,5 +1,5 @@
 #include <vector>
-#include "model/course.h"
+#include "model/heading_drift.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "import/bluetooth.h"
+#include "import/bluetooth_records.h"
 
 #include <algorithm>
 #include <bit>

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <QDate>
 #include "common/datetime.h"
-#include "import/bluetooth.h"
+#include "import/bluetooth_records.h"
 #include "support/bluetooth_builder.h"
 
 using namespace vel;

@@ -1,4 +1,4 @@
-#include "import/bluetooth_logs.h"
+#include "import/log_store_loaders.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include "common/parsing.h"
 #include "common/records.h"
-#include "import/bluetooth.h"
+#include "import/bluetooth_records.h"
 #include "model/log_store.h"
 #include "model/status_list.h"
 #include "platform/timezone.h"
