@@ -278,14 +278,4 @@ void SectorCommands::SpeedButtonClrSectClick() {
     SectRefresh(true);
 }
 
-LapRefreshHooks SectorRefreshHooks(Session& session, const SectorLines& lines,
-                                   std::function<void()> setSectGrid, std::function<void()> repaintLapList) {
-    LapRefreshHooks h;
-    h.SectNum = [&lines] { return lines.Count(); };
-    h.CalSectTm = [&session, &lines] { CalSectTm(lines, session.loadedLaps, session.comparison); };
-    h.SetSectGrid = std::move(setSectGrid);
-    h.RepaintLapList = std::move(repaintLapList);
-    return h;
-}
-
 } // namespace vel
