@@ -211,13 +211,10 @@ void SectorCommands::SpeedButtonLdSectClick() {
 void SectorCommands::SpeedButtonSvSectClick() {
     if (lines_.Count() == 0) return;
     DialogFlag flag(session_.FileDlgOpen);
-    const QString chosen = prompts_.SaveFile(SectDialog(SectSaveTitle, session_.folders.SectDir));
-    if (chosen.isEmpty()) return;
-    session_.folders.SectDir = FolderOf(chosen);
-    const QString target = ExtensionOf(chosen) == SciExt ? chosen : ChangeExt(chosen, SciExt);
-    if (QFileInfo::exists(target) &&
-        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
-        return;
+    SaveTargetSteps steps;
+    steps.chosen = [this](const QString& target) { session_.folders.SectDir = FolderOf(target); };
+    const QString target = AskSaveTarget(prompts_, SectDialog(SectSaveTitle, session_.folders.SectDir), SciExt, steps);
+    if (target.isEmpty()) return;
     QString error;
     if (!WriteSectFile(target, lines_, &error)) prompts_.Error(error);
 }

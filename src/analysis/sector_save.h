@@ -52,11 +52,9 @@ class SectorSaveCommand {
 public:
     SectorSaveCommand(Session& session, Prompts& prompts) : session_(session), prompts_(prompts) {}
 
-    // The save dialog's start folder shared with the run-save command; empty
-    // or unset starts in DataDir.
+    // No longer consulted: the dialog folders live in the session's Folders.
+    // Kept only until the window stops setting them.
     std::function<QString()> saveDialogFolder;
-    // A file was chosen: DataDir now holds its folder, the start folder of
-    // the run-save and run-load dialogs.
     std::function<void(const QString& dataDir)> onFolderChosen;
 
     // Double clicks on cell (row, col) of the tables, whose texts are cells

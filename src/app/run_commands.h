@@ -44,8 +44,8 @@ public:
 
     // The start folder of the run-save dialog, and a folder chosen in
     // another run dialog (the sector save) taken as the run dialogs' folder.
-    QString SaveDialogFolder() const { return saveFolder_.isEmpty() ? session_.folders.DataDir : saveFolder_; }
-    void TakeRunFolder(const QString& dataDir) { saveFolder_ = openFolder_ = dataDir; }
+    QString SaveDialogFolder() const { return RunSaveDialogFolder(session_.folders); }
+    void TakeRunFolder(const QString& dataDir) { TakeRunDialogFolder(session_.folders, dataDir); }
 
 private:
     void Load(const QString& path, RunFileKind kind);
@@ -56,7 +56,6 @@ private:
     Session& session_;
     Prompts& prompts_;
     RankingService& ranking_;
-    QString openFolder_, motecFolder_, saveFolder_, saveAllFolder_;
 };
 
 } // namespace vel

@@ -251,24 +251,20 @@ void LogImportCommands::WMLogLoaded(const LoggerHandover& handover) {
 bool LogImportCommands::SaveDownload(const QString& defaultName, const QString& ext, int64_t bytes) {
     LogStore& st = session_.logStore;
     st.LogName = defaultName;
-    QString chosen;
-    {
-        DialogFlag flag(session_.FileDlgOpen);
-        FileDialogSpec dlg;
-        dlg.title = LogSaveTitle;
-        dlg.folder = session_.folders.RawDir;
-        dlg.fileName = defaultName + ext;
-        dlg.filters = LogSaveFilters();
-        chosen = prompts_.SaveFile(dlg);
-    }
-    if (chosen.isEmpty()) return true;   // not saved; the log is cut all the same
-    session_.folders.RawDir = FolderOf(chosen);
-    const QString target = ExtensionOf(chosen) == ext ? chosen : ChangeExt(chosen, ext);
-    st.LogName = QFileInfo(target).completeBaseName();
-    // The dialog never asks itself, so every existing file is asked about.
-    if (QFileInfo::exists(target) &&
-        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
-        return true;
+    FileDialogSpec dlg;
+    dlg.title = LogSaveTitle;
+    dlg.folder = session_.folders.RawDir;
+    dlg.fileName = defaultName + ext;
+    dlg.filters = LogSaveFilters();
+    SaveTargetSteps steps;
+    steps.dialogOpen = &session_.FileDlgOpen;
+    // The log takes the chosen name even when overwriting is declined.
+    steps.chosen = [&](const QString& target) {
+        session_.folders.RawDir = FolderOf(target);
+        st.LogName = QFileInfo(target).completeBaseName();
+    };
+    const QString target = AskSaveTarget(prompts_, dlg, ext, steps);
+    if (target.isEmpty()) return true;   // not saved; the log is cut all the same
     const int64_t n = std::clamp<int64_t>(bytes, 0, st.LogDump.size);
     const QByteArray image = n > 0 ? QByteArray::fromRawData(
                                          reinterpret_cast<const char*>(st.LogDump.data()), n)
