@@ -17,25 +17,6 @@ bool HasCsvSource(const LapRow& row) { return row.Cells[7].toUpper().contains(".
 
 } // namespace
 
-RunFileKind LoadDispatch(const QString& path) {
-    const QString ext = ExtensionOf(path).toLower();
-    if (ext == ".csv") return RunFileKind::Motec;
-    if (ext == ".bon") return RunFileKind::Bon;
-    if (ext == ".bond") return RunFileKind::BonD;
-    if (ext == ".bonz") return RunFileKind::BonZ;
-    if (ext == ".csvv") return RunFileKind::LapCsv;
-    if (ext == ".dtb") return RunFileKind::Dtb;
-    return RunFileKind::Skip;
-}
-
-RunFileKind DropDispatch(const QString& path) {
-    const QString ext = ExtensionOf(path).toLower();
-    if (ext == ".dtb") return RunFileKind::Dtb;
-    if (ext == ".bon") return RunFileKind::Bon;
-    if (ext == ".bond") return RunFileKind::BonD;
-    return RunFileKind::Skip;
-}
-
 QString SavedRunName(const LapRow& row) {
     QString name = row.Cells[0] + "_" + row.Cells[1] + "_" + row.Cells[4];
     name.replace(':', '_').replace('.', '_');
@@ -43,16 +24,9 @@ QString SavedRunName(const LapRow& row) {
 }
 
 void RunFileCommands::Load(const QString& path, RunFileKind kind) {
-    LoadResult r;
-    switch (kind) {
-    case RunFileKind::Motec: r = LoadLapFileToGrigMotecCsv(path, session_); break;
-    case RunFileKind::Bon: r = LoadLapFileToGrigBon(path, session_); break;
-    case RunFileKind::BonD: r = LoadLapFileToGrigBonD(path, session_); break;
-    case RunFileKind::BonZ: r = LoadLapFileToGrigBonZ(path, session_); break;
-    case RunFileKind::LapCsv: r = LoadLapFileToGrig(path, session_); break;
-    case RunFileKind::Dtb: r = LoadLapFileToGrigBin(path, session_); break;
-    case RunFileKind::Skip: return;
-    }
+    const RunReader reader = RunReaderOf(kind);
+    if (!reader) return;
+    LoadResult r = reader(path, session_);
     if (!r.Error.isEmpty()) prompts_.Error(r.Error);
 }
 
@@ -68,7 +42,7 @@ void RunFileCommands::SpeedButtonLoadClick() {
     dlg.title = "走行データを開く";
     Folders& dirs = session_.folders;
     dlg.folder = dirs.RunOpenDir.isEmpty() ? dirs.DataDir : dirs.RunOpenDir;
-    dlg.filters = {"Velmaris Data files (*.dtb *.bon *.bonz)"};
+    dlg.filters = {RunOpenFilter()};
     dlg.multiSelect = true;
     const QStringList files = prompts_.OpenFiles(dlg);
     if (files.isEmpty()) return;

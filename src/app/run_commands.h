@@ -4,19 +4,13 @@
 #include <functional>
 #include <QString>
 #include <QStringList>
+#include "import/run_formats.h"
 #include "model/services.h"
 #include "model/session.h"
 #include "platform/prompts.h"
 
 namespace vel {
 
-enum class RunFileKind { Skip, Motec, Bon, BonD, BonZ, LapCsv, Dtb };
-
-// Reader of a file chosen in the load dialog, by extension without regard
-// to case; an unknown extension is skipped.
-RunFileKind LoadDispatch(const QString& path);
-// Reader of a dropped file: only ".dtb", ".bon" and ".bond" are taken.
-RunFileKind DropDispatch(const QString& path);
 // lap name + "_" + number + "_" + lap time, ":" and "." made "_", + ".dtb".
 QString SavedRunName(const LapRow& row);
 

@@ -1,7 +1,6 @@
 #include "import/import_flow.h"
 
 #include <algorithm>
-#include <optional>
 #include <utility>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +9,7 @@
 #include "common/textfile.h"
 #include "import/bluetooth_logs.h"
 #include "import/lap_cutting.h"
+#include "import/log_formats.h"
 #include "import/memory_image.h"
 #include "common/file_names.h"
 
@@ -17,45 +17,12 @@ namespace vel {
 
 namespace {
 
-enum class LogKind { Bin, Binx, Bnx4, Dtb, Bon, Bon4, BonZ, Bnz4 };
-
-// The kind named by the extension, in any case; none for other files.
-std::optional<LogKind> LogKindOf(const QString& path) {
-    static const std::pair<const char*, LogKind> kinds[] = {
-        {"BIN", LogKind::Bin}, {"BINX", LogKind::Binx}, {"BNX4", LogKind::Bnx4},
-        {"DTB", LogKind::Dtb}, {"BON", LogKind::Bon},   {"BON4", LogKind::Bon4},
-        {"BONZ", LogKind::BonZ}, {"BNZ4", LogKind::Bnz4},
-    };
-    const QString name = QFileInfo(path).fileName();
-    const int dot = name.lastIndexOf('.');
-    if (dot < 0) return std::nullopt;
-    const QString ext = name.mid(dot + 1).toUpper();
-    for (const auto& [text, kind] : kinds)
-        if (ext == QLatin1String(text)) return kind;
-    return std::nullopt;
-}
-
-bool IsRawLog(LogKind k) { return k == LogKind::Bin || k == LogKind::Binx || k == LogKind::Bnx4; }
-
 bool RawSizeFits(LogKind k, int64_t size) {
     switch (k) {
     case LogKind::Bin: return size == BinFileSize;
     case LogKind::Binx: return size % LogSectorSize == 0 && size <= BinxFileMax;
     case LogKind::Bnx4: return size % LogBlockSize == 0 && size <= Bnx4FileMax;
     default: return false;
-    }
-}
-
-using Loader = bool (*)(const QString&, LogStore&, StatusList&, QString*);
-
-Loader LoaderOf(LogKind k) {
-    switch (k) {
-    case LogKind::Dtb: return LoadLapFileBinToLogItems;
-    case LogKind::Bon: return LoadLapFileBleToLogItems;
-    case LogKind::Bon4: return LoadLapFileBle4ToLogItems;
-    case LogKind::BonZ: return LoadLapFileBleZToLogItems;
-    case LogKind::Bnz4: return LoadLapFileBleZ4ToLogItems;
-    default: return nullptr;
     }
 }
 
@@ -74,26 +41,6 @@ private:
 QString RecordsLine(int32_t n) { return QStringLiteral("%1 records").arg(n); }
 
 } // namespace
-
-QStringList LogOpenFilters() {
-    return {
-        QStringLiteral("Velmaris GPS data files or Record files "
-                       "(*.bnx4 *.binx *.bin *.dtb *.bon4 *.bon *.bnz4 *.bonz)"),
-        QStringLiteral("Velmaris4 GPS data files (*.bnx4)"),
-        QStringLiteral("Velmaris3 GPS data files (*.binx)"),
-        QStringLiteral("Velmaris GPS data files (*.bin)"),
-        QStringLiteral("Velmaris Record files (*.dtb)"),
-        QStringLiteral("Velmaris GPS ble files (*.bon4 *.bon)"),
-        QStringLiteral("Velmaris GPS ble Z files (*.bnz4 *.bonz)"),
-    };
-}
-
-QStringList LogSaveFilters() {
-    return {
-        QStringLiteral("Velmaris4 GPS data files (*.bnx4 *.binx *.bin)"),
-        QStringLiteral("Velmaris GPS data files (*.binx *.bin)"),
-    };
-}
 
 QString LogNameLabel(const QString& name) {
     constexpr qsizetype MaxBytes = 20;
@@ -147,13 +94,14 @@ void LogImportCommands::SpeedButtonLdLogFileClick() {
 }
 
 LogImportCommands::ReadResult LogImportCommands::ReadLogFile(const QString& path) {
-    const std::optional<LogKind> kind = LogKindOf(path);
-    if (!kind) return ReadResult::Stop;
+    const LogFormat* format = LogFormatOf(path);
+    if (!format) return ReadResult::Stop;
+    const LogKind kind = format->kind;
     const QFileInfo info(path);
     if (!info.isFile()) return ReadResult::Stop;
-    const bool raw = IsRawLog(*kind);
+    const bool raw = !format->reader;
     const int64_t size = info.size();
-    if (raw && !RawSizeFits(*kind, size)) {
+    if (raw && !RawSizeFits(kind, size)) {
         // Refused before anything is touched: the store keeps the last log.
         prompts_.Warn(LogWrongSize);
         return ReadResult::Stop;
@@ -171,7 +119,7 @@ LogImportCommands::ReadResult LogImportCommands::ReadLogFile(const QString& path
         st.Clear();
         if (raw) {
             readOk = ReadImage(path, size, &error);
-            if (readOk && *kind == LogKind::Bnx4) {
+            if (readOk && kind == LogKind::Bnx4) {
                 DecodeLogImage(st, LogImageLayout::Blocks4K, static_cast<int32_t>(size / LogBlockSize),
                                session_.LocalEpoch, status);
             } else if (readOk) {
@@ -182,8 +130,8 @@ LogImportCommands::ReadResult LogImportCommands::ReadLogFile(const QString& path
         } else {
             // A file that fits no whole number of records is passed over
             // without a word; only a read error is shown.
-            readOk = LoaderOf(*kind)(path, st, status, &error) || error.isEmpty();
-            if (readOk && (*kind == LogKind::Bon4 || *kind == LogKind::Bnz4) && st.LogItemNum > 0)
+            readOk = format->reader(path, st, status, &error) || error.isEmpty();
+            if (readOk && (kind == LogKind::Bon4 || kind == LogKind::Bnz4) && st.LogItemNum > 0)
                 st.SmoothLogSpd();
         }
     }
