@@ -194,9 +194,10 @@ void LapListCommands::SpeedButtonCalSectClick() {
 }
 
 LapRefreshHooks LapListCommands::Hooks() {
-    return SectorRefreshHooks(
-        session_, lines_, [this] { if (SetSectGrid) SetSectGrid(); },
-        [this] { if (RepaintLapList) RepaintLapList(); });
+    LapRefreshHooks h;
+    h.SetSectGrid = [this] { if (SetSectGrid) SetSectGrid(); };
+    h.RepaintLapList = [this] { if (RepaintLapList) RepaintLapList(); };
+    return h;
 }
 
 } // namespace vel

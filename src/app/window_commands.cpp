@@ -63,8 +63,6 @@ WindowCommands::WindowCommands(Session& session, const Services& services, LapRa
         session_, QtEdSectDialogs(parent, session_, [this] { return SwitchPanelOn(tabs_.graph.PanelViewRdu); }),
         playing, [] { return 1.0L; }, [this] { sector_->SectRefresh(true); });
     sectorSave_ = std::make_unique<SectorSaveCommand>(session_, prompts_);
-    sectorSave_->saveDialogFolder = [this] { return run_->SaveDialogFolder(); };
-    sectorSave_->onFolderChosen = [this](const QString& dir) { run_->TakeRunFolder(dir); };
     WireGraphTab();
     WireDataTab();
 }

@@ -435,15 +435,11 @@ void TOKBottomDlgMb::SpeedButtonSaveClick() {
     ask.title = ClnSaveTitle;
     ask.folder = session_.folders.ClnDir;
     ask.filters = {ClnFilter};
-    const QString chosen = prompts_.SaveFile(ask);
-    activateWindow();
-    if (chosen.isEmpty()) return;
-    session_.folders.ClnDir = FolderOf(chosen);
-    const QString target = ExtensionOf(chosen) == ClnExt ? chosen : ChangeExt(chosen, ClnExt);
-    // The file dialog never asks itself, so every existing file is asked about.
-    if (QFileInfo::exists(target) &&
-        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
-        return;
+    SaveTargetSteps steps;
+    steps.dialogClosed = [this] { activateWindow(); };
+    steps.chosen = [this](const QString& target) { session_.folders.ClnDir = FolderOf(target); };
+    const QString target = AskSaveTarget(prompts_, ask, ClnExt, steps);
+    if (target.isEmpty()) return;
     QString error;
     if (!WriteTextLines(target, ClnFileLines(l), &error)) prompts_.Error(error);
 }
@@ -563,14 +559,10 @@ void TOKBottomDlgMb::SpeedButtonSvAsDtbClick() {
     ask.folder = session_.folders.RawDir;
     ask.fileName = QStringLiteral("LOG_") + (blk < st.LogBlock.size() ? st.LogBlock[blk].Title : QString()) + DtbExt;
     ask.filters = {RunFileFilter};
-    const QString chosen = prompts_.SaveFile(ask);
-    activateWindow();
-    if (chosen.isEmpty()) return;
-    const QString target = ExtensionOf(chosen) == DtbExt ? chosen : ChangeExt(chosen, DtbExt);
-    // Also a name typed with ".dtb": an existing run is never lost unasked.
-    if (QFileInfo::exists(target) &&
-        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
-        return;
+    SaveTargetSteps steps;
+    steps.dialogClosed = [this] { activateWindow(); };
+    const QString target = AskSaveTarget(prompts_, ask, DtbExt, steps);
+    if (target.isEmpty()) return;
     QString error;
     if (!WriteLapFile(target, SelectionRunRecords(st), &error)) prompts_.Error(error);
 }

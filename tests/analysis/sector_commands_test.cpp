@@ -51,7 +51,7 @@ protected:
     LoggingAnalysis analysis{s, log};
     RecordingRanking ranking{log};
     Services sv{&graphs, &logger, &video, &analysis, &ranking};
-    SectorLines lines;
+    SectorLines& lines = s.sectorLines;
     FakePrompts prompts;
     bool playing = false;
     std::vector<SelCircuitLists> chooserCalls;
@@ -74,7 +74,6 @@ protected:
 
     // Shows each lap the way the program does: a row, its file, a double click.
     void Show(std::initializer_list<QVector<TLapElmRec>> runs) {
-        const LapRefreshHooks hooks = SectorRefreshHooks(s, lines, {}, {});
         for (const QVector<TLapElmRec>& recs : runs) {
             const int number = static_cast<int>(s.lapList.Rows.size());
             ASSERT_TRUE(WriteWorkingFile(WorkingFileName(s.folders.TempDir, number), recs));
@@ -82,7 +81,7 @@ protected:
             row.Cells[1] = QString::asprintf("%.4d", number);
             s.lapList.Rows.append(row);
             s.lapList.LapStrLst.append(TLapStrLstRec{});
-            ASSERT_EQ(StringGridLapDataDblClick(s, sv, number + 1, hooks), LapClick::Loaded);
+            ASSERT_EQ(StringGridLapDataDblClick(analysis, sv, number + 1), LapClick::Loaded);
         }
         log.calls.clear();
     }

@@ -2,6 +2,7 @@
 // A session with lap-list rows and their working files, the real analysis
 // and recording neighbours: laps reach the slots the way the program loads
 // them, by double clicks on the rows.
+#include <functional>
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
 #include "analysis/display_slots.h"
@@ -41,6 +42,15 @@ public:
         log_.calls << "CalCurValAll";
         LapAnalysis::CalCurValAll();
     }
+    // Recorded only; sectTm, when set, stands for the sector timing.
+    void CalSectTm() override {
+        if (sectTm) {
+            sectTm();
+            return;
+        }
+        log_.calls << "CalSectTm";
+    }
+    std::function<void()> sectTm;
 private:
     CallLog& log_;
 };
@@ -68,13 +78,11 @@ protected:
     RecordingRanking ranking{log};
     Services sv{&graphs, &logger, &video, &analysis, &ranking};
     LapRefreshHooks hooks;
-    int sectNum = 0;
+    int32_t& sectNum = s.sectorLines.SectNum;
 
     ShownLapsTest() {
         s.folders.TempDir = dir.path() + "/temp/";
         ClrDispSlots(s.comparison);
-        hooks.SectNum = [this] { return sectNum; };
-        hooks.CalSectTm = [this] { log.calls << "CalSectTm"; };
         hooks.SetSectGrid = [this] { log.calls << "SetSectGrid"; };
         hooks.RepaintLapList = [this] { log.calls << "RepaintLapList"; };
     }
@@ -94,7 +102,7 @@ protected:
         s.lapList.LapStrLst.append(TLapStrLstRec{});
         return number + 1;
     }
-    LapClick Click(int row) { return StringGridLapDataDblClick(s, sv, row, hooks); }
+    LapClick Click(int row) { return StringGridLapDataDblClick(analysis, sv, row, hooks); }
     // Each lap as a row, double-clicked in order.
     void Show(std::initializer_list<QVector<TLapElmRec>> runs) {
         for (const QVector<TLapElmRec>& recs : runs) ASSERT_EQ(Click(AddRow(recs)), LapClick::Loaded);

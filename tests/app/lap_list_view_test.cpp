@@ -37,7 +37,7 @@ class DataTabTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     Session s;
-    SectorLines lines;
+    SectorLines& lines = s.sectorLines;
     CallLog log;
     RecordingPanes panes{log};
     GraphRefresh graphs{&panes};
