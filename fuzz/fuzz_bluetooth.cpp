@@ -2,7 +2,7 @@
 // store (".bon", ".bon4", ".bonz", ".bnz4") and, for ".bon" and ".bonz", as
 // runs into the lap list.
 #include "fuzz_support.h"
-#include "import/bluetooth_logs.h"
+#include "import/log_store_loaders.h"
 #include "import/run_loaders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,7 +1,7 @@
 // A run file (".dtb") read as a log into the store and as a run into the
 // lap list.
 #include "fuzz_support.h"
-#include "import/bluetooth_logs.h"
+#include "import/log_store_loaders.h"
 #include "import/run_loaders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -22,7 +22,7 @@
 #include <QTemporaryDir>
 #include "common/geodesy.h"
 #include "import/control_line_dialog_iface.h"
-#include "import/import_flow.h"
+#include "import/log_import_commands.h"
 #include "model/services.h"
 #include "model/session.h"
 #include "platform/prompts.h"

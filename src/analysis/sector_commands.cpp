@@ -17,11 +17,7 @@ namespace {
 const QString SciExt = QStringLiteral(".sci");
 
 FileDialogSpec SectDialog(const QString& title, const QString& folder) {
-    FileDialogSpec dlg;
-    dlg.title = title;
-    dlg.folder = folder;
-    dlg.filters = {SectFileFilter};
-    return dlg;
+    return DialogSpec(title, folder, SectFileFilter);
 }
 
 int SampleCount(const TLapDtRec& lap) {
@@ -171,16 +167,11 @@ void SectorCommands::SectRefresh(bool full) {
 }
 
 bool SectorCommands::LoadFrom(const QString& path) {
-    SectorLines read;
     QString error;
-    // An unreadable file leaves the lines as they were.
-    if (!ReadSectFile(path, read, &error)) {
+    if (!LoadSectFile(path, lines_, session_.comparison.SelSect, &error)) {
         prompts_.Error(error);
         return false;
     }
-    lines_.Sect = read.Sect;
-    lines_.SectNum = read.SectNum;
-    session_.comparison.SelSect = 0;
     SectRefresh(true);
     return true;
 }

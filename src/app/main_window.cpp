@@ -13,7 +13,7 @@
 #include <QTabWidget>
 #include "analysis/lap_ranking.h"
 #include "app/app_services.h"
-#include "app/run_commands.h"
+#include "app/run_file_commands.h"
 #include "app/setup_dialog.h"
 #include "app/small_dialogs.h"
 #include "app/window_commands.h"

@@ -417,6 +417,10 @@ void TOKBottomDlgMb::SpeedButtonLoadClick() {
     QString path = files.first();
     // "X.CLN" opens as it is named.
     if (ExtensionOf(path).compare(ClnExt, Qt::CaseInsensitive) != 0) path = ChangeExt(path, ClnExt);
+    LoadCln(path, true);
+}
+
+void TOKBottomDlgMb::LoadCln(const QString& path, bool byLoad) {
     if (!QFileInfo(path).isFile()) return;
     session_.folders.ClnDir = FolderOf(path);
     QStringList lines;
@@ -425,7 +429,7 @@ void TOKBottomDlgMb::SpeedButtonLoadClick() {
         prompts_.Error(error);
         return;
     }
-    ApplyCln(ApplyClnLines(session_.lineChoice, lines, true));
+    ApplyCln(ApplyClnLines(session_.lineChoice, lines, byLoad));
 }
 
 void TOKBottomDlgMb::SpeedButtonSaveClick() {
@@ -468,15 +472,7 @@ bool TOKBottomDlgMb::LoadFoundPth(int cand) {
 void TOKBottomDlgMb::LoadFoundCln(int cand) {
     const Catalogue& cat = session_.catalogue;
     const QString path = CandidatePath(cat.SelCirLstCln, cat.ClnDat, cand);
-    if (path.isEmpty() || !QFileInfo(path).isFile()) return;
-    session_.folders.ClnDir = FolderOf(path);
-    QStringList lines;
-    QString error;
-    if (!ReadTextLines(path, lines, &error)) {
-        prompts_.Error(error);
-        return;
-    }
-    ApplyCln(ApplyClnLines(session_.lineChoice, lines, false));
+    if (!path.isEmpty()) LoadCln(path, false);
 }
 
 void TOKBottomDlgMb::LoadFoundSci(int cand) {
@@ -484,16 +480,11 @@ void TOKBottomDlgMb::LoadFoundSci(int cand) {
     const QString path = CandidatePath(cat.SelCirLstSci, cat.SciDat, cand);
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;
     session_.folders.SectDir = FolderOf(path);
-    SectorLines read;
     QString error;
-    // An unreadable file leaves the lines as they were.
-    if (!ReadSectFile(path, read, &error)) {
+    if (!LoadSectFile(path, session_.sectorLines, session_.comparison.SelSect, &error)) {
         prompts_.Error(error);
         return;
     }
-    session_.sectorLines.Sect = read.Sect;
-    session_.sectorLines.SectNum = read.SectNum;
-    session_.comparison.SelSect = 0;
     if (hooks_.onSectorsLoaded) hooks_.onSectorsLoaded();
 }
 

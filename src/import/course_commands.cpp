@@ -12,11 +12,7 @@ namespace {
 const QString PthExt = QStringLiteral(".pth");
 
 FileDialogSpec CourseDialog(const QString& title, const QString& folder) {
-    FileDialogSpec dlg;
-    dlg.title = title;
-    dlg.folder = folder;
-    dlg.filters = {CoursePathFilter};
-    return dlg;
+    return DialogSpec(title, folder, CoursePathFilter);
 }
 
 PathLoad ReadInto(const QString& path, Prompts& prompts, QString& circuitDir, CoursePaths& paths) {

@@ -134,4 +134,12 @@ QString AskSaveTarget(Prompts& prompts, const FileDialogSpec& dlg, const QString
     return target;
 }
 
+FileDialogSpec DialogSpec(const QString& title, const QString& folder, const QString& filter) {
+    FileDialogSpec dlg;
+    dlg.title = title;
+    dlg.folder = folder;
+    dlg.filters = {filter};
+    return dlg;
+}
+
 } // namespace vel

@@ -22,6 +22,9 @@ struct FileDialogSpec {
     bool multiSelect = false;
 };
 
+// A file dialog with its title, start folder and one filter.
+FileDialogSpec DialogSpec(const QString& title, const QString& folder, const QString& filter);
+
 class Prompts {
 public:
     virtual ~Prompts() = default;

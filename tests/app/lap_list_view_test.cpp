@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include "analysis/cursor_values.h"
 #include "analysis/display_slots.h"
+#include "app/lap_list_commands.h"
 #include "app/lap_list_view.h"
 #include "analysis/sector_dialogs.h"
 #include "model/lap_file.h"

@@ -1,4 +1,4 @@
-#include "app/run_commands.h"
+#include "app/run_file_commands.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "import/import_flow.h"
+#include "import/log_import_commands.h"
 
 #include <algorithm>
 #include <utility>

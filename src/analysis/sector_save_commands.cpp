@@ -1,4 +1,4 @@
-#include "analysis/sector_save.h"
+#include "analysis/sector_save_commands.h"
 
 #include <algorithm>
 #include <cmath>
@@ -148,15 +148,15 @@ QVector<TLapElmRec> SectorRecords(const TLapDtRec& lap, const TDispSlotRec& slot
     return LaterSector(e, m, slot.SectStaSec[s - 1], s < n, s < n ? slot.SectStaSec[s] : 0.0L);
 }
 
-SectSaveOutcome SectorSaveCommand::StringGridSectDataDblClick(int row, int col, const QVector<QStringList>& cells) {
+SectSaveOutcome SectorSaveCommands::StringGridSectDataDblClick(int row, int col, const QVector<QStringList>& cells) {
     return Save(SectGrid::Sect, row, col, cells);
 }
 
-SectSaveOutcome SectorSaveCommand::StringGridDriftDblClick(int row, int col, const QVector<QStringList>& cells) {
+SectSaveOutcome SectorSaveCommands::StringGridDriftDblClick(int row, int col, const QVector<QStringList>& cells) {
     return Save(SectGrid::Drift, row, col, cells);
 }
 
-SectSaveOutcome SectorSaveCommand::Save(SectGrid grid, int row, int col, const QVector<QStringList>& cells) {
+SectSaveOutcome SectorSaveCommands::Save(SectGrid grid, int row, int col, const QVector<QStringList>& cells) {
     if (row < 1 || row > DispSlotNum || row >= cells.size()) return SectSaveOutcome::Nothing;
     const int s = SectorOfColumn(grid, col);
     if (s < 0 || col >= cells[row].size() || cells[row][col].isEmpty()) return SectSaveOutcome::Nothing;

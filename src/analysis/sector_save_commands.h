@@ -48,9 +48,9 @@ enum class SectSaveOutcome {
     Failed,      // the write failed (error shown), an existing file left whole
 };
 
-class SectorSaveCommand {
+class SectorSaveCommands {
 public:
-    SectorSaveCommand(Session& session, Prompts& prompts) : session_(session), prompts_(prompts) {}
+    SectorSaveCommands(Session& session, Prompts& prompts) : session_(session), prompts_(prompts) {}
 
     // Double clicks on cell (row, col) of the tables, whose texts are cells
     // (row 0 the header, rows 1 to 4 the display slots).
