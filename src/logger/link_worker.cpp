@@ -74,7 +74,7 @@ void LinkWorker::Execute(LinkCommand& cmd) {
             connect(timer_, &QTimer::timeout, this, &LinkWorker::OnTimer);
         }
         port_ = new QSerialPort(this);
-        port_->setPortName(cmd.path);
+        port_->setPortName(QString::fromStdString(cmd.path));
         bool ok = port_->open(QIODevice::ReadWrite);
         if (ok) {
             ok = port_->setBaudRate(ProbeBaudRate(cmd.probe)) && port_->setDataBits(QSerialPort::Data8) &&

@@ -8,6 +8,7 @@
 #include <functional>
 #include <future>
 #include <mutex>
+#include <string>
 #include <vector>
 #include <QObject>
 #include <QString>
@@ -22,7 +23,7 @@ struct LinkCommand {
     enum Kind { Open, Close, Run, ClearAnswers, ClearQueue };
     Kind kind = Run;
     uint64_t conn = 0;
-    QString path;                 // Open: the device path
+    std::string path;             // Open: the device path (UTF-8, a buffer of its own)
     ProbeFlags probe;             // Open
     QList<QByteArray> bodies;     // Run
     uint64_t run = 0;             // Run

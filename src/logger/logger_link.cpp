@@ -106,7 +106,7 @@ bool LoggerLink::OpenComPort(const QString& port) {
     LinkCommand cmd;
     cmd.kind = LinkCommand::Open;
     cmd.conn = ++nextConn_;
-    cmd.path = port;
+    cmd.path = port.toStdString();
     cmd.probe = Probe;
     cmd.done = std::make_shared<std::promise<bool>>();
     std::future<bool> result = cmd.done->get_future();

@@ -173,13 +173,13 @@ std::string Logger::Control(const std::string& line) {
             Emit(Frame("PMTK001,604,3"));
         }
     } else if (cmd == "stats") {
+        const Stats st = GetStats();
         std::ostringstream s;
-        s << "stats requests " << stats_.requests << " turnarounds " << stats_.turnarounds << " mean_us "
-          << (stats_.turnarounds ? stats_.turnaroundSumUs / stats_.turnarounds : 0) << " max_us "
-          << stats_.turnaroundMaxUs;
+        s << "stats requests " << st.requests << " turnarounds " << st.turnarounds << " mean_us "
+          << (st.turnarounds ? st.turnaroundSumUs / st.turnarounds : 0) << " max_us " << st.turnaroundMaxUs;
         return s.str();
     } else if (cmd == "requests") {
-        return "requests " + std::to_string(stats_.requests);
+        return "requests " + std::to_string(GetStats().requests);
     } else if (cmd == "quit") {
         Stop();
     } else {
@@ -322,6 +322,7 @@ void Logger::OnInput(const char* data, size_t n) {
         if (c == '$') {
             if (lastOutEndUs_ >= 0 && out_.empty() && later_.empty()) {
                 const double us = double(NowUs() - lastOutEndUs_);
+                std::lock_guard<std::mutex> lock(statsMx_);
                 ++stats_.turnarounds;
                 stats_.turnaroundSumUs += us;
                 stats_.turnaroundMaxUs = std::max(stats_.turnaroundMaxUs, us);
@@ -340,7 +341,10 @@ void Logger::OnInput(const char* data, size_t n) {
             if (inLine_.substr(star + 1) != Hex2(sum)) continue;
             // At another line speed the logger would see only noise.
             if (!SpeedMatches()) continue;
-            ++stats_.requests;
+            {
+                std::lock_guard<std::mutex> lock(statsMx_);
+                ++stats_.requests;
+            }
             OnRequest(body);
         } else if (inLineActive_ && inLine_.size() < 4096) {
             inLine_ += c;

@@ -5,6 +5,7 @@
 // and injects faults on request. Plain POSIX; used by the logger_sim
 // program, the tests (through that program) and the link benchmark.
 #include <atomic>
+#include <mutex>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -46,7 +47,10 @@ public:
         long long turnarounds = 0;
         double turnaroundSumUs = 0, turnaroundMaxUs = 0;
     };
-    Stats GetStats() const { return stats_; }
+    Stats GetStats() const {
+        std::lock_guard<std::mutex> lock(statsMx_);
+        return stats_;
+    }
     const std::string& SlavePath() const { return slave_; }
 
 private:
@@ -76,6 +80,7 @@ private:
     long long paceStartUs_ = 0, paceSent_ = 0;
     long long lastOutEndUs_ = -1;   // when the last reply byte went out
     long long nextNmeaUs_ = 0;
+    mutable std::mutex statsMx_;   // the benchmark reads the figures from its own thread
     Stats stats_;
     // Faults, armed by control lines.
     bool silent_ = false;
