@@ -25,6 +25,7 @@
 #include "platform/prompts.h"
 #include "platform/tool_buttons.h"
 #include "views/graph_tab.h"
+#include "views/graph_tab_controls.h"
 
 namespace vel {
 
@@ -65,6 +66,9 @@ WindowCommands::WindowCommands(Session& session, const Services& services, LapRa
     sectorSave_ = std::make_unique<SectorSaveCommand>(session_, prompts_);
     sectorSave_->saveDialogFolder = [this] { return run_->SaveDialogFolder(); };
     sectorSave_->onFolderChosen = [this](const QString& dir) { run_->TakeRunFolder(dir); };
+    graphControls_ = std::make_unique<GraphTabControls>(tabs_.graph, parent->findChild<QTabWidget*>("PageControl1"),
+                                                        parent, session_, services_, prompts_,
+                                                        [this] { FillSectTables(); });
     WireGraphTab();
     WireDataTab();
 }

@@ -58,6 +58,8 @@ public:
     void Pause() override { log_.calls << "Pause"; }
     void CalVideoRange() override { log_.calls << "CalVideoRange"; }
     void ResetState() override { log_.calls << "ResetVideoState"; }
+protected:
+    CallLog& log() const { return log_; }
 private:
     CallLog& log_;
 };
