@@ -69,6 +69,9 @@ QLabel* ReadoutLabel(QWidget* parent, const char* name, QColor colour, const QSt
     pal.setColor(QPalette::WindowText, colour);
     l->setPalette(pal);
     l->setToolTip(hint);
+    // A long line is cut at the edge rather than widening the panes.
+    l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    l->setMinimumWidth(8);
     return l;
 }
 
@@ -89,7 +92,8 @@ GraphTab::GraphTab(QWidget* parent) : QWidget(parent) {
     Splitter2->setChildrenCollapsible(false);
     Splitter2->setStretchFactor(0, 1);
     Splitter2->setStretchFactor(1, 0);
-    Splitter2->setSizes({760, 420});
+    // The zoom side is wide enough for a read-out line of a lap.
+    Splitter2->setSizes({560, 720});
     Splitter1 = new QSplitter(Qt::Vertical, this);
     Splitter1->setObjectName("Splitter1");
     Splitter1->addWidget(Panel1);
@@ -292,11 +296,12 @@ QWidget* GraphTab::BuildZoomSide() {
     SpeedButtonZin = GlyphButton(Panel4, p4, "SpeedButtonZin", "ズームイン", Glyph::MapZoomIn);
     SpeedButtonZout = GlyphButton(Panel4, p4, "SpeedButtonZout", "ズームアウト", Glyph::MapZoomOut);
     LabelPlayTm = ReadoutLabel(Panel4, "LabelPlayTm", palette().color(QPalette::WindowText), "スタートからの経過時間");
-    LabelPlayTm->setMinimumWidth(80);
+    LabelPlayTm->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    LabelPlayTm->setFixedWidth(110);
     p4->addWidget(LabelPlayTm);
     LabelZoomDist = new QLabel(".", Panel4);
     LabelZoomDist->setObjectName("LabelZoomDist");
-    LabelZoomDist->setMinimumWidth(50);
+    LabelZoomDist->setFixedWidth(90);
     p4->addWidget(LabelZoomDist);
     PanelViewRdu = GlyphPanel(Panel4, p4, "PanelViewRdu", "減速区間 表示／非表示", Glyph::ViewRdu);
     SetSwitchPanel(PanelViewRdu, true);
