@@ -26,6 +26,7 @@
 #include "platform/prompts.h"
 #include "platform/tool_buttons.h"
 #include "views/graph_tab.h"
+#include "views/graph_tab_controls.h"
 
 namespace vel {
 
@@ -64,6 +65,9 @@ WindowCommands::WindowCommands(Session& session, const Services& services, LapRa
         session_, QtEdSectDialogs(parent, session_, [this] { return SwitchPanelOn(tabs_.graph.PanelViewRdu); }),
         playing, [] { return 1.0L; }, [this] { sector_->SectRefresh(true); });
     sectorSave_ = std::make_unique<SectorSaveCommands>(session_, prompts_);
+    graphControls_ = std::make_unique<GraphTabControls>(tabs_.graph, parent->findChild<QTabWidget*>("PageControl1"),
+                                                        parent, session_, services_, prompts_,
+                                                        [this] { FillSectTables(); });
     WireGraphTab();
     WireDataTab();
 }

@@ -14,6 +14,7 @@ class ControlLineDialog;
 class CourseCommands;
 class DataTab;
 class GraphTab;
+class GraphTabControls;
 class LapListCommands;
 class LapRanking;
 class LogImportCommands;
@@ -50,6 +51,7 @@ public:
     void SectRefresh();
 
     RunFileCommands& runCommands() { return *run_; }
+    GraphTabControls& graphControls() { return *graphControls_; }
     LogImportCommands& importCommands() { return *import_; }
 
 private:
@@ -69,6 +71,7 @@ private:
     std::unique_ptr<LapListCommands> lapList_;
     std::unique_ptr<SectorEditCommands> sectorEdit_;
     std::unique_ptr<SectorSaveCommands> sectorSave_;
+    std::unique_ptr<GraphTabControls> graphControls_;
 };
 
 } // namespace vel
