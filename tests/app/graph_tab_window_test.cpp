@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 #include "app/app_services.h"
 #include "app/main_window.h"
 #include "import/import_flow.h"
@@ -125,6 +126,14 @@ TEST(GraphTabWindow, PlaysStepsAndSwitchesWithSampleLaps) {
     QTest::mouseClick(tab.PanelXYG->findChild<QLabel*>(), Qt::LeftButton);
     EXPECT_NE(g.session.graphView.XYGOn, xyg);
     EXPECT_EQ(SwitchPanelOn(tab.PanelXYG), g.session.graphView.XYGOn);
+
+    // The wheel over the zoom map zooms the map only.
+    const QPoint c = tab.PaintBoxZoom->rect().center();
+    QWheelEvent wheel(QPointF(c), QPointF(tab.PaintBoxZoom->mapToGlobal(c)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(tab.PaintBoxZoom, &wheel);
+    EXPECT_EQ(g.session.graphView.MapZoom, 1.25L);
+    EXPECT_EQ(g.session.graphView.SpdZoom, 1.0L);
 
     QTest::qWait(50);
     const QString png = test::OutputDir() + "/graph_tab.png";
