@@ -4,7 +4,6 @@
 #include <QTemporaryDir>
 #include "model/lap_file.h"
 #include "model/loaded_laps.h"
-#include "model/services.h"
 #include "support/lap_builder.h"
 
 namespace {
@@ -24,27 +23,25 @@ QString WriteLap(const QTemporaryDir& dir) {
     return vel::test::WriteWorkingFile(fn, recs) ? fn : QString();
 }
 
-void BM_LoadLapFileBin(benchmark::State& state) {
+void BM_ReadLapFileBin(benchmark::State& state) {
     QTemporaryDir dir;
     const QString fn = WriteLap(dir);
     if (fn.isEmpty()) {
         state.SkipWithError("working file not written");
         return;
     }
-    const vel::Services services = vel::NullServices();
     for (auto _ : state) {
-        vel::LoadedLaps laps;
+        vel::TLapDtRec lap;
         QString error;
-        const bool ok = vel::LoadLapFileBin(fn, laps, *services.analysis, *services.graphs, &error);
-        if (!ok) {
-            state.SkipWithError("lap not loaded");
+        if (!vel::ReadLapFileBin(fn, lap, &error)) {
+            state.SkipWithError("lap not read");
             break;
         }
-        benchmark::DoNotOptimize(laps.LapDt.front().Elm.data());
+        benchmark::DoNotOptimize(lap.Elm.data());
     }
     state.SetItemsProcessed(state.iterations() * Samples);
 }
-BENCHMARK(BM_LoadLapFileBin)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadLapFileBin)->Unit(benchmark::kMillisecond);
 
 // The file read alone, for the share of the load it takes.
 void BM_ReadLapFile(benchmark::State& state) {

@@ -17,11 +17,7 @@ namespace {
 const QString SciExt = QStringLiteral(".sci");
 
 FileDialogSpec SectDialog(const QString& title, const QString& folder) {
-    FileDialogSpec dlg;
-    dlg.title = title;
-    dlg.folder = folder;
-    dlg.filters = {SectFileFilter};
-    return dlg;
+    return DialogSpec(title, folder, SectFileFilter);
 }
 
 int SampleCount(const TLapDtRec& lap) {
@@ -171,16 +167,11 @@ void SectorCommands::SectRefresh(bool full) {
 }
 
 bool SectorCommands::LoadFrom(const QString& path) {
-    SectorLines read;
     QString error;
-    // An unreadable file leaves the lines as they were.
-    if (!ReadSectFile(path, read, &error)) {
+    if (!LoadSectFile(path, lines_, session_.comparison.SelSect, &error)) {
         prompts_.Error(error);
         return false;
     }
-    lines_.Sect = read.Sect;
-    lines_.SectNum = read.SectNum;
-    session_.comparison.SelSect = 0;
     SectRefresh(true);
     return true;
 }
@@ -204,13 +195,10 @@ void SectorCommands::SpeedButtonLdSectClick() {
 void SectorCommands::SpeedButtonSvSectClick() {
     if (lines_.Count() == 0) return;
     DialogFlag flag(session_.FileDlgOpen);
-    const QString chosen = prompts_.SaveFile(SectDialog(SectSaveTitle, session_.folders.SectDir));
-    if (chosen.isEmpty()) return;
-    session_.folders.SectDir = FolderOf(chosen);
-    const QString target = ExtensionOf(chosen) == SciExt ? chosen : ChangeExt(chosen, SciExt);
-    if (QFileInfo::exists(target) &&
-        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
-        return;
+    SaveTargetSteps steps;
+    steps.chosen = [this](const QString& target) { session_.folders.SectDir = FolderOf(target); };
+    const QString target = AskSaveTarget(prompts_, SectDialog(SectSaveTitle, session_.folders.SectDir), SciExt, steps);
+    if (target.isEmpty()) return;
     QString error;
     if (!WriteSectFile(target, lines_, &error)) prompts_.Error(error);
 }
@@ -269,16 +257,6 @@ void SectorCommands::SpeedButtonClrSectClick() {
         RemoveSects(lines_, r.lines, &cmp.SelSect);
     }
     SectRefresh(true);
-}
-
-LapRefreshHooks SectorRefreshHooks(Session& session, const SectorLines& lines,
-                                   std::function<void()> setSectGrid, std::function<void()> repaintLapList) {
-    LapRefreshHooks h;
-    h.SectNum = [&lines] { return lines.Count(); };
-    h.CalSectTm = [&session, &lines] { CalSectTm(lines, session.loadedLaps, session.comparison); };
-    h.SetSectGrid = std::move(setSectGrid);
-    h.RepaintLapList = std::move(repaintLapList);
-    return h;
 }
 
 } // namespace vel

@@ -87,9 +87,4 @@ private:
     std::function<bool()> playing_;
 };
 
-// The lap list's refresh steps that belong to the sector lines and tables,
-// for the double click on the lap list and the group button.
-LapRefreshHooks SectorRefreshHooks(Session& session, const SectorLines& lines,
-                                   std::function<void()> setSectGrid, std::function<void()> repaintLapList);
-
 } // namespace vel

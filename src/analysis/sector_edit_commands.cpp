@@ -6,7 +6,7 @@
 
 namespace vel {
 
-bool SectorEditCommand::SpeedButtonEdSectClick() {
+bool SectorEditCommands::SpeedButtonEdSectClick() {
     if (playing_ && playing_()) return false;
     SectorLines& lines = session_.sectorLines;
     Comparison& cmp = session_.comparison;

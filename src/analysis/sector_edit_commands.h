@@ -19,12 +19,12 @@ struct EdSectDialogs {
     std::function<bool(EdSectState& state)> adjust;
 };
 
-class SectorEditCommand {
+class SectorEditCommands {
 public:
     // playing: playback runs (the command then does nothing); mapZoom: the
     // main window's course-map zoom, where the view starts; refresh: the
     // sector refresh in its full form.
-    SectorEditCommand(Session& session, EdSectDialogs dialogs, std::function<bool()> playing,
+    SectorEditCommands(Session& session, EdSectDialogs dialogs, std::function<bool()> playing,
                       std::function<long double()> mapZoom, std::function<void()> refresh)
         : session_(session), dialogs_(std::move(dialogs)), playing_(std::move(playing)),
           mapZoom_(std::move(mapZoom)), refresh_(std::move(refresh)) {}

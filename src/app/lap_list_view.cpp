@@ -1,6 +1,5 @@
 #include "app/lap_list_view.h"
 
-#include <QLineEdit>
 #include <QPainter>
 #include <QTableView>
 #include <QTableWidget>
@@ -11,8 +10,6 @@ namespace vel {
 
 namespace {
 
-constexpr int DataNameCol = 0;
-constexpr int DataNumberCol = 1;
 
 void SetCell(QTableWidget* grid, int r, int c, const QString& text, const GridCellLook& look) {
     QTableWidgetItem* it = grid->item(r, c);
@@ -106,97 +103,6 @@ LapListHeaderModel* InstallLapListView(QTableView* view, QAbstractItemModel* sou
 void ShowSectTables(QTableWidget* sectGrid, QTableWidget* driftGrid, const SectTables& t, int sectNum) {
     ShowGrid(sectGrid, t.sect, SectGridCols, sectNum, SectCellLook);
     ShowGrid(driftGrid, t.drift, DriftGridCols, sectNum, DriftCellLook);
-}
-
-NameAsk QtNameAsk(QWidget* parent) {
-    return [parent](const QString& caption, const QString& text) -> std::optional<QString> {
-        TOKBottomDlgEdiStr dlg(parent);
-        dlg.setWindowTitle(caption);
-        dlg.EditStr->setText(text);
-        if (dlg.exec() != QDialog::Accepted) return std::nullopt;
-        return dlg.EditStr->text();
-    };
-}
-
-LapListCommands::LapListCommands(Session& session, SectorLines& lines, Prompts& prompts, const Services& services,
-                                 LapRanking& ranking, SectReleaseAsk release, NameAsk askName,
-                                 std::function<bool()> playing)
-    : session_(session), lines_(lines), prompts_(prompts), services_(services), ranking_(ranking),
-      release_(std::move(release)), askName_(std::move(askName)), playing_(std::move(playing)) {}
-
-bool LapListCommands::SpeedButtonClrDtClick() {
-    LapList& list = session_.lapList;
-    if (list.Rows.isEmpty() || list.Rows.front().Cells[DataNumberCol].isEmpty()) return false;
-    if (prompts_.AskYesNo(ClearAllQuestion) != Answer::Yes) return false;
-
-    LoadedLaps& laps = session_.loadedLaps;
-    Comparison& cmp = session_.comparison;
-    GraphsService& g = *services_.graphs;
-    if (cmp.DispSlot[0].Active) {
-        if (playing_ && playing_()) g.StopPlayback();
-        laps.LapDt.clear();
-        laps.LapDtNum = 0;
-        ClrDispSlots(cmp);
-        cmp.RefIdo = 0;
-        cmp.SelSect = 0;
-        CalDistOfs(laps, cmp, lines_.Count());
-        g.LapsShownChanged(LapsChange::Cleared);
-    }
-
-    list.Rows.clear();
-    list.LapStrLst.clear();
-    ranking_.SetBestLapRank();
-    list.GrpNo = 0;
-
-    const int n = lines_.Count();
-    if (n > 0 && release_) {
-        const SectRelease r = release_(n, true);
-        if (r.ok) {
-            if (r.all) lines_.SectNum = 0;
-            else RemoveSects(lines_, r.lines, &cmp.SelSect);
-            ranking_.SetSectTmList();
-            ranking_.SetDriftAngleList();
-        }
-    }
-
-    if (SetSectGrid) SetSectGrid();
-    ranking_.SetBestSectRank();
-    ranking_.SetBestDriftRank();
-    if (RepaintLapList) RepaintLapList();
-
-    VideoService& v = *services_.video;
-    const TPlayState st = v.State();
-    if (v.VideoDuration() != 0 && (st == TPlayState::psPlay || st == TPlayState::psResume)) v.Pause();
-    return true;
-}
-
-bool LapListCommands::SpeedButtonEdiDataNameClick(int row, int col, bool lapListFocused) {
-    LapList& list = session_.lapList;
-    if (row < 1 || row > list.Rows.size() || col != DataNameCol || !lapListFocused) return false;
-    const QString number = list.Rows[row - 1].Cells[DataNumberCol];
-    if (number.isEmpty() || !askName_) return false;
-    const std::optional<QString> name =
-        askName_(QStringLiteral("データ名編集 ") + number, list.Rows[row - 1].Cells[DataNameCol]);
-    // The rows may have changed while the dialog was open.
-    if (!name || row > list.Rows.size()) return false;
-    list.Rows[row - 1].Cells[DataNameCol] = *name;
-    if (RepaintLapList) RepaintLapList();
-    return true;
-}
-
-LapClick LapListCommands::SpeedButtonGrpClick(int row) {
-    return StringGridLapDataDblClick(session_, services_, row, Hooks());
-}
-
-void LapListCommands::SpeedButtonCalSectClick() {
-    ranking_.SetSectTmList();
-    ranking_.SetDriftAngleList();
-}
-
-LapRefreshHooks LapListCommands::Hooks() {
-    return SectorRefreshHooks(
-        session_, lines_, [this] { if (SetSectGrid) SetSectGrid(); },
-        [this] { if (RepaintLapList) RepaintLapList(); });
 }
 
 } // namespace vel

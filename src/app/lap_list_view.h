@@ -1,9 +1,8 @@
 #pragma once
 // The "データ" tab's lap list as the user sees it: the cell painting of
 // StringGridLapData (slot colours, group shading, best values), its headers
-// with the current sector columns, the sector and drift tables put into
-// their grids, and the tab's commands: clear all lap data, edit a data
-// name, the group button and the hidden recalculation button.
+// with the current sector columns, and the sector and drift tables put into
+// their grids.
 #include <functional>
 #include <optional>
 #include <QIdentityProxyModel>
@@ -19,8 +18,6 @@ class QTableView;
 class QTableWidget;
 
 namespace vel {
-
-inline const QString ClearAllQuestion = QStringLiteral("すべての走行データをクリアしますか？");
 
 // Where a lap-list text starts in a cell from left to right (inclusive
 // pixels): columns 1 to 3 centred, 4 to 6 and 8 to 18 right-aligned, 7 at
@@ -69,45 +66,5 @@ LapListHeaderModel* InstallLapListView(QTableView* view, QAbstractItemModel* sou
 // Puts both tables into their grids (row 0 as the header row), each cell
 // with its brush, font colour and right alignment.
 void ShowSectTables(QTableWidget* sectGrid, QTableWidget* driftGrid, const SectTables& tables, int sectNum);
-
-// The caption and text of the name dialog, or nothing on Cancel.
-using NameAsk = std::function<std::optional<QString>(const QString& caption, const QString& text)>;
-// The name dialog (TOKBottomDlgEdiStr) over parent.
-NameAsk QtNameAsk(QWidget* parent);
-
-class LapListCommands {
-public:
-    LapListCommands(Session& session, SectorLines& lines, Prompts& prompts, const Services& services,
-                    LapRanking& ranking, SectReleaseAsk release, NameAsk askName,
-                    std::function<bool()> playing);
-
-    // Fills the sector and drift tables; repaints the lap list.
-    std::function<void()> SetSectGrid;
-    std::function<void()> RepaintLapList;
-
-    // Clears every row, the shown laps and, when the user agrees in the
-    // release dialog, the sector lines. False when nothing was cleared.
-    bool SpeedButtonClrDtClick();
-    // Edits the data name (column 0) of grid row `row`; only while the lap
-    // list has the focus and column 0 is selected. True when a name was taken.
-    bool SpeedButtonEdiDataNameClick(int row, int col, bool lapListFocused);
-    // The lap list's double click on grid row `row` (the current row).
-    LapClick SpeedButtonGrpClick(int row);
-    // The hidden "SC" button: both column fillers again.
-    void SpeedButtonCalSectClick();
-
-    // The refresh steps of the double click for this session.
-    LapRefreshHooks Hooks();
-
-private:
-    Session& session_;
-    SectorLines& lines_;
-    Prompts& prompts_;
-    Services services_;
-    LapRanking& ranking_;
-    SectReleaseAsk release_;
-    NameAsk askName_;
-    std::function<bool()> playing_;
-};
 
 } // namespace vel

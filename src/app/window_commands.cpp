@@ -8,15 +8,16 @@
 #include <QToolButton>
 #include "analysis/lap_ranking.h"
 #include "analysis/sector_commands.h"
-#include "analysis/sector_save.h"
+#include "analysis/sector_save_commands.h"
 #include "analysis/sector_tables.h"
 #include "app/data_tab.h"
+#include "app/lap_list_commands.h"
 #include "app/lap_list_view.h"
-#include "app/run_commands.h"
+#include "app/run_file_commands.h"
 #include "analysis/sector_dialogs.h"
 #include "analysis/sector_edit_commands.h"
 #include "import/course_commands.h"
-#include "import/import_flow.h"
+#include "import/log_import_commands.h"
 #include "import/motec_csv.h"
 #include "import/select_circuit_dialog.h"
 #include "logger/logger_tab.h"
@@ -60,12 +61,10 @@ WindowCommands::WindowCommands(Session& session, const Services& services, LapRa
                                                  QtSectReleaseAsk(parent), QtNameAsk(parent), playing);
     lapList_->SetSectGrid = [this] { FillSectTables(); };
     lapList_->RepaintLapList = [this] { tabs_.data.lapListModel->Reset(); };
-    sectorEdit_ = std::make_unique<SectorEditCommand>(
+    sectorEdit_ = std::make_unique<SectorEditCommands>(
         session_, QtEdSectDialogs(parent, session_, [this] { return SwitchPanelOn(tabs_.graph.PanelViewRdu); }),
         playing, [] { return 1.0L; }, [this] { sector_->SectRefresh(true); });
-    sectorSave_ = std::make_unique<SectorSaveCommand>(session_, prompts_);
-    sectorSave_->saveDialogFolder = [this] { return run_->SaveDialogFolder(); };
-    sectorSave_->onFolderChosen = [this](const QString& dir) { run_->TakeRunFolder(dir); };
+    sectorSave_ = std::make_unique<SectorSaveCommands>(session_, prompts_);
     graphControls_ = std::make_unique<GraphTabControls>(tabs_.graph, parent->findChild<QTabWidget*>("PageControl1"),
                                                         parent, session_, services_, prompts_,
                                                         [this] { FillSectTables(); });
@@ -90,7 +89,7 @@ void WindowCommands::WireGraphTab() {
     QObject::connect(g.SpeedButtonSelSect, &QToolButton::clicked, ctx, [sc] { sc->SpeedButtonSelSectClick(); });
     QObject::connect(g.SpeedButtonSetSect, &QToolButton::clicked, ctx, [sc] { sc->SpeedButtonSetSectClick(); });
     QObject::connect(g.SpeedButtonClrSect, &QToolButton::clicked, ctx, [sc] { sc->SpeedButtonClrSectClick(); });
-    SectorEditCommand* se = sectorEdit_.get();
+    SectorEditCommands* se = sectorEdit_.get();
     QObject::connect(g.SpeedButtonEdSect, &QToolButton::clicked, ctx, [se] { se->SpeedButtonEdSectClick(); });
     CourseCommands* cc = course_.get();
     QObject::connect(g.SpeedButtonPath, &QToolButton::clicked, ctx, [cc] { cc->SpeedButtonPathClick(); });

@@ -22,8 +22,8 @@ class LoggerTab;
 class Prompts;
 class RunFileCommands;
 class SectorCommands;
-class SectorEditCommand;
-class SectorSaveCommand;
+class SectorEditCommands;
+class SectorSaveCommands;
 struct Session;
 
 struct WindowTabs {
@@ -69,8 +69,8 @@ private:
     std::unique_ptr<LogImportCommands> import_;
     std::unique_ptr<SectorCommands> sector_;
     std::unique_ptr<LapListCommands> lapList_;
-    std::unique_ptr<SectorEditCommand> sectorEdit_;
-    std::unique_ptr<SectorSaveCommand> sectorSave_;
+    std::unique_ptr<SectorEditCommands> sectorEdit_;
+    std::unique_ptr<SectorSaveCommands> sectorSave_;
     std::unique_ptr<GraphTabControls> graphControls_;
 };
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <cstdio>
 #include "common/textfile.h"
@@ -114,8 +115,14 @@ bool ReadTextLines(const QString& path, QStringList& lines, QString* error) {
         if (error) *error = f.errorString();
         return false;
     }
-    // Read one byte past the limit: size() says nothing for pipes and devices.
-    const QByteArray bytes = f.read(MaxTextFileSize + 1);
+    // Read up to one byte past the limit: size() says nothing for pipes and
+    // devices. In pieces, so a small file never costs a buffer of the limit.
+    QByteArray bytes;
+    while (bytes.size() <= MaxTextFileSize) {
+        const QByteArray piece = f.read(std::min<qint64>(1 << 20, MaxTextFileSize + 1 - bytes.size()));
+        if (piece.isEmpty()) break;
+        bytes += piece;
+    }
     if (f.error() != QFileDevice::NoError) {
         if (error) *error = f.errorString();
         return false;

@@ -417,6 +417,10 @@ void TOKBottomDlgMb::SpeedButtonLoadClick() {
     QString path = files.first();
     // "X.CLN" opens as it is named.
     if (ExtensionOf(path).compare(ClnExt, Qt::CaseInsensitive) != 0) path = ChangeExt(path, ClnExt);
+    LoadCln(path, true);
+}
+
+void TOKBottomDlgMb::LoadCln(const QString& path, bool byLoad) {
     if (!QFileInfo(path).isFile()) return;
     session_.folders.ClnDir = FolderOf(path);
     QStringList lines;
@@ -425,7 +429,7 @@ void TOKBottomDlgMb::SpeedButtonLoadClick() {
         prompts_.Error(error);
         return;
     }
-    ApplyCln(ApplyClnLines(session_.lineChoice, lines, true));
+    ApplyCln(ApplyClnLines(session_.lineChoice, lines, byLoad));
 }
 
 void TOKBottomDlgMb::SpeedButtonSaveClick() {
@@ -435,15 +439,11 @@ void TOKBottomDlgMb::SpeedButtonSaveClick() {
     ask.title = ClnSaveTitle;
     ask.folder = session_.folders.ClnDir;
     ask.filters = {ClnFilter};
-    const QString chosen = prompts_.SaveFile(ask);
-    activateWindow();
-    if (chosen.isEmpty()) return;
-    session_.folders.ClnDir = FolderOf(chosen);
-    const QString target = ExtensionOf(chosen) == ClnExt ? chosen : ChangeExt(chosen, ClnExt);
-    // The file dialog never asks itself, so every existing file is asked about.
-    if (QFileInfo::exists(target) &&
-        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
-        return;
+    SaveTargetSteps steps;
+    steps.dialogClosed = [this] { activateWindow(); };
+    steps.chosen = [this](const QString& target) { session_.folders.ClnDir = FolderOf(target); };
+    const QString target = AskSaveTarget(prompts_, ask, ClnExt, steps);
+    if (target.isEmpty()) return;
     QString error;
     if (!WriteTextLines(target, ClnFileLines(l), &error)) prompts_.Error(error);
 }
@@ -472,15 +472,7 @@ bool TOKBottomDlgMb::LoadFoundPth(int cand) {
 void TOKBottomDlgMb::LoadFoundCln(int cand) {
     const Catalogue& cat = session_.catalogue;
     const QString path = CandidatePath(cat.SelCirLstCln, cat.ClnDat, cand);
-    if (path.isEmpty() || !QFileInfo(path).isFile()) return;
-    session_.folders.ClnDir = FolderOf(path);
-    QStringList lines;
-    QString error;
-    if (!ReadTextLines(path, lines, &error)) {
-        prompts_.Error(error);
-        return;
-    }
-    ApplyCln(ApplyClnLines(session_.lineChoice, lines, false));
+    if (!path.isEmpty()) LoadCln(path, false);
 }
 
 void TOKBottomDlgMb::LoadFoundSci(int cand) {
@@ -488,16 +480,11 @@ void TOKBottomDlgMb::LoadFoundSci(int cand) {
     const QString path = CandidatePath(cat.SelCirLstSci, cat.SciDat, cand);
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;
     session_.folders.SectDir = FolderOf(path);
-    SectorLines read;
     QString error;
-    // An unreadable file leaves the lines as they were.
-    if (!ReadSectFile(path, read, &error)) {
+    if (!LoadSectFile(path, session_.sectorLines, session_.comparison.SelSect, &error)) {
         prompts_.Error(error);
         return;
     }
-    session_.sectorLines.Sect = read.Sect;
-    session_.sectorLines.SectNum = read.SectNum;
-    session_.comparison.SelSect = 0;
     if (hooks_.onSectorsLoaded) hooks_.onSectorsLoaded();
 }
 
@@ -563,14 +550,10 @@ void TOKBottomDlgMb::SpeedButtonSvAsDtbClick() {
     ask.folder = session_.folders.RawDir;
     ask.fileName = QStringLiteral("LOG_") + (blk < st.LogBlock.size() ? st.LogBlock[blk].Title : QString()) + DtbExt;
     ask.filters = {RunFileFilter};
-    const QString chosen = prompts_.SaveFile(ask);
-    activateWindow();
-    if (chosen.isEmpty()) return;
-    const QString target = ExtensionOf(chosen) == DtbExt ? chosen : ChangeExt(chosen, DtbExt);
-    // Also a name typed with ".dtb": an existing run is never lost unasked.
-    if (QFileInfo::exists(target) &&
-        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
-        return;
+    SaveTargetSteps steps;
+    steps.dialogClosed = [this] { activateWindow(); };
+    const QString target = AskSaveTarget(prompts_, ask, DtbExt, steps);
+    if (target.isEmpty()) return;
     QString error;
     if (!WriteLapFile(target, SelectionRunRecords(st), &error)) prompts_.Error(error);
 }

@@ -126,6 +126,8 @@ private:
     void ShowSelection();
     bool LoadFoundPth(int cand);
     void LoadFoundCln(int cand);
+    // Reads a ".cln" and applies its lines; byLoad for the load button.
+    void LoadCln(const QString& path, bool byLoad);
     void LoadFoundSci(int cand);
 
     Session& session_;

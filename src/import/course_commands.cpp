@@ -12,11 +12,7 @@ namespace {
 const QString PthExt = QStringLiteral(".pth");
 
 FileDialogSpec CourseDialog(const QString& title, const QString& folder) {
-    FileDialogSpec dlg;
-    dlg.title = title;
-    dlg.folder = folder;
-    dlg.filters = {CoursePathFilter};
-    return dlg;
+    return DialogSpec(title, folder, CoursePathFilter);
 }
 
 PathLoad ReadInto(const QString& path, Prompts& prompts, QString& circuitDir, CoursePaths& paths) {
@@ -65,15 +61,9 @@ void CourseCommands::SpeedButtonPathClick() {
 }
 
 QString CourseCommands::AskSavePath(const QString& title) {
-    const QString chosen = prompts_.SaveFile(CourseDialog(title, session_.folders.CircuitDir));
-    if (chosen.isEmpty()) return {};
-    session_.folders.CircuitDir = FolderOf(chosen);
-    const QString target = ExtensionOf(chosen) == PthExt ? chosen : ChangeExt(chosen, PthExt);
-    // The dialog itself never asks, so every existing file is asked about.
-    if (QFileInfo::exists(target) &&
-        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
-        return {};
-    return target;
+    SaveTargetSteps steps;
+    steps.chosen = [this](const QString& target) { session_.folders.CircuitDir = FolderOf(target); };
+    return AskSaveTarget(prompts_, CourseDialog(title, session_.folders.CircuitDir), PthExt, steps);
 }
 
 void CourseCommands::SpeedButtonPathSaveClick() {

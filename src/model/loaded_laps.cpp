@@ -55,12 +55,7 @@ void ResetLapStats(TLapDtRec& lap) {
     lap.ElvHi = fresh.ElvHi;
 }
 
-bool LoadLapFileBin(const QString& fn, LoadedLaps& laps, AnalysisService& analysis,
-                    GraphsService& graphs, QString* error) {
-    if (error) error->clear();
-    const int k = laps.LapDtNum;
-    if (k < 0 || k >= LoadedLaps::MaxLaps) return false;
-
+bool ReadLapFileBin(const QString& fn, TLapDtRec& out, QString* error) {
     QVector<TLapElmRec> recs;
     const Read read = ReadRecords(fn, recs, error);
     if (read == Read::Empty && error) *error = QStringLiteral("データがありません。");
@@ -94,19 +89,7 @@ bool LoadLapFileBin(const QString& fn, LoadedLaps& laps, AnalysisService& analys
     lap.GElm.resize(recs.size());
     lap.DElm.resize(recs.size());
     lap.Elm = std::move(recs);
-
-    // The analysis reads the lap from LapDt, so it goes in before the calls;
-    // LapDtNum counts it only once they are done.
-    laps.LapDt.resize(k);
-    laps.LapDt.append(std::move(lap));
-    analysis.SetDispSlot(k, k);
-    analysis.SetDElm(k);
-    analysis.SetGElm(k);
-    analysis.CalCurValLap(k);
-    if (k == 0) analysis.TakeCurPosFromSlot0();
-    graphs.LapsShownChanged(LapsChange::Loaded);
-    analysis.CalCurValAll();
-    laps.LapDtNum = k + 1;
+    out = std::move(lap);
     return true;
 }
 

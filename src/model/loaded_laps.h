@@ -5,7 +5,6 @@
 #include <QString>
 #include <QVector>
 #include "common/records.h"
-#include "model/services.h"
 
 namespace vel {
 
@@ -60,12 +59,12 @@ struct LoadedLaps {
 // Statistics (lap time, distance, speeds, bounds) back to their starting values.
 void ResetLapStats(TLapDtRec& lap);
 
-// Appends the lap of working file fn to laps and runs its analysis through
-// the services. False when nothing was loaded: four laps already loaded, the
-// file missing or not a whole number of records (error left empty: nothing
-// to show), or a read error or a file without samples (error says why).
-bool LoadLapFileBin(const QString& fn, LoadedLaps& laps, AnalysisService& analysis,
-                    GraphsService& graphs, QString* error);
+// Reads working file fn as a lap to show: samples, statistics, and headings
+// worked out from positions where the file has no real heading. False, with
+// lap unchanged, when the file is missing or not a whole number of records
+// (error left empty: nothing to show), or on a read error or a file without
+// samples (error says why).
+bool ReadLapFileBin(const QString& fn, TLapDtRec& lap, QString* error);
 
 // Reads fn into workLap and judges its drift: drift when it holds a drift
 // run, topAngle the smoothed drift angle of largest magnitude. drift and

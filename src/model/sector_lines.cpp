@@ -57,4 +57,13 @@ bool WriteSectFile(const QString& path, const SectorLines& lines, QString* error
     return WriteTextLines(path, SectFileLines(lines), error);
 }
 
+bool LoadSectFile(const QString& path, SectorLines& lines, int& selSect, QString* error) {
+    SectorLines read;
+    if (!ReadSectFile(path, read, error)) return false;
+    lines.Sect = read.Sect;
+    lines.SectNum = read.SectNum;
+    selSect = 0;
+    return true;
+}
+
 } // namespace vel

@@ -45,6 +45,10 @@ QStringList SectFileLines(const SectorLines& lines);
 // then unchanged.
 bool ReadSectFile(const QString& path, SectorLines& out, QString* error = nullptr);
 // Writes lines 1 to SectNum, replacing the file atomically.
+// Reads path into lines and clears the alignment choice selSect; an
+// unreadable file leaves both as they were and says why in error.
+bool LoadSectFile(const QString& path, SectorLines& lines, int& selSect, QString* error);
+
 bool WriteSectFile(const QString& path, const SectorLines& lines, QString* error = nullptr);
 
 } // namespace vel

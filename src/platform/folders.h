@@ -14,11 +14,19 @@ struct Folders {
     QString RawDir, SectDir, ClnDir, CircuitDir, DataDir;   // UserDir + name + "/"
     QString HelpDir;     // DataRoot + "Help/"
     QString ExportDir, VideoDir, VidInfDir, NmeaDir;        // start as DocDir
+    // Where the run dialogs open next; empty until a run file was chosen
+    // (DataDir then, MoTeC files DocDir).
+    QString RunOpenDir, RunSaveDir, RunSaveAllDir, RunMotecDir;
 
     // The master (sample) folder of one of "Raw", "Sector", "ControlLine",
     // "Circuit", "Data".
     QString MasterDir(const QString& name) const { return DataRoot + name + "/"; }
 };
+
+// The start folder of the run-save dialogs (a run, a sector as a run).
+inline QString RunSaveDialogFolder(const Folders& f) { return f.RunSaveDir.isEmpty() ? f.DataDir : f.RunSaveDir; }
+// A run file was chosen in dir: the run load and save dialogs open there next.
+inline void TakeRunDialogFolder(Folders& f, const QString& dir) { f.RunSaveDir = f.RunOpenDir = dir; }
 
 // The writable shared folder: QStandardPaths::AppDataLocation + "/".
 QString StandardShareDir();

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include "common/file_names.h"
 
 namespace vel {
 
@@ -113,6 +114,32 @@ QDialogButtonBox* OkCancelButtons(QDialog* dialog) {
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
+}
+
+QString AskSaveTarget(Prompts& prompts, const FileDialogSpec& dlg, const QString& ext,
+                      const SaveTargetSteps& steps) {
+    QString chosen;
+    {
+        bool unused = false;
+        DialogFlag flag(steps.dialogOpen ? *steps.dialogOpen : unused);
+        chosen = prompts.SaveFile(dlg);
+    }
+    if (steps.dialogClosed) steps.dialogClosed();
+    if (chosen.isEmpty()) return {};
+    const QString target = ExtensionOf(chosen) == ext ? chosen : ChangeExt(chosen, ext);
+    if (steps.chosen) steps.chosen(target);
+    if (QFileInfo::exists(target) &&
+        prompts.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
+        return {};
+    return target;
+}
+
+FileDialogSpec DialogSpec(const QString& title, const QString& folder, const QString& filter) {
+    FileDialogSpec dlg;
+    dlg.title = title;
+    dlg.folder = folder;
+    dlg.filters = {filter};
+    return dlg;
 }
 
 } // namespace vel

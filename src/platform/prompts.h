@@ -1,6 +1,7 @@
 #pragma once
 // Message boxes and file dialogs behind one interface, so command flows can
 // be tested with scripted answers.
+#include <functional>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,9 @@ struct FileDialogSpec {
     QString defaultSuffix;   // forced extension without dot, e.g. "dtb"
     bool multiSelect = false;
 };
+
+// A file dialog with its title, start folder and one filter.
+FileDialogSpec DialogSpec(const QString& title, const QString& folder, const QString& filter);
 
 class Prompts {
 public:
@@ -72,5 +76,25 @@ private:
 
 // The overwrite question of save dialogs: name + " は既に存在します。\r上書きしますか?"
 QString OverwriteQuestion(const QString& path);
+
+// What a caller of AskSaveTarget does around the questions.
+struct SaveTargetSteps {
+    // Set while the file dialog is open (FileDlgOpen).
+    bool* dialogOpen = nullptr;
+    // Runs as the file dialog closes, whether a name was chosen or not.
+    std::function<void()> dialogClosed;
+    // Runs with the target once a name is chosen, before the overwrite
+    // question: what is taken from the choice (its folder) stays taken even
+    // when overwriting is declined.
+    std::function<void(const QString& target)> chosen;
+};
+
+// The save recipe: the save dialog, then extension ext (with its dot, e.g.
+// ".dtb") forced unless the chosen name ends with it exactly (case counts:
+// "a.DTB" becomes "a.dtb"), then the overwrite question for an existing
+// file, since the dialog never asks itself. Returns the file to write, or
+// empty when the dialog was cancelled or overwriting declined.
+QString AskSaveTarget(Prompts& prompts, const FileDialogSpec& dlg, const QString& ext,
+                      const SaveTargetSteps& steps = {});
 
 } // namespace vel

@@ -89,7 +89,7 @@ TEST_F(LapClickTest, MotecRowsGetTheirGChannels) {
 // The sector timing finds lap 1 passing the line 2.5 s and 5 m later than
 // lap 0: after the double click the compared lap is read at its new offsets.
 TEST_F(LapClickTest, ComparedLapsReadAtTheOffsetsOfTheRefresh) {
-    hooks.CalSectTm = [this] {
+    analysis.sectTm = [this] {
         for (int k = 0; k < laps().LapDtNum; ++k) {
             TDispSlotRec& slot = cmp().DispSlot[k];
             slot.SectStaDist[0] = 0.02L + 0.005L * k;
@@ -126,7 +126,7 @@ TEST_F(LapClickTest, ComparedLapsReadAtTheOffsetsOfTheRefresh) {
     EXPECT_NEAR(static_cast<double>(cmp().CurVal[1].DistSpd), 35.0, 1e-6);
 
     // A lap that misses the line drops the alignment for times and distances.
-    hooks.CalSectTm = [this] { cmp().DispSlot[1].SectStaDist[0] = 0; };
+    analysis.sectTm = [this] { cmp().DispSlot[1].SectStaDist[0] = 0; };
     Click(r0);
     EXPECT_EQ(cmp().SelSect, 0);
     EXPECT_EQ(cmp().TmOfs[1], 0.0L);
@@ -139,7 +139,7 @@ TEST_F(LapClickTest, ComparedLapsReadAtTheOffsetsOfTheRefresh) {
 // loading, comparison and cursor moves: every read stays inside the laps.
 TEST_F(LapClickTest, TinyLapsStayInsideTheirSamples) {
     const int sizes[][2] = {{1, 60}, {60, 1}, {2, 1}, {1, 2}, {2, 60}, {60, 2}, {1, 1}};
-    hooks.CalSectTm = [this] {
+    analysis.sectTm = [this] {
         for (int k = 0; k < laps().LapDtNum; ++k) {
             cmp().DispSlot[k].SectStaDist[0] = 0.001L;
             cmp().DispSlot[k].SectStaSec[0] = 0.1L * (k + 1);

@@ -85,7 +85,7 @@ public:
     std::vector<EdSectState> adjustCalls;
     std::function<bool(EdSectState&)> adjustScript;
     int refreshes = 0;
-    SectorEditCommand cmd{s,
+    SectorEditCommands cmd{s,
                           EdSectDialogs{[this](int n, int pre) {
                                             selectCalls.push_back({n, pre});
                                             flagDuringSelect = s.FileDlgOpen;
@@ -233,7 +233,7 @@ TEST_F(EdSectCommandTest, DraggedLineMovesAndTheSectorTableFollows) {
         st = dlg.State();
         return true;
     };
-    SectorEditCommand cmd2(s, scripted, {}, [] { return 4.0L; }, [&] { sectors.SectRefresh(true); });
+    SectorEditCommands cmd2(s, scripted, {}, [] { return 4.0L; }, [&] { sectors.SectRefresh(true); });
     ASSERT_TRUE(cmd2.SpeedButtonEdSectClick());
     EXPECT_EQ(backDraws, 1) << "a drag only copies the back layer";
     EXPECT_NEAR(double((s.sectorLines.Sect[0].Ido2 - At(10.5L).Ido2) * MPerDegIdo()), 10, 1e-6);

@@ -7,6 +7,7 @@
 #include "analysis/sector_commands.h"
 #include "model/lap_file.h"
 #include "sector_support.h"
+#include "support/recording_analysis.h"
 #include "support/fake_prompts.h"
 #include "support/recording_services.h"
 #include "support/test_folders.h"
@@ -15,26 +16,6 @@ using namespace vel;
 using namespace vel::test;
 
 namespace {
-
-// The analysis as the program runs it, each call recorded first.
-class LoggingAnalysis : public LapAnalysis {
-public:
-    LoggingAnalysis(Session& s, CallLog& log) : LapAnalysis(s), log_(log) {}
-    void CalCurValLap(int lap) override {
-        log_.calls << QString("CalCurValLap(%1)").arg(lap);
-        LapAnalysis::CalCurValLap(lap);
-    }
-    void TakeCurPosFromSlot0() override {
-        log_.calls << "TakeCurPosFromSlot0";
-        LapAnalysis::TakeCurPosFromSlot0();
-    }
-    void CalCurValAll() override {
-        log_.calls << "CalCurValAll";
-        LapAnalysis::CalCurValAll();
-    }
-private:
-    CallLog& log_;
-};
 
 const QStringList Repaints = {"PaintBoxSpdBarPaint", "GraphDirty", "PaintBoxZoomPaint", "PaintBoxSpdPaint",
                               "GraphGDirty", "GraphDriftDirty", "SetDataStr", "SetSectGrid"};
@@ -48,10 +29,10 @@ protected:
     GraphRefresh graphs{&panes};
     RecordingLogger logger{log};
     RecordingVideo video{log};
-    LoggingAnalysis analysis{s, log};
+    RecordingLapAnalysis analysis{s, log};
     RecordingRanking ranking{log};
     Services sv{&graphs, &logger, &video, &analysis, &ranking};
-    SectorLines lines;
+    SectorLines& lines = s.sectorLines;
     FakePrompts prompts;
     bool playing = false;
     std::vector<SelCircuitLists> chooserCalls;
@@ -74,7 +55,6 @@ protected:
 
     // Shows each lap the way the program does: a row, its file, a double click.
     void Show(std::initializer_list<QVector<TLapElmRec>> runs) {
-        const LapRefreshHooks hooks = SectorRefreshHooks(s, lines, {}, {});
         for (const QVector<TLapElmRec>& recs : runs) {
             const int number = static_cast<int>(s.lapList.Rows.size());
             ASSERT_TRUE(WriteWorkingFile(WorkingFileName(s.folders.TempDir, number), recs));
@@ -82,7 +62,7 @@ protected:
             row.Cells[1] = QString::asprintf("%.4d", number);
             s.lapList.Rows.append(row);
             s.lapList.LapStrLst.append(TLapStrLstRec{});
-            ASSERT_EQ(StringGridLapDataDblClick(s, sv, number + 1, hooks), LapClick::Loaded);
+            ASSERT_EQ(StringGridLapDataDblClick(analysis, sv, number + 1), LapClick::Loaded);
         }
         log.calls.clear();
     }

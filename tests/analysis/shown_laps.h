@@ -2,6 +2,7 @@
 // A session with lap-list rows and their working files, the real analysis
 // and recording neighbours: laps reach the slots the way the program loads
 // them, by double clicks on the rows.
+#include <functional>
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
 #include "analysis/display_slots.h"
@@ -9,51 +10,10 @@
 #include "model/lap_file.h"
 #include "model/session.h"
 #include "support/lap_builder.h"
+#include "support/recording_analysis.h"
 #include "support/recording_services.h"
 
 namespace vel::test {
-
-// The analysis as the program runs it, each call recorded first.
-class RecordingLapAnalysis : public LapAnalysis {
-public:
-    RecordingLapAnalysis(Session& s, CallLog& log) : LapAnalysis(s), log_(log) {}
-    void SetDispSlot(int slot, int lap) override {
-        log_.calls << QString("SetDispSlot(%1,%2)").arg(slot).arg(lap);
-        LapAnalysis::SetDispSlot(slot, lap);
-    }
-    void SetDElm(int lap) override {
-        log_.calls << QString("SetDElm(%1)").arg(lap);
-        LapAnalysis::SetDElm(lap);
-    }
-    void SetGElm(int lap) override {
-        log_.calls << QString("SetGElm(%1)").arg(lap);
-        LapAnalysis::SetGElm(lap);
-    }
-    void CalCurValLap(int lap) override {
-        log_.calls << QString("CalCurValLap(%1)").arg(lap);
-        LapAnalysis::CalCurValLap(lap);
-    }
-    void TakeCurPosFromSlot0() override {
-        log_.calls << "TakeCurPosFromSlot0";
-        LapAnalysis::TakeCurPosFromSlot0();
-    }
-    void CalCurValAll() override {
-        log_.calls << "CalCurValAll";
-        LapAnalysis::CalCurValAll();
-    }
-private:
-    CallLog& log_;
-};
-
-// A video whose duration and tie to the lap time the test sets.
-class SettableVideo : public RecordingVideo {
-public:
-    using RecordingVideo::RecordingVideo;
-    long long duration = 0;
-    bool synced = false;
-    long long VideoDuration() const override { return duration; }
-    bool VideoSynced() const override { return synced; }
-};
 
 class ShownLapsTest : public ::testing::Test {
 protected:
@@ -68,13 +28,11 @@ protected:
     RecordingRanking ranking{log};
     Services sv{&graphs, &logger, &video, &analysis, &ranking};
     LapRefreshHooks hooks;
-    int sectNum = 0;
+    int32_t& sectNum = s.sectorLines.SectNum;
 
     ShownLapsTest() {
         s.folders.TempDir = dir.path() + "/temp/";
         ClrDispSlots(s.comparison);
-        hooks.SectNum = [this] { return sectNum; };
-        hooks.CalSectTm = [this] { log.calls << "CalSectTm"; };
         hooks.SetSectGrid = [this] { log.calls << "SetSectGrid"; };
         hooks.RepaintLapList = [this] { log.calls << "RepaintLapList"; };
     }
@@ -94,7 +52,7 @@ protected:
         s.lapList.LapStrLst.append(TLapStrLstRec{});
         return number + 1;
     }
-    LapClick Click(int row) { return StringGridLapDataDblClick(s, sv, row, hooks); }
+    LapClick Click(int row) { return StringGridLapDataDblClick(analysis, sv, row, hooks); }
     // Each lap as a row, double-clicked in order.
     void Show(std::initializer_list<QVector<TLapElmRec>> runs) {
         for (const QVector<TLapElmRec>& recs : runs) ASSERT_EQ(Click(AddRow(recs)), LapClick::Loaded);

@@ -11,7 +11,7 @@
 #include <QWheelEvent>
 #include "app/app_services.h"
 #include "app/main_window.h"
-#include "import/import_flow.h"
+#include "import/log_import_commands.h"
 #include "platform/tool_buttons.h"
 #include "support/fake_line_dialog.h"
 #include "support/fake_prompts.h"

@@ -7,10 +7,12 @@
 #include <QTemporaryDir>
 #include "analysis/cursor_values.h"
 #include "analysis/display_slots.h"
+#include "app/lap_list_commands.h"
 #include "app/lap_list_view.h"
 #include "analysis/sector_dialogs.h"
 #include "model/lap_file.h"
 #include "model/lap_list_model.h"
+#include "support/recording_analysis.h"
 #include "support/fake_prompts.h"
 #include "support/lap_builder.h"
 #include "support/recording_services.h"
@@ -21,14 +23,6 @@ using namespace vel::test;
 
 namespace {
 
-class PlayingVideo : public RecordingVideo {
-public:
-    using RecordingVideo::RecordingVideo;
-    long long duration = 0;
-    TPlayState state = TPlayState::psStop;
-    long long VideoDuration() const override { return duration; }
-    TPlayState State() const override { return state; }
-};
 
 // The data tab as the window wires it: the lap list through the header
 // model and the delegate, the two tables, the ranking, the sector and lap
@@ -37,12 +31,12 @@ class DataTabTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
     Session s;
-    SectorLines lines;
+    SectorLines& lines = s.sectorLines;
     CallLog log;
     RecordingPanes panes{log};
     GraphRefresh graphs{&panes};
     RecordingLogger logger{log};
-    PlayingVideo video{log};
+    SettableVideo video{log};
     LapAnalysis analysis{s};
     LapRanking ranking{s, lines};
     Services sv{&graphs, &logger, &video, &analysis, &ranking};

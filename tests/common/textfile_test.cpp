@@ -106,6 +106,18 @@ TEST_F(TextFileIo, ReadsDecodesAndSplits) {
     EXPECT_EQ(lines, QStringList({"x", kSector}));
 }
 
+TEST_F(TextFileIo, ReadsAFileLargerThanOneReadPieceWhole) {
+    const QString path = Path("long.txt");
+    QByteArray bytes;
+    constexpr int N = 400000;   // about 2.7 MB: several pieces
+    for (int i = 0; i < N; ++i) bytes += QByteArray::number(i) + "\r\n";
+    Put(path, bytes);
+    QStringList lines;
+    ASSERT_TRUE(ReadTextLines(path, lines));
+    ASSERT_EQ(lines.size(), N);
+    for (int i : {0, 174762, 174763, 349525, N - 1}) EXPECT_EQ(lines[i], QString::number(i));
+}
+
 TEST_F(TextFileIo, ReadFailuresGiveAnErrorText) {
     const QString big = Path("big.txt");
     {

@@ -26,7 +26,7 @@
 #include "import/course_commands.h"
 #include "import/lap_hint_dialog.h"
 #include "import/mark_dialog.h"
-#include "import/import_flow.h"
+#include "import/log_import_commands.h"
 #include "model/session.h"
 #include "support/fake_prompts.h"
 #include "support/image_builder.h"

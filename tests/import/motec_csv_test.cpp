@@ -371,13 +371,10 @@ TEST_F(MotecTest, GValuesGoOntoTheLoadedLapOfTheRow) {
     const QString fn = Write("g.csv", f);
     ASSERT_TRUE(LoadLapFileToGrigMotecCsv(fn, session).RowAdded);
 
-    LoadedLaps laps;
-    AnalysisService analysis;
-    GraphsService graphs;
+    TLapDtRec lap;
     QString error;
-    ASSERT_TRUE(LoadLapFileBin(FindWorkingFile(session.folders.TempDir, Cell(0, 1)), laps, analysis, graphs, &error))
+    ASSERT_TRUE(ReadLapFileBin(FindWorkingFile(session.folders.TempDir, Cell(0, 1)), lap, &error))
         << error.toStdString();
-    TLapDtRec& lap = laps.LapDt[0];
     ASSERT_EQ(lap.ElmNum, 30);
     for (TGCalRec& g : lap.GElm) g.r2 = g.lateG = g.lateG3 = g.logiG3 = g.XYG = Computed;
 

@@ -12,7 +12,7 @@
 #include "common/parsing.h"
 #include "common/textfile.h"
 #include "analysis/row_figures.h"
-#include "import/import_flow.h"
+#include "import/log_import_commands.h"
 #include "model/lap_file.h"
 #include "model/course_path.h"
 #include "model/session.h"

@@ -10,7 +10,6 @@
 #include "model/lap_file.h"
 #include "model/loaded_laps.h"
 #include "support/lap_builder.h"
-#include "support/recording_services.h"
 #include "support/test_folders.h"
 
 namespace vel {
@@ -35,25 +34,19 @@ QVector<TLapElmRec> EastRun(long double spd, int samples, int hz = 10) {
 class LoadedLapsTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
-    LoadedLaps laps;
-    test::RecordingServices rec;
+    TLapDtRec loaded;
 
     QString Write(int number, const QVector<TLapElmRec>& recs) {
         const QString fn = WorkingFileName(dir.path() + "/", number);
         EXPECT_TRUE(test::WriteWorkingFile(fn, recs));
         return fn;
     }
-    bool Load(const QString& fn, QString* error = nullptr) {
-        QString ignored;
-        return LoadLapFileBin(fn, laps, rec.analysis, rec.graphs, error ? error : &ignored);
-    }
-    // Loads recs as the only lap and gives it back.
+    // Reads recs as a lap to show and gives it back.
     const TLapDtRec& LoadOnly(const QVector<TLapElmRec>& recs) {
-        laps = LoadedLaps();
+        loaded = TLapDtRec();
         QString error;
-        EXPECT_TRUE(Load(Write(3, recs), &error)) << error.toStdString();
-        EXPECT_EQ(laps.LapDtNum, 1);
-        return laps.LapDt.front();
+        EXPECT_TRUE(ReadLapFileBin(Write(3, recs), loaded, &error)) << error.toStdString();
+        return loaded;
     }
 };
 
@@ -226,80 +219,6 @@ TEST_F(LoadedLapsTest, OneSampleLapHasNoAverageSpeed) {
     EXPECT_EQ(lap.MaxSpd, 50.0L);
     EXPECT_EQ(lap.MinSpd, 50.0L);
     EXPECT_EQ(lap.Elm[0].Dir, 270.0L);
-}
-
-TEST_F(LoadedLapsTest, CallsTheAnalysisInOrderWithTheLapInPlace) {
-    // Records what the analysis sees of the laps when it is handed lap k.
-    struct Watching : test::RecordingAnalysis {
-        Watching(test::CallLog& log, const LoadedLaps& laps) : RecordingAnalysis(log), laps(laps) {}
-        void SetDispSlot(int slot, int lap) override {
-            seen << QString("%1/%2").arg(laps.LapDt.size()).arg(laps.LapDtNum);
-            RecordingAnalysis::SetDispSlot(slot, lap);
-        }
-        const LoadedLaps& laps;
-        QStringList seen;
-    } analysis(rec.log, laps);
-
-    const QString fn = Write(1, EastRun(50, 20));
-    QString error;
-    ASSERT_TRUE(LoadLapFileBin(fn, laps, analysis, rec.graphs, &error));
-    ASSERT_TRUE(LoadLapFileBin(fn, laps, analysis, rec.graphs, &error));
-    EXPECT_EQ(rec.log.calls, QStringList({"SetDispSlot(0,0)", "SetDElm(0)", "SetGElm(0)", "CalCurValLap(0)",
-                                          "TakeCurPosFromSlot0", "SetDataStr", "CalCurValAll",
-                                          "SetDispSlot(1,1)", "SetDElm(1)", "SetGElm(1)", "CalCurValLap(1)",
-                                          "SetDataStr", "CalCurValAll"}));
-    EXPECT_EQ(analysis.seen, QStringList({"1/0", "2/1"}));
-    EXPECT_EQ(laps.LapDtNum, 2);
-}
-
-TEST_F(LoadedLapsTest, RefusedLoadsChangeNothing) {
-    const QString good = Write(1, EastRun(50, 20));
-    const QString empty = Write(2, {});
-    const QString odd = dir.path() + "/temp0003.dtb";
-    QByteArray bytes = test::ReadFile(good);
-    test::WriteFile(odd, bytes + "x");
-    struct Case {
-        const char* name;
-        QString fn;
-        QString error;
-    };
-    QVector<Case> cases = {
-        {"no record", empty, "データがありません。"},
-        {"missing file", dir.path() + "/temp0009.dtb", ""},
-        {"size not a whole number of records", odd, ""},
-    };
-    // A procfs file claims size 0 but reads as text: a read error.
-    if (QFileInfo("/proc/version").isFile()) cases.push_back({"read error", "/proc/version", "*"});
-
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        laps = LoadedLaps();
-        ASSERT_TRUE(Load(good));
-        rec.log.calls.clear();
-        QString error = "old";
-        EXPECT_FALSE(Load(c.fn, &error));
-        if (c.error == "*") {
-            EXPECT_FALSE(error.isEmpty());
-        } else {
-            EXPECT_EQ(error, c.error);
-        }
-        EXPECT_EQ(laps.LapDtNum, 1);
-        EXPECT_EQ(laps.LapDt.size(), 1);
-        EXPECT_EQ(laps.LapDt[0].ElmNum, 20);
-        EXPECT_TRUE(rec.log.calls.isEmpty());
-    }
-}
-
-TEST_F(LoadedLapsTest, FifthLapIsRefused) {
-    const QString fn = Write(1, EastRun(50, 20));
-    for (int i = 0; i < 4; ++i) ASSERT_TRUE(Load(fn));
-    rec.log.calls.clear();
-    QString error = "old";
-    EXPECT_FALSE(Load(fn, &error));
-    EXPECT_TRUE(error.isEmpty());
-    EXPECT_EQ(laps.LapDtNum, 4);
-    EXPECT_EQ(laps.LapDt.size(), 4);
-    EXPECT_TRUE(rec.log.calls.isEmpty());
 }
 
 // The drift work load over an eastward run at 20 km/h, one fix a second (no

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include "platform/prompts.h"
 #include "support/fake_prompts.h"
@@ -32,6 +34,57 @@ TEST(WithDefaultSuffix, AddsTheSuffixOnlyWhenMissing) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " + " + c.suffix);
         EXPECT_EQ(vel::WithDefaultSuffix(c.name, c.suffix), QString(c.expected));
+    }
+}
+
+// The save recipe: the extension forced exactly, the overwrite question only
+// for an existing file, and what the steps see whatever the answer.
+TEST(AskSaveTarget, ForcesTheExtensionAndAsksBeforeOverwriting) {
+    QTemporaryDir dir;
+    const QString d = dir.path() + "/";
+    QFile existing(d + "old.dtb");
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    const struct {
+        const char* name;
+        QString chosen;
+        std::deque<vel::Answer> answers;
+        QString target;     // returned
+        QString seen;       // given to the chosen step
+        int questions;
+    } cases[] = {
+        {"cancelled", "", {}, "", "", 0},
+        {"new name with the extension", d + "a.dtb", {}, d + "a.dtb", d + "a.dtb", 0},
+        {"no extension", d + "a", {}, d + "a.dtb", d + "a.dtb", 0},
+        {"other case", d + "a.DTB", {}, d + "a.dtb", d + "a.dtb", 0},
+        {"other extension", d + "a.b.txt", {}, d + "a.b.dtb", d + "a.b.dtb", 0},
+        {"existing, overwrite", d + "old", {vel::Answer::Yes}, d + "old.dtb", d + "old.dtb", 1},
+        {"existing, declined", d + "old.dtb", {vel::Answer::No}, "", d + "old.dtb", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        vel::test::FakePrompts prompts;
+        prompts.saveResults = {c.chosen};
+        prompts.answers = c.answers;
+        bool open = false, flagDownWhenClosed = false;
+        int closed = 0;
+        QString seen;
+        vel::SaveTargetSteps steps;
+        steps.dialogOpen = &open;
+        steps.dialogClosed = [&] {
+            ++closed;
+            flagDownWhenClosed = prompts.count("save") == 1 && !open;
+        };
+        steps.chosen = [&](const QString& target) { seen = target; };
+        vel::FileDialogSpec dlg;
+        dlg.title = "保存";
+        EXPECT_EQ(vel::AskSaveTarget(prompts, dlg, ".dtb", steps), c.target);
+        EXPECT_EQ(seen, c.seen);
+        EXPECT_EQ(closed, 1);
+        EXPECT_TRUE(flagDownWhenClosed);
+        EXPECT_FALSE(open);
+        EXPECT_EQ(prompts.count("yesno"), c.questions);
+        if (c.questions) EXPECT_EQ(prompts.texts("yesno")[0], vel::OverwriteQuestion("old.dtb"));
     }
 }
 

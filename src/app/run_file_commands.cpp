@@ -1,4 +1,4 @@
-#include "app/run_commands.h"
+#include "app/run_file_commands.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,25 +17,6 @@ bool HasCsvSource(const LapRow& row) { return row.Cells[7].toUpper().contains(".
 
 } // namespace
 
-RunFileKind LoadDispatch(const QString& path) {
-    const QString ext = ExtensionOf(path).toLower();
-    if (ext == ".csv") return RunFileKind::Motec;
-    if (ext == ".bon") return RunFileKind::Bon;
-    if (ext == ".bond") return RunFileKind::BonD;
-    if (ext == ".bonz") return RunFileKind::BonZ;
-    if (ext == ".csvv") return RunFileKind::LapCsv;
-    if (ext == ".dtb") return RunFileKind::Dtb;
-    return RunFileKind::Skip;
-}
-
-RunFileKind DropDispatch(const QString& path) {
-    const QString ext = ExtensionOf(path).toLower();
-    if (ext == ".dtb") return RunFileKind::Dtb;
-    if (ext == ".bon") return RunFileKind::Bon;
-    if (ext == ".bond") return RunFileKind::BonD;
-    return RunFileKind::Skip;
-}
-
 QString SavedRunName(const LapRow& row) {
     QString name = row.Cells[0] + "_" + row.Cells[1] + "_" + row.Cells[4];
     name.replace(':', '_').replace('.', '_');
@@ -43,16 +24,9 @@ QString SavedRunName(const LapRow& row) {
 }
 
 void RunFileCommands::Load(const QString& path, RunFileKind kind) {
-    LoadResult r;
-    switch (kind) {
-    case RunFileKind::Motec: r = LoadLapFileToGrigMotecCsv(path, session_); break;
-    case RunFileKind::Bon: r = LoadLapFileToGrigBon(path, session_); break;
-    case RunFileKind::BonD: r = LoadLapFileToGrigBonD(path, session_); break;
-    case RunFileKind::BonZ: r = LoadLapFileToGrigBonZ(path, session_); break;
-    case RunFileKind::LapCsv: r = LoadLapFileToGrig(path, session_); break;
-    case RunFileKind::Dtb: r = LoadLapFileToGrigBin(path, session_); break;
-    case RunFileKind::Skip: return;
-    }
+    const RunReader reader = RunReaderOf(kind);
+    if (!reader) return;
+    LoadResult r = reader(path, session_);
     if (!r.Error.isEmpty()) prompts_.Error(r.Error);
 }
 
@@ -66,13 +40,14 @@ void RunFileCommands::Refresh() {
 void RunFileCommands::SpeedButtonLoadClick() {
     FileDialogSpec dlg;
     dlg.title = "走行データを開く";
-    dlg.folder = openFolder_.isEmpty() ? session_.folders.DataDir : openFolder_;
-    dlg.filters = {"Velmaris Data files (*.dtb *.bon *.bonz)"};
+    Folders& dirs = session_.folders;
+    dlg.folder = dirs.RunOpenDir.isEmpty() ? dirs.DataDir : dirs.RunOpenDir;
+    dlg.filters = {RunOpenFilter()};
     dlg.multiSelect = true;
     const QStringList files = prompts_.OpenFiles(dlg);
     if (files.isEmpty()) return;
-    session_.folders.DataDir = FolderOf(files.first());
-    openFolder_ = session_.folders.DataDir;
+    dirs.DataDir = FolderOf(files.first());
+    dirs.RunOpenDir = dirs.DataDir;
     for (const QString& f : files) Load(f, LoadDispatch(f));
     Refresh();
 }
@@ -80,12 +55,13 @@ void RunFileCommands::SpeedButtonLoadClick() {
 void RunFileCommands::SpeedButtonMotecClick() {
     FileDialogSpec dlg;
     dlg.title = "MoTeCファイル(.csv)を開く";
-    dlg.folder = motecFolder_.isEmpty() ? session_.folders.DocDir : motecFolder_;
+    Folders& dirs = session_.folders;
+    dlg.folder = dirs.RunMotecDir.isEmpty() ? dirs.DocDir : dirs.RunMotecDir;
     dlg.filters = {"MoTeC csvファイル (*.csv)"};
     const QStringList files = prompts_.OpenFiles(dlg);
     if (files.isEmpty()) return;
     const QString f = files.first();
-    motecFolder_ = FolderOf(f);
+    dirs.RunMotecDir = FolderOf(f);
     if (QFileInfo(f).isFile() && ExtensionOf(f) == ".csv") Load(f, RunFileKind::Motec);
     // The new row is ranked by the next command that refreshes the list.
     if (onRowsChanged) onRowsChanged();
@@ -135,23 +111,17 @@ void RunFileCommands::SpeedButtonSvRunClick(int row, bool lapListFocused, bool s
     }
     FileDialogSpec dlg;
     dlg.title = "走行データに名前を付けて保存";
-    dlg.folder = saveFolder_.isEmpty() ? session_.folders.DataDir : saveFolder_;
+    Folders& dirs = session_.folders;
+    dlg.folder = RunSaveDialogFolder(dirs);
     dlg.fileName = SavedRunName(r);
     dlg.filters = {"Velmaris Data files (*.dtb)"};
-    const QString chosen = prompts_.SaveFile(dlg);
-    if (chosen.isEmpty()) return;
-    session_.folders.DataDir = FolderOf(chosen);
-    saveFolder_ = openFolder_ = session_.folders.DataDir;
-
-    QString target = chosen;
-    const QFileInfo fi(chosen);
-    const int dot = fi.fileName().lastIndexOf('.');
-    if (dot < 0 || fi.fileName().mid(dot) != ".dtb")
-        target = FolderOf(chosen) + (dot < 0 ? fi.fileName() : fi.fileName().left(dot)) + ".dtb";
-    if (QFileInfo::exists(target) &&
-        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
-        return;
-    CopyWorkingFile(r, target);
+    SaveTargetSteps steps;
+    steps.chosen = [&dirs](const QString& target) {
+        dirs.DataDir = FolderOf(target);
+        TakeRunDialogFolder(dirs, dirs.DataDir);
+    };
+    const QString target = AskSaveTarget(prompts_, dlg, ".dtb", steps);
+    if (!target.isEmpty()) CopyWorkingFile(r, target);
 }
 
 void RunFileCommands::SpeedButtonSvAllRunClick() {
@@ -165,15 +135,18 @@ void RunFileCommands::SpeedButtonSvAllRunClick() {
     }
     FileDialogSpec dlg;
     dlg.title = "走行データ 一括保存(このフォルダに全走行データを保存)";
-    dlg.folder = saveAllFolder_.isEmpty() ? session_.folders.DataDir : saveAllFolder_;
+    Folders& dirs = session_.folders;
+    dlg.folder = dirs.RunSaveAllDir.isEmpty() ? dirs.DataDir : dirs.RunSaveAllDir;
     dlg.fileName = rows[0].Cells[0];
     dlg.filters = {"Velmaris Data files (*.dtb)"};
+    // Only the folder of the chosen name counts: each run keeps its own name.
     const QString chosen = prompts_.SaveFile(dlg);
     if (chosen.isEmpty()) return;
-    session_.folders.DataDir = FolderOf(chosen);
-    saveAllFolder_ = saveFolder_ = openFolder_ = session_.folders.DataDir;
+    dirs.DataDir = FolderOf(chosen);
+    dirs.RunSaveAllDir = dirs.DataDir;
+    TakeRunDialogFolder(dirs, dirs.DataDir);
     for (const LapRow& r : rows)
-        if (!CopyWorkingFile(r, session_.folders.DataDir + SavedRunName(r))) return;
+        if (!CopyWorkingFile(r, dirs.DataDir + SavedRunName(r))) return;
 }
 
 } // namespace vel

@@ -12,7 +12,7 @@
 #include <QUrl>
 #include "app/app_services.h"
 #include "app/main_window.h"
-#include "app/run_commands.h"
+#include "app/run_file_commands.h"
 #include "import/bluetooth_records.h"
 #include "support/bluetooth_builder.h"
 #include "support/fake_prompts.h"

@@ -1,7 +1,6 @@
-#include "import/import_flow.h"
+#include "import/log_import_commands.h"
 
 #include <algorithm>
-#include <optional>
 #include <utility>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +9,7 @@
 #include "common/textfile.h"
 #include "import/log_store_loaders.h"
 #include "import/lap_cutting.h"
+#include "import/log_formats.h"
 #include "import/memory_image.h"
 #include "common/file_names.h"
 
@@ -17,45 +17,12 @@ namespace vel {
 
 namespace {
 
-enum class LogKind { Bin, Binx, Bnx4, Dtb, Bon, Bon4, BonZ, Bnz4 };
-
-// The kind named by the extension, in any case; none for other files.
-std::optional<LogKind> LogKindOf(const QString& path) {
-    static const std::pair<const char*, LogKind> kinds[] = {
-        {"BIN", LogKind::Bin}, {"BINX", LogKind::Binx}, {"BNX4", LogKind::Bnx4},
-        {"DTB", LogKind::Dtb}, {"BON", LogKind::Bon},   {"BON4", LogKind::Bon4},
-        {"BONZ", LogKind::BonZ}, {"BNZ4", LogKind::Bnz4},
-    };
-    const QString name = QFileInfo(path).fileName();
-    const int dot = name.lastIndexOf('.');
-    if (dot < 0) return std::nullopt;
-    const QString ext = name.mid(dot + 1).toUpper();
-    for (const auto& [text, kind] : kinds)
-        if (ext == QLatin1String(text)) return kind;
-    return std::nullopt;
-}
-
-bool IsRawLog(LogKind k) { return k == LogKind::Bin || k == LogKind::Binx || k == LogKind::Bnx4; }
-
 bool RawSizeFits(LogKind k, int64_t size) {
     switch (k) {
     case LogKind::Bin: return size == BinFileSize;
     case LogKind::Binx: return size % LogSectorSize == 0 && size <= BinxFileMax;
     case LogKind::Bnx4: return size % LogBlockSize == 0 && size <= Bnx4FileMax;
     default: return false;
-    }
-}
-
-using Loader = bool (*)(const QString&, LogStore&, StatusList&, QString*);
-
-Loader LoaderOf(LogKind k) {
-    switch (k) {
-    case LogKind::Dtb: return LoadLapFileBinToLogItems;
-    case LogKind::Bon: return LoadLapFileBleToLogItems;
-    case LogKind::Bon4: return LoadLapFileBle4ToLogItems;
-    case LogKind::BonZ: return LoadLapFileBleZToLogItems;
-    case LogKind::Bnz4: return LoadLapFileBleZ4ToLogItems;
-    default: return nullptr;
     }
 }
 
@@ -74,26 +41,6 @@ private:
 QString RecordsLine(int32_t n) { return QStringLiteral("%1 records").arg(n); }
 
 } // namespace
-
-QStringList LogOpenFilters() {
-    return {
-        QStringLiteral("Velmaris GPS data files or Record files "
-                       "(*.bnx4 *.binx *.bin *.dtb *.bon4 *.bon *.bnz4 *.bonz)"),
-        QStringLiteral("Velmaris4 GPS data files (*.bnx4)"),
-        QStringLiteral("Velmaris3 GPS data files (*.binx)"),
-        QStringLiteral("Velmaris GPS data files (*.bin)"),
-        QStringLiteral("Velmaris Record files (*.dtb)"),
-        QStringLiteral("Velmaris GPS ble files (*.bon4 *.bon)"),
-        QStringLiteral("Velmaris GPS ble Z files (*.bnz4 *.bonz)"),
-    };
-}
-
-QStringList LogSaveFilters() {
-    return {
-        QStringLiteral("Velmaris4 GPS data files (*.bnx4 *.binx *.bin)"),
-        QStringLiteral("Velmaris GPS data files (*.binx *.bin)"),
-    };
-}
 
 QString LogNameLabel(const QString& name) {
     constexpr qsizetype MaxBytes = 20;
@@ -147,13 +94,14 @@ void LogImportCommands::SpeedButtonLdLogFileClick() {
 }
 
 LogImportCommands::ReadResult LogImportCommands::ReadLogFile(const QString& path) {
-    const std::optional<LogKind> kind = LogKindOf(path);
-    if (!kind) return ReadResult::Stop;
+    const LogFormat* format = LogFormatOf(path);
+    if (!format) return ReadResult::Stop;
+    const LogKind kind = format->kind;
     const QFileInfo info(path);
     if (!info.isFile()) return ReadResult::Stop;
-    const bool raw = IsRawLog(*kind);
+    const bool raw = !format->reader;
     const int64_t size = info.size();
-    if (raw && !RawSizeFits(*kind, size)) {
+    if (raw && !RawSizeFits(kind, size)) {
         // Refused before anything is touched: the store keeps the last log.
         prompts_.Warn(LogWrongSize);
         return ReadResult::Stop;
@@ -171,7 +119,7 @@ LogImportCommands::ReadResult LogImportCommands::ReadLogFile(const QString& path
         st.Clear();
         if (raw) {
             readOk = ReadImage(path, size, &error);
-            if (readOk && *kind == LogKind::Bnx4) {
+            if (readOk && kind == LogKind::Bnx4) {
                 DecodeLogImage(st, LogImageLayout::Blocks4K, static_cast<int32_t>(size / LogBlockSize),
                                session_.LocalEpoch, status);
             } else if (readOk) {
@@ -182,8 +130,8 @@ LogImportCommands::ReadResult LogImportCommands::ReadLogFile(const QString& path
         } else {
             // A file that fits no whole number of records is passed over
             // without a word; only a read error is shown.
-            readOk = LoaderOf(*kind)(path, st, status, &error) || error.isEmpty();
-            if (readOk && (*kind == LogKind::Bon4 || *kind == LogKind::Bnz4) && st.LogItemNum > 0)
+            readOk = format->reader(path, st, status, &error) || error.isEmpty();
+            if (readOk && (kind == LogKind::Bon4 || kind == LogKind::Bnz4) && st.LogItemNum > 0)
                 st.SmoothLogSpd();
         }
     }
@@ -251,24 +199,20 @@ void LogImportCommands::WMLogLoaded(const LoggerHandover& handover) {
 bool LogImportCommands::SaveDownload(const QString& defaultName, const QString& ext, int64_t bytes) {
     LogStore& st = session_.logStore;
     st.LogName = defaultName;
-    QString chosen;
-    {
-        DialogFlag flag(session_.FileDlgOpen);
-        FileDialogSpec dlg;
-        dlg.title = LogSaveTitle;
-        dlg.folder = session_.folders.RawDir;
-        dlg.fileName = defaultName + ext;
-        dlg.filters = LogSaveFilters();
-        chosen = prompts_.SaveFile(dlg);
-    }
-    if (chosen.isEmpty()) return true;   // not saved; the log is cut all the same
-    session_.folders.RawDir = FolderOf(chosen);
-    const QString target = ExtensionOf(chosen) == ext ? chosen : ChangeExt(chosen, ext);
-    st.LogName = QFileInfo(target).completeBaseName();
-    // The dialog never asks itself, so every existing file is asked about.
-    if (QFileInfo::exists(target) &&
-        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
-        return true;
+    FileDialogSpec dlg;
+    dlg.title = LogSaveTitle;
+    dlg.folder = session_.folders.RawDir;
+    dlg.fileName = defaultName + ext;
+    dlg.filters = LogSaveFilters();
+    SaveTargetSteps steps;
+    steps.dialogOpen = &session_.FileDlgOpen;
+    // The log takes the chosen name even when overwriting is declined.
+    steps.chosen = [&](const QString& target) {
+        session_.folders.RawDir = FolderOf(target);
+        st.LogName = QFileInfo(target).completeBaseName();
+    };
+    const QString target = AskSaveTarget(prompts_, dlg, ext, steps);
+    if (target.isEmpty()) return true;   // not saved; the log is cut all the same
     const int64_t n = std::clamp<int64_t>(bytes, 0, st.LogDump.size);
     const QByteArray image = n > 0 ? QByteArray::fromRawData(
                                          reinterpret_cast<const char*>(st.LogDump.data()), n)

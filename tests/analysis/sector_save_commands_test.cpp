@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFileInfo>
-#include "analysis/sector_save.h"
+#include "analysis/sector_save_commands.h"
 #include "analysis/sector_tables.h"
 #include "analysis/sector_timing.h"
 #include "common/datetime.h"
@@ -155,7 +155,7 @@ class SectorSaveFlow : public ShownLapsTest {
 public:
     Drive d = MetreDrive();
     FakePrompts prompts;
-    SectorSaveCommand cmd{s, prompts};
+    SectorSaveCommands cmd{s, prompts};
     QString out;
 
     SectorSaveFlow() {

@@ -4,19 +4,13 @@
 #include <functional>
 #include <QString>
 #include <QStringList>
+#include "import/run_formats.h"
 #include "model/services.h"
 #include "model/session.h"
 #include "platform/prompts.h"
 
 namespace vel {
 
-enum class RunFileKind { Skip, Motec, Bon, BonD, BonZ, LapCsv, Dtb };
-
-// Reader of a file chosen in the load dialog, by extension without regard
-// to case; an unknown extension is skipped.
-RunFileKind LoadDispatch(const QString& path);
-// Reader of a dropped file: only ".dtb", ".bon" and ".bond" are taken.
-RunFileKind DropDispatch(const QString& path);
 // lap name + "_" + number + "_" + lap time, ":" and "." made "_", + ".dtb".
 QString SavedRunName(const LapRow& row);
 
@@ -42,11 +36,6 @@ public:
     void SpeedButtonSvRunClick(int row, bool lapListFocused, bool statusListShown);
     void SpeedButtonSvAllRunClick();
 
-    // The start folder of the run-save dialog, and a folder chosen in
-    // another run dialog (the sector save) taken as the run dialogs' folder.
-    QString SaveDialogFolder() const { return saveFolder_.isEmpty() ? session_.folders.DataDir : saveFolder_; }
-    void TakeRunFolder(const QString& dataDir) { saveFolder_ = openFolder_ = dataDir; }
-
 private:
     void Load(const QString& path, RunFileKind kind);
     void Refresh();
@@ -56,7 +45,6 @@ private:
     Session& session_;
     Prompts& prompts_;
     RankingService& ranking_;
-    QString openFolder_, motecFolder_, saveFolder_, saveAllFolder_;
 };
 
 } // namespace vel

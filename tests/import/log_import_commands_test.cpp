@@ -11,7 +11,7 @@
 #include "common/geodesy.h"
 #include "common/records.h"
 #include "import/bluetooth_records.h"
-#include "import/import_flow.h"
+#include "import/log_import_commands.h"
 #include "model/session.h"
 #include "support/bluetooth_builder.h"
 #include "support/fake_line_dialog.h"

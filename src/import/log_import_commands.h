@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include "import/control_line_dialog_iface.h"
+#include "import/log_formats.h"
 #include "model/logger_handover.h"
 #include "model/services.h"
 #include "model/session.h"
@@ -34,10 +35,6 @@ inline const QString LogMemoryLow = QStringLiteral(
 inline const QString LogOddData = QStringLiteral(
     "正常でない形式のデータが含まれています。\rログ保存のあとセットアップとログ消去を実行してください。\r"
     "保存したログ全体、またはその一部は、Ver3.4.4以前の解析ソフトでは開けません。");
-
-// Name filters of the open and save dialogs.
-QStringList LogOpenFilters();
-QStringList LogSaveFilters();
 
 // The control-line dialog's label: name, or its first 20 bytes (UTF-8) when
 // longer, never cutting a character in two.

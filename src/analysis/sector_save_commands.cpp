@@ -1,4 +1,4 @@
-#include "analysis/sector_save.h"
+#include "analysis/sector_save_commands.h"
 
 #include <algorithm>
 #include <cmath>
@@ -148,15 +148,15 @@ QVector<TLapElmRec> SectorRecords(const TLapDtRec& lap, const TDispSlotRec& slot
     return LaterSector(e, m, slot.SectStaSec[s - 1], s < n, s < n ? slot.SectStaSec[s] : 0.0L);
 }
 
-SectSaveOutcome SectorSaveCommand::StringGridSectDataDblClick(int row, int col, const QVector<QStringList>& cells) {
+SectSaveOutcome SectorSaveCommands::StringGridSectDataDblClick(int row, int col, const QVector<QStringList>& cells) {
     return Save(SectGrid::Sect, row, col, cells);
 }
 
-SectSaveOutcome SectorSaveCommand::StringGridDriftDblClick(int row, int col, const QVector<QStringList>& cells) {
+SectSaveOutcome SectorSaveCommands::StringGridDriftDblClick(int row, int col, const QVector<QStringList>& cells) {
     return Save(SectGrid::Drift, row, col, cells);
 }
 
-SectSaveOutcome SectorSaveCommand::Save(SectGrid grid, int row, int col, const QVector<QStringList>& cells) {
+SectSaveOutcome SectorSaveCommands::Save(SectGrid grid, int row, int col, const QVector<QStringList>& cells) {
     if (row < 1 || row > DispSlotNum || row >= cells.size()) return SectSaveOutcome::Nothing;
     const int s = SectorOfColumn(grid, col);
     if (s < 0 || col >= cells[row].size() || cells[row][col].isEmpty()) return SectSaveOutcome::Nothing;
@@ -171,30 +171,21 @@ SectSaveOutcome SectorSaveCommand::Save(SectGrid grid, int row, int col, const Q
         return SectSaveOutcome::Refused;
     }
 
-    QString chosen;
-    {
-        DialogFlag flag(session_.FileDlgOpen);
-        FileDialogSpec dlg;
-        dlg.title = SectRunSaveTitle;
-        dlg.folder = saveDialogFolder ? saveDialogFolder() : QString();
-        if (dlg.folder.isEmpty()) dlg.folder = session_.folders.DataDir;
-        dlg.fileName = SectorRunName(lap->DtName, s);
-        dlg.filters = {SectRunFilter};
-        chosen = prompts_.SaveFile(dlg);
-    }
-    if (chosen.isEmpty()) return SectSaveOutcome::Cancelled;
-    session_.folders.DataDir = FolderOf(chosen);
-    if (onFolderChosen) onFolderChosen(session_.folders.DataDir);
-
-    const QFileInfo fi(chosen);
-    const QString name = fi.fileName();
-    const int dot = name.lastIndexOf('.');
-    QString target = chosen;
-    if (dot < 0 || name.mid(dot) != DtbExt) target = FolderOf(chosen) + (dot < 0 ? name : name.left(dot)) + DtbExt;
-    // The dialogs do not ask about overwriting, so every existing target is asked here.
-    if (QFileInfo::exists(target) &&
-        prompts_.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
-        return SectSaveOutcome::Cancelled;
+    Folders& dirs = session_.folders;
+    FileDialogSpec dlg;
+    dlg.title = SectRunSaveTitle;
+    dlg.folder = RunSaveDialogFolder(dirs);
+    dlg.fileName = SectorRunName(lap->DtName, s);
+    dlg.filters = {SectRunFilter};
+    SaveTargetSteps steps;
+    steps.dialogOpen = &session_.FileDlgOpen;
+    // The run dialogs open in the chosen folder next, overwrite declined or not.
+    steps.chosen = [&dirs](const QString& target) {
+        dirs.DataDir = FolderOf(target);
+        TakeRunDialogFolder(dirs, dirs.DataDir);
+    };
+    const QString target = AskSaveTarget(prompts_, dlg, DtbExt, steps);
+    if (target.isEmpty()) return SectSaveOutcome::Cancelled;
 
     const QVector<TLapElmRec> recs = SectorRecords(*lap, slot, s, n);
     if (recs.isEmpty()) return SectSaveOutcome::Empty;

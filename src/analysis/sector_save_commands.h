@@ -48,16 +48,9 @@ enum class SectSaveOutcome {
     Failed,      // the write failed (error shown), an existing file left whole
 };
 
-class SectorSaveCommand {
+class SectorSaveCommands {
 public:
-    SectorSaveCommand(Session& session, Prompts& prompts) : session_(session), prompts_(prompts) {}
-
-    // The save dialog's start folder shared with the run-save command; empty
-    // or unset starts in DataDir.
-    std::function<QString()> saveDialogFolder;
-    // A file was chosen: DataDir now holds its folder, the start folder of
-    // the run-save and run-load dialogs.
-    std::function<void(const QString& dataDir)> onFolderChosen;
+    SectorSaveCommands(Session& session, Prompts& prompts) : session_(session), prompts_(prompts) {}
 
     // Double clicks on cell (row, col) of the tables, whose texts are cells
     // (row 0 the header, rows 1 to 4 the display slots).
