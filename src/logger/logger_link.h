@@ -58,6 +58,8 @@ public:
     void CloseComPort() override;
     void CreateLists() override;
     void FreeLists() override;
+    // The logger tab's buttons are off while requests run: the main tabs stay.
+    bool IsBusy() const override { return ControlsLocked; }
 
     // Serial port and framing.
     // Paths tried besides the USB serial ports (settings, tests, simulators);

@@ -362,7 +362,7 @@ void GraphTab::SetPane(PaneSlot slot, PaneWidget* pane) {
     delete old;
     pane->setSizePolicy(cur->sizePolicy());
     if (slot == PaneSlot::SpeedBars) pane->setFixedWidth(68);
-    cur->deleteLater();
+    delete cur;
     cur = pane;
     pane->SetHost(host_);
     pane->show();
@@ -373,7 +373,7 @@ void GraphTab::SetVideoWidget(QWidget* w) {
     if (!w || w == videoWidget_) return;
     QWidget* holder = videoWidget_->parentWidget();
     if (QLayoutItem* old = holder->layout()->replaceWidget(videoWidget_, w)) delete old;
-    if (videoWidget_ != PanelVideo) videoWidget_->deleteLater();
+    if (videoWidget_ != PanelVideo) delete videoWidget_;
     else PanelVideo->hide();
     videoWidget_ = w;
     w->show();

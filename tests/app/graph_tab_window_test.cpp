@@ -2,10 +2,13 @@
 #include <QFrame>
 #include <QApplication>
 #include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 #include "app/app_services.h"
 #include "app/main_window.h"
 #include "import/log_import_commands.h"
@@ -15,6 +18,8 @@
 #include "support/sample_builder.h"
 #include "support/test_env.h"
 #include "support/test_folders.h"
+#include "support/recording_services.h"
+#include "views/g_info_dialog.h"
 #include "views/graph_tab.h"
 
 using namespace vel;
@@ -122,8 +127,55 @@ TEST(GraphTabWindow, PlaysStepsAndSwitchesWithSampleLaps) {
     EXPECT_NE(g.session.graphView.XYGOn, xyg);
     EXPECT_EQ(SwitchPanelOn(tab.PanelXYG), g.session.graphView.XYGOn);
 
+    // The wheel over the zoom map zooms the map only.
+    const QPoint c = tab.PaintBoxZoom->rect().center();
+    QWheelEvent wheel(QPointF(c), QPointF(tab.PaintBoxZoom->mapToGlobal(c)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(tab.PaintBoxZoom, &wheel);
+    EXPECT_EQ(g.session.graphView.MapZoom, 1.25L);
+    EXPECT_EQ(g.session.graphView.SpdZoom, 1.0L);
+
     QTest::qWait(50);
     const QString png = test::OutputDir() + "/graph_tab.png";
     EXPECT_TRUE(w.grab().save(png));
+    w.close();
+}
+
+// The main tabs stay put while the logger is busy; entering the graph tab
+// marks the cached panes for a redraw.
+TEST(GraphTabWindow, TabChangeRefusedWhileLoggerBusy) {
+    QTemporaryDir tmp;
+    Session session;
+    session.folders = test::FoldersUnder(tmp.path());
+    test::CallLog log;
+    test::RecordingLogger logger(log);
+    AppServices services(session, {nullptr, &logger, nullptr});
+    test::FakePrompts prompts;
+    TFormMain w(session, services, &prompts);
+    w.resize(1280, 720);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QTabBar* bar = w.PageControl1->tabBar();
+    logger.busy = true;
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    EXPECT_EQ(w.PageControl1->currentIndex(), 0);
+    logger.busy = false;
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    EXPECT_EQ(w.PageControl1->currentIndex(), 1);
+
+    GraphTab& tab = w.graphTab();
+    tab.PaintBoxGraph->Render();
+    tab.PaintBoxGraphG->Render();
+    ASSERT_FALSE(tab.PaintBoxGraph->IsDirty());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+    EXPECT_EQ(w.PageControl1->currentIndex(), 0);
+    EXPECT_TRUE(tab.PaintBoxGraph->IsDirty());
+    EXPECT_TRUE(tab.PaintBoxGraphG->IsDirty());
+    EXPECT_TRUE(tab.PaintBoxGraphDrift->IsDirty());
+
+    TOKBottomDlgGInfo info(&w);
+    EXPECT_EQ(info.windowTitle(), "G、旋回半径について");
+    EXPECT_NE(info.findChild<QPushButton*>("OKBtn"), nullptr);
+    EXPECT_EQ(info.findChild<QPushButton*>("OKBtn")->text(), "閉じる");
     w.close();
 }

@@ -42,7 +42,9 @@ class RecordingLogger : public LoggerService {
 public:
     explicit RecordingLogger(CallLog& log) : log_(log) {}
     bool portOpen = false;
+    bool busy = false;
     bool IsPortOpen() const override { return portOpen; }
+    bool IsBusy() const override { return busy; }
     void CloseComPort() override { log_.calls << "CloseComPort"; portOpen = false; }
     void CreateLists() override { log_.calls << "CreateLists"; }
     void FreeLists() override { log_.calls << "FreeLists"; }

@@ -36,6 +36,7 @@ public:
     void VideoFollowPlay() override { log().calls << "VideoFollowPlay"; }
     void VideoStepFwd() override { log().calls << "VideoStepFwd"; }
     void VideoStepBack() override { log().calls << "VideoStepBack"; }
+    void VideoSeekToPlayTime() override {}
     void Seek(long long t, unsigned flags, bool wait) override {
         log().calls << QString("Seek(%1,%2,%3)").arg(t).arg(flags).arg(wait);
     }
