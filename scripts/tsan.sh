@@ -8,7 +8,7 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMARIS_TSAN=ON -D
 cmake --build build/tsan --target test_logger logger_sim -j "${JOBS:-4}"
 filter='*'
 if [ "${1:-}" = smoke ]; then
-  filter='Core*:Replies*:Framing*:LinkFixture.ResendsAfterADroppedReply:LinkFixture.ClosingMidReply*:LinkFixture.WatchdogFiresOnASilentLogger'
+  filter='Core*:Replies*:Framing*:LinkFixture.ResendsAfterADroppedReply:LinkFixture.ClosingMidReply*:LinkFixture.WatchdogFiresOnASilentLogger:Reception*:DownloadTest.AbortHandsNothingOverAndLeavesTheLinkUsable:DownloadTest.SilenceMidDownload*'
 fi
 export TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1 die_after_fork=0"
 export QT_QPA_PLATFORM=offscreen

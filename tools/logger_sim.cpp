@@ -1,7 +1,11 @@
 // The logger simulator as a program: serves one model on a pseudo-terminal
 // whose slave is linked at --link, and takes fault requests on stdin (one a
 // line, each answered on stdout): "fault drop|badsum|dup|late MS|truncate|
-// partial|garbage|unsolicited", "silent", "talk", "requests", "stats", "quit".
+// partial|garbage|unsolicited" and, on the next memory answer,
+// "memdrop|dropline K|badline K|rawtruncate", "every badsum N",
+// "noack on|off", "silent", "talk", "requests", "stats", "state" (the
+// logger's settings), "received" (sentences received since the last ask,
+// memory reads left out), "quit".
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -22,6 +22,7 @@ void LinkCore::Start(const ProbeFlags& probe, uint64_t conn) {
 
 void LinkCore::Stop() {
     started_ = false;
+    mem_.End();
     queue_.clear();
     awaitReply_ = outstanding_ = false;
     rx_.Reset();
@@ -45,7 +46,54 @@ void LinkCore::Send(const QByteArray& body, int64_t nowMs) {
     valueSeen_ = false;
     lastSendMs_ = nowMs;
     replyActivityMs_ = nowMs;
+    mem_.OnSend(body);
     writer_(FrameSentence(body));
+}
+
+void LinkCore::SetModel(LoggerModel model) {
+    if (model != LoggerModel::QK4) probe_.ProbeQK4 = false;
+}
+
+void LinkCore::BeginDownload(LoggerModel model, int firstFlag, int flagCount, const QByteArray& rateCode) {
+    mem_.Begin(model, firstFlag, flagCount, rateCode);
+}
+
+void LinkCore::DataLine(const QByteArray& line, bool badSum, int64_t nowMs) {
+    if (!mem_.Active()) return;
+    if (outstanding_ && curCmd_.startsWith("PMTK182,7,")) valueSeen_ = true;
+    Apply(mem_.OnDataLine(line, badSum, curCmd_, queue_.empty()), nowMs);
+}
+
+void LinkCore::Apply(const ReceptionStep& step, int64_t nowMs) {
+    // Data keeps the reply wait alive: the resend timer counts from here.
+    replyActivityMs_ = nowMs;
+    if (step.dropQueueTail && !queue_.empty()) queue_.pop_back();
+    for (const QByteArray& b : step.queue) queue_.push_back(b);
+    if (!step.log.isEmpty()) Post(LinkEvent::RxLog, 0, step.log);
+    if (step.stored) Post(LinkEvent::ComProgress);
+    for (const QByteArray& b : step.sendNow) {
+        curCmd_ = b;
+        retries_ = 0;
+        Send(b, nowMs);
+    }
+    switch (step.next) {
+    case ReceptionStep::Wait: break;
+    case ReceptionStep::SendHeadIfAny:
+        if (!queue_.empty()) SendHead(nowMs);
+        break;
+    case ReceptionStep::EndWait: EndReplyWait(false, nowMs); break;
+    case ReceptionStep::Complete:
+        awaitReply_ = outstanding_ = false;
+        Post(LinkEvent::QueueDone);
+        break;
+    case ReceptionStep::Fail:
+        // A block that cannot be read: the connection is given up.
+        mem_.End();
+        queue_.clear();
+        awaitReply_ = outstanding_ = false;
+        Post(LinkEvent::ComError, 1);
+        break;
+    }
 }
 
 void LinkCore::SendHead(int64_t nowMs) {
@@ -75,6 +123,13 @@ void LinkCore::EndReplyWait(bool ident, int64_t nowMs) {
 void LinkCore::OnBytes(QByteArrayView bytes, int64_t nowMs) {
     if (!started_) return;
     for (char c : bytes) {
+        if (mem_.RawMode()) {
+            ReceptionStep step;
+            if (mem_.OnRawByte(c, queue_.empty(), step)) Apply(step, nowMs);
+            else replyActivityMs_ = nowMs;
+            if (!started_) return;
+            continue;
+        }
         switch (rx_.Feed(c)) {
         case LineAssembler::Event::None: break;
         case LineAssembler::Event::Line: HandleLine(rx_.Line(), nowMs); break;
@@ -109,8 +164,10 @@ void LinkCore::HandleLine(const QByteArray& line, int64_t nowMs) {
             Post(LinkEvent::ComError, a.errorCode);
         }
         return;
-    case ReplyAction::Value:
     case ReplyAction::DataLine:
+        DataLine(line, a.badSum, nowMs);
+        return;
+    case ReplyAction::Value:
         if (outstanding_ && ReplyAnswers(curCmd_, line)) {
             valueSeen_ = true;
             replyActivityMs_ = nowMs;   // the answer is under way: its end follows
@@ -120,7 +177,13 @@ void LinkCore::HandleLine(const QByteArray& line, int64_t nowMs) {
     case ReplyAction::Ident: {
         // Late, duplicated or unasked replies end no wait.
         if (!outstanding_ || !ReplyAnswers(curCmd_, line)) return;
-        const bool needsValue = curCmd_.startsWith("PMTK182,2,");
+        // A status value or memory data must come before the acknowledgement
+        // that ends the wait; a stray acknowledgement (after a short answer
+        // that ended the wait by itself) is passed over.
+        const bool memRead = mem_.Active() && curCmd_.startsWith("PMTK182,7,");
+        // A QK4's download ends at the sentinel's answer, never at an acknowledgement.
+        if (memRead && mem_.Model() == LoggerModel::QK4) return;
+        const bool needsValue = curCmd_.startsWith("PMTK182,2,") || memRead;
         if (needsValue && !valueSeen_) return;
         EndReplyWait(a.kind == ReplyAction::Ident, nowMs);
         return;

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QList>
 #include "logger/framing.h"
+#include "logger/memory_reception.h"
 #include "logger/replies.h"
 
 namespace vel {
@@ -58,6 +59,13 @@ public:
     // Empties the answers (all but LoggerRelease, and AnsQK4Set when kept).
     void ClearAnswers(bool keepQK4Set) { slots_.ClearAnswers(keepQK4Set); }
     void ClearQueue() { queue_.clear(); }
+    // The logger was identified: its model's rules apply from now on (a QK3
+    // accepted by the first probe attempt is not treated as a QK4).
+    void SetModel(LoggerModel model);
+    // A memory download begins (see MemoryReception::Begin) or ends.
+    void BeginDownload(LoggerModel model, int firstFlag, int flagCount, const QByteArray& rateCode);
+    void EndDownload() { mem_.End(); }
+    const MemoryReception& Reception() const { return mem_; }
 
     void OnBytes(QByteArrayView bytes, int64_t nowMs);
     // The resend timer fired (or any time: it checks the deadline itself).
@@ -76,6 +84,8 @@ private:
     void EndReplyWait(bool ident, int64_t nowMs);
     void HandleLine(const QByteArray& line, int64_t nowMs);
     void Post(LinkEvent::Kind kind, int param = 0, QByteArray text = {});
+    void DataLine(const QByteArray& line, bool badSum, int64_t nowMs);
+    void Apply(const ReceptionStep& step, int64_t nowMs);
 
     Writer writer_;
     Poster poster_;
@@ -95,6 +105,7 @@ private:
     int64_t replyActivityMs_ = 0;
     LineAssembler rx_;
     AnswerSlots slots_;
+    MemoryReception mem_;
 };
 
 } // namespace vel

@@ -1,6 +1,7 @@
 #include "logger/link_worker.h"
 
 #include <chrono>
+#include <cstring>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -108,6 +109,18 @@ void LinkWorker::Execute(LinkCommand& cmd) {
     case LinkCommand::ClearQueue:
         core_.ClearQueue();
         break;
+    case LinkCommand::Identified:
+        core_.SetModel(cmd.model);
+        break;
+    case LinkCommand::BeginDownload:
+        core_.BeginDownload(cmd.model, cmd.firstFlag, cmd.flagCount, cmd.rateCode);
+        break;
+    case LinkCommand::CopyImage:
+        core_.EndDownload();
+        if (cmd.dest && core_.Reception().Image())
+            std::memcpy(cmd.dest, core_.Reception().Image(), size_t(LoggerMemoryBytes));
+        if (cmd.done) cmd.done->set_value(cmd.dest && core_.Reception().Image());
+        break;
     }
 }
 
@@ -135,6 +148,7 @@ void LinkWorker::OnTimer() {
 }
 
 void LinkWorker::ArmTimer() {
+    queueLeft_.store(core_.QueueSize(), std::memory_order_relaxed);
     if (!timer_) return;
     const int64_t d = core_.Deadline();
     if (d < 0) {

@@ -4,6 +4,7 @@
 // sends. The main thread talks to it only through Post() and TakeEvents();
 // both hand data over under a std::mutex, so nothing is shared otherwise.
 #include <cstdint>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <future>
@@ -20,7 +21,7 @@ class QTimer;
 namespace vel {
 
 struct LinkCommand {
-    enum Kind { Open, Close, Run, ClearAnswers, ClearQueue };
+    enum Kind { Open, Close, Run, ClearAnswers, ClearQueue, Identified, BeginDownload, CopyImage };
     Kind kind = Run;
     uint64_t conn = 0;
     std::string path;             // Open: the device path (UTF-8, a buffer of its own)
@@ -28,6 +29,10 @@ struct LinkCommand {
     QList<QByteArray> bodies;     // Run
     uint64_t run = 0;             // Run
     bool keepQK4Set = false;      // ClearAnswers
+    LoggerModel model = LoggerModel::QK4;   // Identified, BeginDownload
+    int firstFlag = 0, flagCount = 0;       // BeginDownload: the pending flags
+    QByteArray rateCode;                    // BeginDownload
+    uint8_t* dest = nullptr;                // CopyImage: 16 MiB; the reception ends
     std::shared_ptr<std::promise<bool>> done;   // Open and Close: set when carried out
 };
 
@@ -42,6 +47,9 @@ public:
     void Post(LinkCommand cmd);
     // Any thread: the events posted since the last call.
     std::vector<LinkEvent> TakeEvents();
+    // Any thread: progress of a download.
+    int QueueLeft() const { return queueLeft_.load(std::memory_order_relaxed); }
+    int QK4BlocksDone() const { return core_.Reception().QK4BlocksDone(); }
 
 private slots:
     void Drain();
@@ -59,6 +67,7 @@ private:
     std::deque<LinkCommand> inbox_;
     std::mutex outMx_;
     std::vector<LinkEvent> outbox_;
+    std::atomic<int> queueLeft_{0};
 
     // Worker thread only.
     QSerialPort* port_ = nullptr;

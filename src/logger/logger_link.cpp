@@ -150,6 +150,29 @@ void LoggerLink::ClearComQueue() {
     worker_->Post(std::move(cmd));
 }
 
+void LoggerLink::BeginDownload(LoggerModel model, int firstFlag, int flagCount, const QByteArray& rateCode) {
+    LinkCommand cmd;
+    cmd.kind = LinkCommand::BeginDownload;
+    cmd.model = model;
+    cmd.firstFlag = firstFlag;
+    cmd.flagCount = flagCount;
+    cmd.rateCode = rateCode;
+    worker_->Post(std::move(cmd));
+}
+
+bool LoggerLink::CopyImage(uint8_t* dest) {
+    LinkCommand cmd;
+    cmd.kind = LinkCommand::CopyImage;
+    cmd.dest = dest;
+    cmd.done = std::make_shared<std::promise<bool>>();
+    std::future<bool> result = cmd.done->get_future();
+    worker_->Post(std::move(cmd));
+    return result.get();
+}
+
+int LoggerLink::QueueLeft() const { return worker_->QueueLeft(); }
+int LoggerLink::QK4BlocksDone() const { return worker_->QK4BlocksDone(); }
+
 void LoggerLink::ShowLog(const QString& line) {
     session_.statusList.Add(line);
 }
@@ -237,7 +260,7 @@ void LoggerLink::StartMTKGPS() {
             if (openConn_ == conn) QueueIdentification();
         });
     }
-    TimerComm.start(FirstProbeMs);
+    TimerComm.start(firstProbeMs);
 }
 
 bool LoggerLink::ReleaseFitsAttempt() const {
@@ -265,12 +288,18 @@ void LoggerLink::TimerCommTimer() {
     Answers.LoggerRelease.clear();
     ComPortName = ComPortList.last();
     if (OpenComPort(ComPortName)) QueueIdentification();
-    TimerComm.start(ProbeMs);
+    TimerComm.start(probeMs);
 }
 
 void LoggerLink::WMLoggerIdent() {
     if (!ReleaseFitsAttempt()) return;
     TimerComm.stop();
+    // From here on the identified model's rules apply.
+    LinkCommand cmd;
+    cmd.kind = LinkCommand::Identified;
+    cmd.model = ModelOfRelease(Answers.LoggerRelease);
+    if (cmd.model != LoggerModel::QK4) Probe.ProbeQK4 = false;
+    worker_->Post(std::move(cmd));
     if (AcptMTKGPSreq) AcptMTKGPSreq();
     else if (GpsReqQueue.isEmpty()) EndConnection();
 }
@@ -298,7 +327,7 @@ void LoggerLink::WMComProgress() {
 
 void LoggerLink::TimerGpsCommSvTimer() {
     TimerGpsCommSv.stop();
-    TimerGpsCommSv.setInterval(WatchdogMs);
+    TimerGpsCommSv.setInterval(watchdogMs);
     if (!IsPortOpen()) return;
     TimerComm.stop();
     GpsReqQueue.clear();

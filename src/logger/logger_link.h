@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QTimer>
 #include "logger/link_core.h"
+#include "logger/memory_reception.h"
 #include "model/services.h"
 
 class QThread;
@@ -77,6 +78,13 @@ public:
     // in the worker, before the sentences queued after it are answered.
     void ClearAnswers(bool keepQK4Set);
     void ClearComQueue();
+    // A memory download: the reception is set up before the reads are queued;
+    // CopyImage ends it and copies the 16 MiB image to dest.
+    void BeginDownload(LoggerModel model, int firstFlag, int flagCount, const QByteArray& rateCode);
+    bool CopyImage(uint8_t* dest);
+    // Progress while a download runs (any moment).
+    int QueueLeft() const;
+    int QK4BlocksDone() const;
 
     // Connection.
     void StartMTKGPS();
@@ -90,6 +98,13 @@ public:
     std::function<void()> AcptMTKGPSreq;
     // The connection is over: watchdog off, port closed, controls unlocked.
     void EndConnection();
+
+    Session& session() { return session_; }
+    Prompts& prompts() { return prompts_; }
+    // Probe and watchdog times; tests shorten them.
+    int firstProbeMs = FirstProbeMs;
+    int probeMs = ProbeMs;
+    int watchdogMs = WatchdogMs;
 
     bool IsQK4() const { return Answers.LoggerRelease.startsWith("QK4,"); }
     bool IsQK3() const { return Answers.LoggerRelease.contains(",QK3"); }

@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QListWidget>
 #include <QVBoxLayout>
+#include "logger/logger_commands.h"
 #include "logger/logger_controls.h"
 #include "logger/logger_link.h"
 #include "model/status_list.h"
@@ -40,6 +41,8 @@ LoggerTab::~LoggerTab() {
 }
 
 void LoggerTab::DetachLink() {
+    delete commands_;
+    commands_ = nullptr;
     if (link_) link_->monitor.onChanged = nullptr;
     link_ = nullptr;
 }
@@ -49,6 +52,7 @@ void LoggerTab::AttachLink(LoggerLink& link) {
     controls_ = new LoggerControls(this);
     ControlsLayout->addWidget(controls_);
     controls_->Attach(link);
+    commands_ = new LoggerCommands(link, *controls_, this);
     link.monitor.onChanged = [this] {
         ListBox2->clear();
         ListBox2->addItems(link_->monitor.Lines());

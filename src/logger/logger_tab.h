@@ -9,6 +9,7 @@ class QVBoxLayout;
 
 namespace vel {
 
+class LoggerCommands;
 class LoggerControls;
 class LoggerLink;
 class StatusList;
@@ -23,12 +24,14 @@ public:
     void PanelViewOnOffDblClick();
     // The status list's own shown state, whether or not the tab is in front.
     bool StatusListShown() const;
-    // The logger's controls above the lists, following link; the sentence
-    // monitor shows the link's sentences.
+    // The logger's controls above the lists, following link, with their
+    // commands; the sentence monitor shows the link's sentences.
     void AttachLink(LoggerLink& link);
     // Before the link goes away.
     void DetachLink();
     LoggerControls* Controls() const { return controls_; }
+    // The commands of the controls, while a link is attached.
+    LoggerCommands* Commands() const { return commands_; }
 
     QFrame* PanelViewOnOff;
     QListWidget* ListBox1;   // status list
@@ -42,6 +45,7 @@ protected:
 private:
     StatusList& statusList_;
     LoggerControls* controls_ = nullptr;
+    LoggerCommands* commands_ = nullptr;
     LoggerLink* link_ = nullptr;
 };
 

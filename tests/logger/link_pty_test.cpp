@@ -16,6 +16,9 @@ protected:
     void SetUp() override {
         link = std::make_unique<LoggerLink>(session, prompts);
         link->scanUsbPorts = false;
+        // The simulator answers within milliseconds: short probe attempts.
+        link->firstProbeMs = 250;
+        link->probeMs = 250;
         link->AcptMTKGPSreq = [this] {
             ++accepted;
             if (onAccept) onAccept();

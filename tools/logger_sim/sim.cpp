@@ -180,6 +180,20 @@ std::string Logger::Control(const std::string& line) {
         return s.str();
     } else if (cmd == "requests") {
         return "requests " + std::to_string(GetStats().requests);
+    } else if (cmd == "noack") {
+        noAck_ = arg == "on";
+    } else if (cmd == "every") {
+        // "every badsum N": every Nth memory data line from now on is mis-summed (0 stops it).
+        if (arg != "badsum") return "error unknown fault";
+        in >> everyBadsum_;
+        dataLines_ = 0;
+    } else if (cmd == "received") {
+        std::string all;
+        for (const std::string& b : received_) all += (all.empty() ? "" : ";") + b;
+        received_.clear();
+        return "received " + all;
+    } else if (cmd == "state") {
+        return State();
     } else if (cmd == "quit") {
         Stop();
     } else {
@@ -201,20 +215,56 @@ void Logger::Emit(std::string bytes, long long delayUs) {
     out_ += bytes;
 }
 
+std::string Logger::State() const {
+    std::ostringstream s;
+    s << "state fix=" << fix_ << " rate=" << rate_ << " fmt=" << fmt_ << " dist=" << dist_ << " spd=" << spd_
+      << " method=" << method_ << " trig=" << trig_ << " qk4set=" << qk4set_ << " dgps=" << dgps_ << " sbas=" << sbas_
+      << " datum=" << datum_ << " nmea=" << nmeaOut_ << " used=" << used_ << " erased=" << erased_;
+    return s.str();
+}
+
+namespace {
+void MisSum(std::string& framed) {
+    const size_t star = framed.rfind('*');
+    if (star == std::string::npos || star + 3 > framed.size()) return;
+    const unsigned sum = std::stoul(framed.substr(star + 1, 2), nullptr, 16) ^ 0x5A;
+    framed.replace(star + 1, 2, Hex2(sum));
+}
+} // namespace
+
 void Logger::Respond(std::vector<std::string> lines, const std::string& raw) {
     if (silent_) return;
     std::string fault;
     fault.swap(nextFault_);
-    if (fault == "drop") return;
-    std::string first = lines.empty() ? raw : Frame(lines[0]);
+    // Faults of memory answers wait for one.
+    bool memory = !raw.empty();
+    for (const std::string& l : lines) memory = memory || StartsWith(l, "PMTK182,8,");
+    const bool memFault = fault == "memdrop" || fault == "dropline" || fault == "badline" || fault == "rawtruncate";
+    if (memFault && !memory) {
+        nextFault_.swap(fault);
+        fault.clear();
+    }
+    if (fault == "drop" || fault == "memdrop") return;
+    // Line faults: "dropline K" / "badline K" hit the Kth line of this answer.
+    std::vector<std::string> framed;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (noAck_ && lines[i] == "PMTK001,182,7,3") continue;
+        std::string f = Frame(lines[i]);
+        const bool data = StartsWith(lines[i], "PMTK182,8,");
+        if (data && everyBadsum_ > 0 && ++dataLines_ % everyBadsum_ == 0) MisSum(f);
+        if (fault == "dropline" && (long long)i + 1 == faultArg_) continue;
+        if (fault == "badline" && (long long)i + 1 == faultArg_) MisSum(f);
+        framed.push_back(std::move(f));
+    }
+    if (lines.empty() && raw.empty()) return;
+    if (!lines.empty() && framed.empty()) return;
+    std::string first = lines.empty() ? raw : framed[0];
     std::string rest;
-    for (size_t i = 1; i < lines.size(); ++i) rest += Frame(lines[i]);
+    for (size_t i = 1; i < framed.size(); ++i) rest += framed[i];
     if (!lines.empty()) rest = raw + rest;
     if (fault == "badsum" && !lines.empty()) {
-        const size_t star = first.rfind('*');
-        unsigned sum = std::stoul(first.substr(star + 1, 2), nullptr, 16) ^ 0x5A;
-        first.replace(star + 1, 2, Hex2(sum));
-    } else if (fault == "truncate") {
+        MisSum(first);
+    } else if (fault == "truncate" || fault == "rawtruncate") {
         first = first.substr(0, first.size() / 2) + "\r\n";
     } else if (fault == "partial") {
         first = first.substr(0, first.size() / 2);
@@ -254,31 +304,36 @@ void Logger::OnRequest(const std::string& body) {
         const std::string& item = f[2];
         if (item == "8") v = Fmt("%08llX", used_);
         else if (item == "10") v = Fmt("%llX", used_ / 16);
-        else if (item == "2") v = qk4 ? "0004103F" : "8004107D";
+        else if (item == "2") v = fmt_.empty() ? (qk4 ? "0004103F" : "8004107D") : fmt_;
         else if (item == "3") v = rate_;
-        else if (item == "4" || item == "5") v = "0";
-        else if (item == "6") v = "2";
+        else if (item == "4") v = dist_;
+        else if (item == "5") v = spd_;
+        else if (item == "6") v = method_;
         else return Respond({"PMTK001,182,2,1"});
         return Respond({"PMTK182,3," + item + "," + v, "PMTK001,182,2,3"});
     }
     if (body == "PMTK400") return Respond({"PMTK500," + fix_ + ",0,0,0,0"});
-    if (body == "PMTK401") return Respond({"PMTK501,0"});
-    if (body == "PMTK413") return Respond({"PMTK513,0"});
-    if (body == "PMTK430") return Respond({"PMTK530,0"});
+    if (body == "PMTK401") return Respond({"PMTK501," + dgps_});
+    if (body == "PMTK413") return Respond({"PMTK513," + sbas_});
+    if (body == "PMTK430") return Respond({"PMTK530," + datum_});
     if (body == "PMTK492") return Respond({"PMTK592,FFFFFF881C00"});
     if (body == "PMTK490") return Respond({"PMTK590,0,10,115200,0,1,0,0,0,0,0,0,0,0,115200"});
-    if (body == "PMTK414") return Respond({"PMTK514,0,1,0,0,0,0,0,0,0,0,0,0,0,0,0,1,0,0,0"});
+    if (body == "PMTK414") return Respond({"PMTK514," + nmeaOut_});
     if (body == "PTSI777,1") return Respond({"PTSI777,1," + trig_});
     if (StartsWith(body, "PTSI777,2,") && f.size() >= 3) {
         trig_ = f[2];
         return Respond({"PTSI009,777,2"});
     }
-    if (body == "PTSI990,2,0" && qk4) return Respond({"PTSI990,2,0,27"});
-    if (StartsWith(body, "PTSI990,2,1,") && qk4) return Respond({"PTSI990,2,1," + f.back()});
+    if (body == "PTSI990,2,0" && qk4) return Respond({"PTSI990,2,0," + qk4set_});
+    if (StartsWith(body, "PTSI990,2,1,") && qk4) {
+        qk4set_ = f.back();
+        return Respond({"PTSI990,2,1," + f.back()});
+    }
     if (body == "PTSI999,9" && qk3) return Respond({"PTSI999,9,OK"});
     if (body == "PMTK182,6,1") {
         std::fill(mem_.begin(), mem_.end(), 0xFF);
         used_ = 0;
+        ++erased_;
         if (silent_) return;
         std::string fault;
         fault.swap(nextFault_);
@@ -287,12 +342,22 @@ void Logger::OnRequest(const std::string& body) {
         return;
     }
     if (StartsWith(body, "PMTK182,1,") && f.size() >= 4) {
-        if (f[2] == "3") rate_ = f[3];
+        if (f[2] == "2") fmt_ = f[3];
+        else if (f[2] == "3") rate_ = f[3];
+        else if (f[2] == "4") dist_ = f[3];
+        else if (f[2] == "5") spd_ = f[3];
+        else if (f[2] == "6") method_ = f[3];
         return Respond({"PMTK001,182,1,3"});
     }
     if (StartsWith(body, "PMTK300,") && f.size() >= 2) {
         fix_ = f[1];
         return Respond({"PMTK001,300,3"});
+    }
+    if (f.size() >= 2) {
+        if (StartsWith(body, "PMTK301,")) dgps_ = f[1];
+        else if (StartsWith(body, "PMTK313,")) sbas_ = f[1];
+        else if (StartsWith(body, "PMTK330,")) datum_ = f[1];
+        else if (StartsWith(body, "PMTK314,")) nmeaOut_ = body.substr(8);
     }
     for (const char* c : {"PMTK301,", "PMTK313,", "PMTK330,", "PMTK314,"})
         if (StartsWith(body, c)) return Respond({"PMTK001," + body.substr(4, 3) + ",3"});
@@ -345,6 +410,8 @@ void Logger::OnInput(const char* data, size_t n) {
                 std::lock_guard<std::mutex> lock(statsMx_);
                 ++stats_.requests;
             }
+            if (!StartsWith(body, "PMTK182,7,") && !StartsWith(body, "PTSI870,7,") && received_.size() < 10000)
+                received_.push_back(body);
             OnRequest(body);
         } else if (inLineActive_ && inLine_.size() < 4096) {
             inLine_ += c;

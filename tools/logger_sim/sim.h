@@ -86,10 +86,21 @@ private:
     bool silent_ = false;
     std::string nextFault_;
     long long faultArg_ = 0;
-    // Logger state.
+    bool noAck_ = false;            // acknowledgements of memory reads are lost
+    long long everyBadsum_ = 0;     // every Nth data line goes out mis-summed
+    long long dataLines_ = 0;
+    // Logger state, as the set-up sentences leave it.
     std::string fix_ = "100";
     std::string rate_ = "1";
     std::string trig_ = "30.00";
+    std::string fmt_, dist_ = "0", spd_ = "0", method_ = "2";
+    std::string qk4set_ = "27";
+    std::string dgps_ = "0", sbas_ = "0", datum_ = "0";
+    std::string nmeaOut_ = "0,1,0,0,0,0,0,0,0,0,0,0,0,0,0,1,0,0,0";
+    int erased_ = 0;
+    // Bodies received, memory reads left out, until the "received" control line.
+    std::vector<std::string> received_;
+    std::string State() const;
 };
 
 } // namespace velsim

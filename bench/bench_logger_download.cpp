@@ -1,0 +1,117 @@
+// A QK4 memory download from the tab's command to the hand-over, against the
+// in-process simulator on a pty: paced at the real byte rate (115,200 bit/s,
+// 1 MiB, compared with the wire time of what the logger sends) and unpaced
+// (the full 16 MiB).
+#include <benchmark/benchmark.h>
+#include <random>
+#include <thread>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include "logger/logger_commands.h"
+#include "logger/logger_controls.h"
+#include "logger/logger_link.h"
+#include "logger_sim/sim.h"
+#include "model/session.h"
+#include "platform/prompts.h"
+
+namespace {
+
+class SilentPrompts : public vel::Prompts {
+public:
+    void Inform(const QString&) override {}
+    void Warn(const QString&) override {}
+    void Error(const QString&) override {}
+    vel::Answer AskYesNo(const QString&) override { return vel::Answer::No; }
+    vel::Answer AskOkCancel(const QString&) override { return vel::Answer::Cancel; }
+    QStringList OpenFiles(const vel::FileDialogSpec&) override { return {}; }
+    QString SaveFile(const vel::FileDialogSpec&) override { return {}; }
+};
+
+// Seconds for a download of `used` bytes; 0 on failure.
+double Download(long long used, bool pace) {
+    QTemporaryDir dir;
+    const QString imagePath = dir.filePath("memory.bnx4");
+    {
+        std::mt19937 rng(7);
+        QByteArray image(int(used), '\0');
+        for (char& c : image) c = char(rng() & 0xFF);
+        QFile f(imagePath);
+        if (!f.open(QIODevice::WriteOnly)) return 0;
+        f.write(image);
+    }
+    velsim::Options o;
+    o.model = velsim::Model::QK4;
+    o.link = dir.filePath("bench-logger").toStdString();
+    o.image = imagePath.toStdString();
+    o.used = used;
+    o.pace = pace;
+    velsim::Logger sim(o);
+    std::string err;
+    if (!sim.Open(&err)) return 0;
+    std::thread simThread([&] { sim.Run(); });
+
+    vel::Session session;
+    SilentPrompts prompts;
+    double seconds = 0;
+    {
+        vel::LoggerLink link(session, prompts);
+        link.scanUsbPorts = false;
+        link.SetExtraPorts({QString::fromStdString(o.link)});
+        vel::LoggerControls controls;
+        controls.Attach(link);
+        vel::LoggerCommands cmds(link, controls);
+        bool loaded = false;
+        QObject::connect(&link, &vel::LoggerLink::LogLoaded, [&] { loaded = true; });
+        QElapsedTimer t;
+        t.start();
+        cmds.SpeedButtonLdGPSClick();
+        while (!loaded && t.elapsed() < 600000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        if (loaded) seconds = t.elapsed() / 1000.0;
+    }
+    sim.Stop();
+    simThread.join();
+    return seconds;
+}
+
+// Bytes the logger sends for `used` bytes: data lines of 2,048 bytes
+// ("$PMTK182,8,AAAAAAAA," + hex + "*hh" CR LF) and the sentinel's line.
+double WireSeconds(long long used) {
+    const long long lines = used / 2048;
+    const long long bytes = lines * (20 + 4096 + 5) + (20 + 32 + 5);
+    return double(bytes) * 10.0 / 115200.0;
+}
+
+void BM_PacedDownload1MiB(benchmark::State& state) {
+    const long long used = 1 << 20;
+    for (auto _ : state) {
+        const double s = Download(used, true);
+        state.SetIterationTime(s);
+        state.counters["seconds"] = s;
+        state.counters["wire_seconds"] = WireSeconds(used);
+        state.counters["ratio"] = s / WireSeconds(used);
+        state.counters["full_memory_scaled_s"] = s / WireSeconds(used) * WireSeconds(16769024);
+    }
+}
+BENCHMARK(BM_PacedDownload1MiB)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+void BM_UnpacedDownloadFull(benchmark::State& state) {
+    for (auto _ : state) {
+        const double s = Download(16769024, false);
+        state.SetIterationTime(s);
+        state.counters["seconds"] = s;
+    }
+}
+BENCHMARK(BM_UnpacedDownloadFull)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,131 @@
+// Memory downloads from the simulator, with and without faults.
+#include <QProgressBar>
+#include <QPushButton>
+#include "logger/loading_dialog.h"
+#include "logger/logger_fixture.h"
+
+using namespace vel;
+using namespace vel::test;
+
+namespace {
+
+using DownloadTest = LoggerFixture;
+
+TEST_F(DownloadTest, EveryModelDownloadsTheWholeMemoryEvenWithFaults) {
+    struct Case {
+        const char* name;
+        QStringList args;
+        int bytes;
+        QStringList controls;   // simulator control lines before the download
+    };
+    const Case cases[] = {
+        {"qk4", {"--model", "qk4"}, 150000, {}},
+        {"qk4 lost acknowledgements", {"--model", "qk4"}, 150000, {"noack on"}},
+        {"qk4 wrong sums", {"--model", "qk4"}, 150000, {"every badsum 7"}},
+        {"qk4 dropped line", {"--model", "qk4"}, 150000, {"fault dropline 3"}},
+        {"qk4 dropped answer", {"--model", "qk4"}, 150000, {"fault memdrop"}},
+        {"qk3 hex", {"--model", "qk3"}, 140000, {}},
+        {"qk3 hex wrong sums", {"--model", "qk3"}, 140000, {"every badsum 5"}},
+        {"qk3 hex dropped line", {"--model", "qk3"}, 140000, {"fault dropline 1"}},
+        {"qk3 raw", {"--model", "qk3raw"}, 140000, {}},
+        {"qk3 raw truncated block", {"--model", "qk3raw"}, 140000, {"fault rawtruncate"}},
+        {"887", {"--model", "887"}, 70000, {}},
+        {"887 wrong sums", {"--model", "887"}, 70000, {"every badsum 6"}},
+        {"860ed", {"--model", "860ed"}, 70000, {}},
+    };
+    unsigned seed = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray image = RandomImage(c.bytes, seed++);
+        SimProcess sim(QStringList(c.args) << "--image" << WriteImage(image));
+        ASSERT_TRUE(sim.ready);
+        for (const QString& line : c.controls) ASSERT_EQ(sim.Control(line), "ok");
+        Use(sim);
+        prompts.calls.clear();
+        const int before = loaded;
+        cmds->SpeedButtonLdGPSClick();
+        ASSERT_TRUE(WaitFor([&] { return loaded > before; }, 30000)) << Messages().join('\n').toStdString();
+        ASSERT_TRUE(Idle());
+        EXPECT_TRUE(SameAsMemory(image));
+        EXPECT_TRUE(prompts.calls.empty()) << Messages().join('\n').toStdString();
+        EXPECT_EQ(session.loggerHandover.LoggerRelease, link->Answers.LoggerRelease);
+        EXPECT_FALSE(session.loggerHandover.LoggerUsedBytes.isEmpty());
+    }
+}
+
+TEST_F(DownloadTest, ABlockThatNeverComesWholeEndsInTheFailureMessage) {
+    // Every data line mis-summed: the re-reads give up and nothing is handed over.
+    for (const char* model : {"qk3", "887"}) {
+        SCOPED_TRACE(model);
+        SimProcess sim({"--model", model, "--image", WriteImage(RandomImage(9000, 3))});
+        ASSERT_TRUE(sim.ready);
+        ASSERT_EQ(sim.Control("every badsum 1"), "ok");
+        Use(sim);
+        prompts.calls.clear();
+        cmds->SpeedButtonLdGPSClick();
+        ASSERT_TRUE(WaitFor([&] { return !prompts.calls.empty(); }, 20000));
+        ASSERT_TRUE(Idle());
+        EXPECT_EQ(prompts.texts("inform"),
+                  QStringList{QString::fromUtf8(LoggerText::CommFailed)});
+        EXPECT_EQ(loaded, 0);
+    }
+}
+
+TEST_F(DownloadTest, SilenceMidDownloadTimesOutWithoutAHandOver) {
+    link->watchdogMs = 1200;
+    SimProcess sim({"--model", "qk3", "--pace", "--image", WriteImage(RandomImage(200000, 4))});
+    ASSERT_TRUE(sim.ready);
+    Use(sim);
+    cmds->SpeedButtonLdGPSClick();
+    ASSERT_TRUE(WaitFor([&] { return cmds->LoadingDialog() && cmds->Progress() > 5; }, 20000));
+    EXPECT_TRUE(cmds->LoadingDialog()->AbortBtn->isVisibleTo(cmds->LoadingDialog()));
+    ASSERT_EQ(sim.Control("silent"), "ok");
+    ASSERT_TRUE(WaitFor([&] { return !prompts.calls.empty(); }, 10000));
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(prompts.texts("inform"), QStringList{QString::fromUtf8(LoggerText::Timeout)});
+    EXPECT_EQ(loaded, 0);
+}
+
+TEST_F(DownloadTest, AbortHandsNothingOverAndLeavesTheLinkUsable) {
+    SimProcess sim({"--model", "887", "--pace", "--image", WriteImage(RandomImage(200000, 5))});
+    ASSERT_TRUE(sim.ready);
+    Use(sim);
+    cmds->SpeedButtonLdGPSClick();
+    ASSERT_TRUE(WaitFor([&] { return cmds->LoadingDialog() && cmds->Progress() > 5; }, 20000));
+    // The download button is refused while the download runs.
+    cmds->SpeedButtonLdGPSClick();
+    (void)sim.Control("received");
+    cmds->LoadingDialog()->AbortBtn->click();
+    ASSERT_TRUE(WaitFor([&] { return !controls->LabelPort->text().isEmpty(); }, 20000));
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(loaded, 0);
+    // The new connection restored the fix interval and showed the status.
+    const QString got = sim.Control("received");
+    EXPECT_TRUE(got.contains("PMTK300,100,0,0,0,0")) << got.toStdString();
+    EXPECT_TRUE(sim.Control("state").contains("fix=100"));
+    EXPECT_EQ(controls->LabelCurrntMode->text(), "10Hzモード");
+    EXPECT_TRUE(prompts.calls.empty()) << Messages().join('\n').toStdString();
+}
+
+TEST_F(DownloadTest, ALargeQK3MemoryAsksForTheRange) {
+    // 40 used sectors: the range dialog; the first two MiB are chosen.
+    const QByteArray image = RandomImage(40 * 65536 + 100, 6);
+    SimProcess sim({"--model", "qk3raw", "--image", WriteImage(image)});
+    ASSERT_TRUE(sim.ready);
+    Use(sim);
+    rangeAnswer = [](LoadRange& r) {
+        EXPECT_EQ(r.used, 40);
+        EXPECT_EQ(r.max, 3);
+        r.start = 0;
+        r.end = 1;
+        return true;
+    };
+    cmds->SpeedButtonLdGPSClick();
+    ASSERT_TRUE(WaitFor([&] { return loaded > 0; }, 30000)) << Messages().join('\n').toStdString();
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(rangeAsked, 1);
+    EXPECT_EQ(std::memcmp(session.logStore.LogDump.data(), image.constData(), 65536 * 16), 0);
+    EXPECT_EQ(uint8_t(session.logStore.LogDump[65536 * 16]), 0xFF);
+}
+
+} // namespace
