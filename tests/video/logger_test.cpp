@@ -179,7 +179,8 @@ TEST(EngineLogger, EventsRunOnTheMainThreadWithTheirOwnValues) {
         threads.emplace_back([t] {
             for (int i = 0; i < 50; ++i) {
                 LogRecorder::Cb(nullptr, AV_LOG_INFO, "t%d ", t);
-                LogRecorder::Cb(nullptr, AV_LOG_INFO, "n%d\n", i);
+                // Pieces differ between threads: the repeat test is shared by all.
+                LogRecorder::Cb(nullptr, AV_LOG_INFO, "n%d.%d\n", i, t);
                 FFLogger().Log(nullptr, TLogLevel::llError, "log t%d n%d", t, i);
             }
         });
