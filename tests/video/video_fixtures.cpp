@@ -1,5 +1,6 @@
 #include "video_fixtures.h"
 #include <QProcess>
+#include <cmath>
 
 namespace vel::test {
 
@@ -27,6 +28,19 @@ QString NumberedSource(int width, int height, int fps, double seconds) {
         .arg(height)
         .arg(fps)
         .arg(seconds);
+}
+
+QString FlatNumberedSource(int width, int height, int fps, double seconds) {
+    return QStringLiteral("nullsrc=s=%1x%2:r=%3:d=%4,format=yuv420p,geq=lum='16+4*N':cb=128:cr=128")
+        .arg(width)
+        .arg(height)
+        .arg(fps)
+        .arg(seconds);
+}
+
+int FrameNumberOfGrey(int grey) {
+    const double y = 16 + grey * 219.0 / 255.0;
+    return int(std::lround((y - 16) / 4));
 }
 
 } // namespace vel::test

@@ -13,6 +13,12 @@ QString RunFfmpeg(const QString& folder, const QStringList& args);
 // grey chroma, so its number reads back from any pixel (N < 26).
 QString NumberedSource(int width, int height, int fps, double seconds);
 
+// Flat numbered frames: frame N has luma 16 + 4 N everywhere (N < 55).
+QString FlatNumberedSource(int width, int height, int fps, double seconds);
+
+// Frame number of a shown grey BGRA pixel of a flat numbered frame.
+int FrameNumberOfGrey(int grey);
+
 // Frame number of a luma sample at column x.
 inline int FrameNumberOf(int luma, int x) { return (luma - 16 - x / 8 + 4) / 8; }
 

@@ -1,6 +1,7 @@
 #include "video/engine/file_protocol.h"
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
@@ -14,8 +15,10 @@ namespace {
 constexpr int kIOBufferSize = 64 * 1024;
 
 int ReadPacket(void* opaque, uint8_t* buf, int size) {
-    const int n = static_cast<TUnicodeFile*>(opaque)->Read(buf, size);
+    auto* file = static_cast<TUnicodeFile*>(opaque);
+    const int n = file->Read(buf, size);
     if (n == 0) return AVERROR_EOF;
+    if (n < 0 && file->Interrupted()) return AVERROR_EXIT;
     return n < 0 ? AVERROR(EIO) : n;
 }
 
@@ -43,22 +46,41 @@ int TUnicodeFile::Open(const QString& url, int flags) {
     else if (flags & AVIO_FLAG_WRITE)
         oflags = O_WRONLY | O_CREAT | O_TRUNC;
     const QByteArray name = QFile::encodeName(UnicodeFileName(url));
-    fd_ = ::open(name.constData(), oflags | O_CLOEXEC, 0666);
+    // Not blocking in open itself (a pipe without a writer yet).
+    fd_ = ::open(name.constData(), oflags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd_ < 0) return -2;
     struct stat st;
     if (fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {  // a folder is no file to read
         Close();
         return -2;
     }
+    pipe_ = S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode);
+    if (!pipe_) fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     return 0;
 }
 
 int TUnicodeFile::Read(uint8_t* buf, int size) {
+    interrupted_ = false;
     if (fd_ < 0 || size < 0) return -1;
-    ssize_t n;
-    do n = ::read(fd_, buf, size_t(size));
-    while (n < 0 && errno == EINTR);
-    return n < 0 ? -1 : int(n);
+    for (;;) {
+        if (pipe_) {
+            // A pipe may block for ever: wait in slices and ask the calling
+            // thread's interrupt test in between, so a stop gets through.
+            if (InterruptCallback(nullptr)) {
+                interrupted_ = true;
+                return -1;
+            }
+            pollfd p{fd_, POLLIN, 0};
+            const int r = ::poll(&p, 1, 50);
+            if (r == 0 || (r < 0 && errno == EINTR)) continue;
+        }
+        const ssize_t n = ::read(fd_, buf, size_t(size));
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+            if (errno == EAGAIN) ::poll(nullptr, 0, 10);
+            continue;
+        }
+        return n < 0 ? -1 : int(n);
+    }
 }
 
 int TUnicodeFile::Write(const uint8_t* buf, int size) {

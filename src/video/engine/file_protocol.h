@@ -34,9 +34,13 @@ public:
     int64_t Seek(int64_t pos, int whence);
     int Close();
     bool IsOpen() const { return fd_ >= 0; }
+    // The last read was broken off by the calling thread's interrupt test.
+    bool Interrupted() const { return interrupted_; }
 
 private:
     int fd_ = -1;
+    bool pipe_ = false;
+    bool interrupted_ = false;
 };
 
 // Opens a media file for reading by its Unicode name through our own file

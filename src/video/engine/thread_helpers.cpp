@@ -54,6 +54,11 @@ MainThreadQueue* Queue() {
     return queue;
 }
 
+// Made on the main thread as the application starts, so no worker is the
+// first to touch it.
+void MakeQueue() { Queue(); }
+Q_COREAPP_STARTUP_FUNCTION(MakeQueue)
+
 } // namespace
 
 uint32_t CurrentThreadID() { return uint32_t(syscall(SYS_gettid)); }
@@ -74,7 +79,7 @@ void CallInMainThread(const std::function<void()>& fn) {
     }
     struct Done {
         std::mutex m;
-        std::condition_variable cv;
+        std::condition_variable_any cv;
         bool done = false;
     };
     auto done = std::make_shared<Done>();
