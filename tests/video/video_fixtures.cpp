@@ -1,25 +1,41 @@
 #include "video_fixtures.h"
-#include <QProcess>
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 #include <cmath>
 
 namespace vel::test {
 
 QString RunFfmpeg(const QString& folder, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(folder);
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral("ffmpeg"), QStringList{"-nostdin", "-v", "error", "-y"} + args);
-    if (!p.waitForStarted(10000)) return QStringLiteral("ffmpeg did not start");
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return QStringLiteral("ffmpeg did not finish");
+    // posix_spawn rather than QProcess: Qt starts children in a way that
+    // leaves ThreadSanitizer blind to the parent's later locking.
+    QStringList all = QStringList{"ffmpeg", "-nostdin", "-v", "error", "-y"} + args;
+    std::vector<QByteArray> bytes;
+    for (const QString& a : all) bytes.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes) argv.push_back(b.data());
+    argv.push_back(nullptr);
+    const QByteArray errFile = QFile::encodeName(folder + "/ffmpeg-errors.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, QFile::encodeName(folder).constData());
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 2, 1);
+    pid_t pid = -1;
+    const int r = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (r != 0) return QStringLiteral("ffmpeg did not start");
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        const QString out = QString::fromLocal8Bit(p.readAll());
-        return out.isEmpty() ? QStringLiteral("ffmpeg failed") : out;
-    }
-    return QString();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return QString();
+    QFile f(QFile::decodeName(errFile));
+    const QString out = f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+    return out.isEmpty() ? QStringLiteral("ffmpeg failed") : out;
 }
 
 QString NumberedSource(int width, int height, int fps, double seconds) {

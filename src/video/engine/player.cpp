@@ -115,7 +115,13 @@ AVCodecContext* OpenCodec(AVStream* st) {
     if (!codec) return nullptr;
     AVCodecContext* c = ff::avcodec_alloc_context3(codec);
     if (!c) return nullptr;
+#ifdef __SANITIZE_THREAD__
+    // FFmpeg's own decoding threads hand frames over through C11 atomics in
+    // uninstrumented code, which ThreadSanitizer cannot follow.
+    c->thread_count = 1;
+#else
     c->thread_count = 0;
+#endif
     if (ff::avcodec_parameters_to_context(c, st->codecpar) < 0 || ff::avcodec_open2(c, codec, nullptr) < 0) {
         ff::avcodec_free_context(&c);
         return nullptr;
@@ -237,7 +243,7 @@ bool AudioDecodeFrame(TVideoState* vs) {
 void AudioCallback(void* opaque, Uint8* stream, int len) {
     auto* vs = static_cast<TVideoState*>(opaque);
     const double now = WallTime();
-    const int volume = vs->player->Mute ? 0 : std::clamp(vs->player->AudioVolume, 0, 128);
+    const int volume = vs->player->Mute.load() ? 0 : std::clamp(vs->player->AudioVolume.load(), 0, 128);
     while (len > 0) {
         if (vs->abufIndex >= vs->abuf.size()) {
             if (!AudioDecodeFrame(vs)) {
@@ -271,7 +277,10 @@ bool OpenAudio(TVideoState* vs) {
     wanted.samples = 1024;
     wanted.callback = &AudioCallback;
     wanted.userdata = vs;
-    if (!vs->sdlInited || vs->sdl->SDL_OpenAudio(&wanted, &got) < 0) {
+    // Everything the callback touches exists before SDL starts its thread.
+    vs->aframe = ff::av_frame_alloc();
+    vs->apkt = ff::av_packet_alloc();
+    if (!vs->aframe || !vs->apkt || !vs->sdlInited || vs->sdl->SDL_OpenAudio(&wanted, &got) < 0) {
         Log(vs, TLogLevel::llWarning,
             QStringLiteral("SDL_OpenAudio: %1").arg(vs->sdlInited ? QString::fromLocal8Bit(vs->sdl->SDL_GetError())
                                                                   : QStringLiteral("no audio")));
@@ -285,8 +294,6 @@ bool OpenAudio(TVideoState* vs) {
     vs->outRate = got.freq;
     vs->bytesPerSec = got.freq * got.channels * 2;
     vs->hwBufSize = int(got.size);
-    vs->aframe = ff::av_frame_alloc();
-    vs->apkt = ff::av_packet_alloc();
     vs->audioOpen = true;
     return true;
 }

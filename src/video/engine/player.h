@@ -62,8 +62,8 @@ public:
     TPictureParams* EqParams = nullptr;   // brightness, contrast
     TPictureParams* HueParams = nullptr;  // hue, saturation
     TAudioDriver AudioDriver = TAudioDriver::adDefault;
-    bool Mute = false;
-    int AudioVolume = 128;
+    std::atomic<bool> Mute{false};
+    std::atomic<int> AudioVolume{128};  // 0..128
     int SwsFlags = SWS_BICUBIC;
     int ReadTimeout = 10000;  // ms an open may take
 

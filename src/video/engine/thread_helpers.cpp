@@ -1,4 +1,5 @@
 #include "video/engine/thread_helpers.h"
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -80,17 +81,17 @@ void CallInMainThread(const std::function<void()>& fn) {
     struct Done {
         std::mutex m;
         std::condition_variable_any cv;
-        bool done = false;
+        std::atomic<bool> done{false};  // also orders what fn wrote before the caller reads it
     };
     auto done = std::make_shared<Done>();
     Queue()->Push([fn, done] {
         fn();
         std::lock_guard<std::mutex> lock(done->m);
-        done->done = true;
+        done->done.store(true, std::memory_order_release);
         done->cv.notify_all();
     });
     std::unique_lock<std::mutex> lock(done->m);
-    done->cv.wait(lock, [&] { return done->done; });
+    done->cv.wait(lock, [&] { return done->done.load(std::memory_order_acquire); });
 }
 
 void PostToMainThread(std::function<void()> fn) {
