@@ -201,6 +201,21 @@ TEST_F(Player, PausedOpenStepsAndSeeksToExactFrames) {
     EXPECT_EQ(r.Count(TPlayState::psEnd), 2);
 }
 
+TEST_F(Player, HostPictureValuesApplyWhilePlaying) {
+    TPictureParams eq;
+    Recorder r;
+    r.player.EqParams = &eq;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    ASSERT_TRUE(r.player.Open(File("gop.mkv"), r.Sink(), true));
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psPause) > 0; }));
+    EXPECT_EQ(r.Frames().back(), 0);
+    eq.First = 100;  // full brightness from the next picture on
+    r.player.StepToNextFrame();
+    ASSERT_TRUE(r.WaitFor([&] { return r.Frames().size() >= 2; }));
+    std::lock_guard<std::mutex> lock(r.m);
+    EXPECT_EQ(r.frames.back(), vel::test::FrameNumberOfGrey(255));
+}
+
 TEST_F(Player, PositionsCountFromTheContainersStart) {
     Recorder r;
     ASSERT_TRUE(LoadPlayerLibs(r.player));

@@ -331,8 +331,6 @@ void DeliverFiltered(TVideoState* vs, int serial, double& lastPts) {
             ff::av_frame_free(&out);
             continue;
         }
-        if (vs->eq) vs->eq->Filter(out);
-        if (vs->hue) vs->hue->Filter(out);
         QueuePicture(vs, out, pts, serial);
     }
 }
@@ -524,6 +522,9 @@ void ReadThread(TVideoState* vs) {
 
 void Show(TVideoState* vs, TVideoState::Picture& pic, SwsContext*& sws) {
     AVFrame* f = pic.frame;
+    // The host's picture values as they are now, for the picture shown now.
+    if (vs->eq) vs->eq->Filter(f);
+    if (vs->hue) vs->hue->Filter(f);
     auto out = std::make_shared<TVideoPicture>();
     out->Width = f->width & ~1;
     out->Height = f->height & ~1;
