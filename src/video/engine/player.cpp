@@ -733,6 +733,7 @@ TFFPlayer::~TFFPlayer() {
         events_->owner = nullptr;
     }
     Stop(true);
+    if (FFLoader().Loaded(PlayerLibraries)) FreeOptions(options_);
 }
 
 void TFFPlayer::SetLastErrMsg(const QString& msg) {
