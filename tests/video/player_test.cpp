@@ -158,7 +158,13 @@ TEST_F(Player, AudioWithMoreThanTwoChannelsPlays) {
     ASSERT_TRUE(LoadPlayerLibs(r.player));
     ASSERT_TRUE(r.player.Open(File("av.mkv"), r.Sink()));
     EXPECT_TRUE(r.player.HasAudioOutput());
+    // A stop without waiting ends the threads too and reports the stop once.
+    r.player.Stop(false);
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psStop) > 0; }, 5000));
+    EXPECT_FALSE(r.player.IsOpen());
     r.player.Stop(true);
+    r.WaitFor([] { return false; }, 100);
+    EXPECT_EQ(r.Count(TPlayState::psStop), 1);
 }
 
 TEST_F(Player, PausedOpenStepsAndSeeksToExactFrames) {

@@ -670,6 +670,7 @@ void PlayLoop(TVideoState* vs) {
         Sleep(5);
     }
     if (sws) ff::sws_freeContext(sws);
+    p->PostState(TPlayState::psStop);  // once per open, however it was stopped
 }
 
 } // namespace
@@ -893,7 +894,6 @@ void TFFPlayer::Stop(bool waitForStop) {
         vs_->abort = true;
         return;
     }
-    const bool wasOpen = vs_->opened > 0 && !vs_->abort;
     vs_->abort = true;
     vs_->videoq.Abort();
     vs_->audioq.Abort();
@@ -907,7 +907,6 @@ void TFFPlayer::Stop(bool waitForStop) {
     DoExit();
     vs_.reset();
     currentPTS_.store(-1);
-    if (wasOpen) PostState(TPlayState::psStop);
 }
 
 void TFFPlayer::SetPaused(bool paused) {
