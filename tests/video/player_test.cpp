@@ -167,6 +167,21 @@ TEST_F(Player, AudioWithMoreThanTwoChannelsPlays) {
     EXPECT_EQ(r.Count(TPlayState::psStop), 1);
 }
 
+TEST_F(Player, WithoutASoundOutputThePicturesStillPlay) {
+    Recorder r;
+    r.player.AudioDriver = TAudioDriver::adDefault;  // leaves the environment's choice
+    qputenv("SDL_AUDIODRIVER", "no-such-driver");
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    const bool opened = r.player.Open(File("av.mkv"), r.Sink());
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    ASSERT_TRUE(opened) << r.player.LastErrMsg().toStdString();
+    EXPECT_FALSE(r.player.HasAudioOutput());
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; }));
+    const auto f = r.Frames();
+    ExpectRising(f);
+    EXPECT_EQ(f.back(), 24);
+}
+
 TEST_F(Player, PausedOpenStepsAndSeeksToExactFrames) {
     Recorder r;
     ASSERT_TRUE(LoadPlayerLibs(r.player));
