@@ -10,6 +10,8 @@ PACKAGES=(
   fonts-ipafont-gothic qt6-translations-l10n
   poppler-utils
   clang libclang-rt-14-dev
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
+  libavfilter-dev libavdevice-dev libsdl1.2-dev ffmpeg
 )
 
 missing=()

@@ -446,7 +446,7 @@ void Logger::Flush() {
     if (allowed == 0) return;
     const ssize_t w = ::write(master_, out_.data(), allowed);
     if (w > 0) {
-        out_.erase(0, size_t(w));
+        out_.consume(size_t(w));
         paceSent_ += w;
         if (out_.empty()) lastOutEndUs_ = NowUs();
     }

@@ -4,6 +4,7 @@
 // serves a memory image, paces its output at the line's byte rate when asked
 // and injects faults on request. Plain POSIX; used by the logger_sim
 // program, the tests (through that program) and the link benchmark.
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <cstdint>
@@ -75,7 +76,24 @@ private:
     long long used_ = 0;
     std::string inLine_;
     bool inLineActive_ = false;
-    std::string out_;               // bytes ready to go out
+    // Bytes ready to go out; written bytes are dropped from the front in
+    // large steps, so a bulk answer of many MiB is not copied per write.
+    class OutBuffer {
+    public:
+        bool empty() const { return off_ == buf_.size(); }
+        size_t size() const { return buf_.size() - off_; }
+        const char* data() const { return buf_.data() + off_; }
+        OutBuffer& operator+=(const std::string& s) { buf_ += s; return *this; }
+        void consume(size_t n) {
+            off_ += std::min(n, size());
+            if (off_ == buf_.size()) { buf_.clear(); off_ = 0; }
+            else if (off_ > (1u << 20) && off_ > buf_.size() / 2) { buf_.erase(0, off_); off_ = 0; }
+        }
+    private:
+        std::string buf_;
+        size_t off_ = 0;
+    };
+    OutBuffer out_;
     std::vector<Pending> later_;    // bytes due at a time
     long long paceStartUs_ = 0, paceSent_ = 0;
     long long lastOutEndUs_ = -1;   // when the last reply byte went out

@@ -1,0 +1,62 @@
+#include "video/video_surface.h"
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include "video/engine/thread_helpers.h"
+
+namespace vel {
+
+VideoSurface::VideoSurface(QWidget* parent) : QWidget(parent), alive_(std::make_shared<bool>(true)) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+video::TPictureSink VideoSurface::Sink() {
+    // The player may outlive a call in flight: the widget is reached through
+    // the main thread and only while it exists.
+    std::weak_ptr<bool> alive = alive_;
+    return [this, alive](std::shared_ptr<const video::TVideoPicture> pic) {
+        video::PostToMainThread([this, alive, pic] {
+            if (alive.lock()) SetPicture(pic);
+        });
+    };
+}
+
+void VideoSurface::SetPicture(std::shared_ptr<const video::TVideoPicture> pic) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        picture_ = std::move(pic);
+    }
+    update();
+}
+
+std::shared_ptr<const video::TVideoPicture> VideoSurface::Picture() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return picture_;
+}
+
+QRect VideoSurface::PictureRect() const {
+    const auto pic = Picture();
+    if (!pic || pic->Width <= 0 || pic->Height <= 0) return QRect();
+    const double ratio = pic->AspectRatio > 0 ? pic->AspectRatio : double(pic->Width) / pic->Height;
+    int h = height();
+    int w = int(std::lround(h * ratio)) & ~1;
+    if (w > width()) {
+        w = width();
+        h = int(std::lround(w / ratio)) & ~1;
+    }
+    w = std::max(w, 1);
+    h = std::max(h, 1);
+    return QRect((width() - w) / 2, (height() - h) / 2, w, h);
+}
+
+void VideoSurface::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+    const auto pic = Picture();
+    if (!pic || pic->Bits.empty()) return;
+    const QImage img(pic->Bits.data(), pic->Width, pic->Height, pic->Stride, QImage::Format_RGB32);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(PictureRect(), img);
+}
+
+} // namespace vel

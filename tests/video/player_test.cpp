@@ -1,0 +1,347 @@
+#include <gtest/gtest.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+#include "video/engine/ff_logger.h"
+#include "video/engine/player.h"
+#include "video/engine/thread_helpers.h"
+#include "video_fixtures.h"
+#include "video_support.h"
+
+using namespace vel::video;
+using vel::TPlayState;
+
+namespace {
+
+int CountEntries(const char* dir) {
+    int n = 0;
+    if (DIR* d = opendir(dir)) {
+        while (readdir(d)) ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+// A player with its shown frame numbers, positions and states recorded.
+struct Recorder {
+    std::mutex m;
+    std::vector<int> frames;    // in the player's thread
+    std::vector<int64_t> shownPts;
+    std::vector<int64_t> positions;  // on the main thread
+    std::vector<TPlayState> states;
+    int64_t openDuration = -1;
+    int openW = 0, openH = 0;
+    TFFPlayer player;  // last: it goes first
+
+    Recorder() {
+        player.AudioDriver = TAudioDriver::adDummy;
+        player.OnState = [this](QObject*, TPlayState s) { states.push_back(s); };
+        player.OnPosition = [this](QObject*, int64_t p) { positions.push_back(p); };
+        player.OnFileOpen = [this](QObject*, int64_t d, int w, int h, int&, int&) {
+            openDuration = d;
+            openW = w;
+            openH = h;
+        };
+    }
+    TPictureSink Sink() {
+        return [this](std::shared_ptr<const TVideoPicture> pic) {
+            const uint8_t* px = pic->Bits.data() + size_t(pic->Height / 2) * pic->Stride + size_t(pic->Width / 2) * 4;
+            std::lock_guard<std::mutex> lock(m);
+            frames.push_back(vel::test::FrameNumberOfGrey(px[1]));
+            shownPts.push_back(pic->PTS);
+        };
+    }
+    std::vector<int> Frames() {
+        std::lock_guard<std::mutex> lock(m);
+        return frames;
+    }
+    int Count(TPlayState s) const { return int(std::count(states.begin(), states.end(), s)); }
+    // Pumps the main thread until cond holds (false after the watchdog).
+    template <class F>
+    bool WaitFor(F cond, int ms = 15000) {
+        QElapsedTimer t;
+        t.start();
+        while (!cond()) {
+            if (t.elapsed() > ms) return false;
+            ProcessPendingMessages();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    }
+};
+
+class Player : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new QTemporaryDir;
+        const QString d = dir_->path();
+        const auto src = [](double secs) { return vel::test::FlatNumberedSource(128, 96, 25, secs); };
+        struct {
+            QStringList args;
+        } jobs[] = {
+            {{"-f", "lavfi", "-i", src(2), "-c:v", "mpeg4", "-g", "12", "-q:v", "2", "gop.mkv"}},
+            {{"-f", "lavfi", "-i", src(1), "-c:v", "mjpeg", "-pix_fmt", "yuvj420p", "-q:v", "2", "mjpeg.avi"}},
+            {{"-f", "lavfi", "-i", src(1), "-c:v", "mpeg4", "-q:v", "2", "-output_ts_offset", "10", "offset.ts"}},
+            {{"-f", "lavfi", "-i", src(1), "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=1",
+              "-c:v", "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", "-ac", "6", "av.mkv"}},
+            {{"-f", "lavfi", "-i", vel::test::FlatNumberedSource(64, 48, 25, 0.4), "-c:v", "ffv1", "short.mkv"}},
+            {{"-f", "lavfi", "-i", vel::test::FlatNumberedSource(64, 48, 25, 7), "-c:v", "ffv1", "long.mkv"}},
+        };
+        for (const auto& j : jobs) {
+            const QString err = vel::test::RunFfmpeg(d, j.args);
+            ASSERT_TRUE(err.isEmpty()) << err.toStdString();
+        }
+    }
+    static void TearDownTestSuite() { delete dir_; }
+    void SetUp() override {
+        ASSERT_TRUE(vel::test::LoadSystemCodecs());
+        FFLogger().SetLogLevel(TLogLevel::llError);
+    }
+    static QString File(const char* name) { return dir_->filePath(QString::fromLatin1(name)); }
+    static QTemporaryDir* dir_;
+};
+
+QTemporaryDir* Player::dir_ = nullptr;
+
+bool LoadPlayerLibs(TFFPlayer& p) { return p.LoadAVLib(vel::test::LibAVFolder()); }
+
+void ExpectRising(const std::vector<int>& f) {
+    for (size_t i = 1; i < f.size(); ++i) ASSERT_GT(f[i], f[i - 1]) << "at " << i;
+}
+
+} // namespace
+
+TEST_F(Player, NeedsItsLibraries) {
+    TFFPlayer p;
+    EXPECT_FALSE(p.Open(File("gop.mkv"), nullptr));
+    EXPECT_EQ(p.LastErrMsg(), "sdl not loaded.");
+    EXPECT_EQ(p.PlayState(), TPlayState::psStop);
+    EXPECT_TRUE(p.Paused());
+}
+
+TEST_F(Player, PlaysToTheEndWithRisingFramesAndReportsTheEndOnce) {
+    for (const char* name : {"mjpeg.avi", "av.mkv"}) {
+        Recorder r;
+        ASSERT_TRUE(LoadPlayerLibs(r.player)) << r.player.LastErrMsg().toStdString();
+        ASSERT_TRUE(r.player.Open(File(name), r.Sink())) << r.player.LastErrMsg().toStdString();
+        EXPECT_NEAR(double(r.openDuration), 1e6, 50000) << name;
+        EXPECT_EQ(r.openW, 128);
+        EXPECT_EQ(r.openH, 96);
+        ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; })) << name;
+        r.WaitFor([] { return false; }, 150);  // nothing more comes
+        EXPECT_EQ(r.Count(TPlayState::psEnd), 1);
+        const auto f = r.Frames();
+        ASSERT_FALSE(f.empty());
+        ExpectRising(f);
+        EXPECT_EQ(f.back(), 24) << name;
+        EXPECT_GE(f.size(), 20u) << name;  // few or no drops
+        EXPECT_EQ(r.positions.back(), r.player.Duration());
+        EXPECT_EQ(r.states.front(), TPlayState::psPlay);
+        r.player.Stop(true);
+        r.WaitFor([&] { return r.Count(TPlayState::psStop) > 0; }, 2000);
+        EXPECT_EQ(r.Count(TPlayState::psStop), 1);
+        EXPECT_FALSE(r.player.IsOpen());
+    }
+}
+
+TEST_F(Player, AudioWithMoreThanTwoChannelsPlays) {
+    Recorder r;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    ASSERT_TRUE(r.player.Open(File("av.mkv"), r.Sink()));
+    EXPECT_TRUE(r.player.HasAudioOutput());
+    // A stop without waiting ends the threads too and reports the stop once.
+    r.player.Stop(false);
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psStop) > 0; }, 5000));
+    EXPECT_FALSE(r.player.IsOpen());
+    r.player.Stop(true);
+    r.WaitFor([] { return false; }, 100);
+    EXPECT_EQ(r.Count(TPlayState::psStop), 1);
+}
+
+TEST_F(Player, WithoutASoundOutputThePicturesStillPlay) {
+    Recorder r;
+    r.player.AudioDriver = TAudioDriver::adDefault;  // leaves the environment's choice
+    qputenv("SDL_AUDIODRIVER", "no-such-driver");
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    const bool opened = r.player.Open(File("av.mkv"), r.Sink());
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    ASSERT_TRUE(opened) << r.player.LastErrMsg().toStdString();
+    EXPECT_FALSE(r.player.HasAudioOutput());
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; }));
+    const auto f = r.Frames();
+    ExpectRising(f);
+    EXPECT_EQ(f.back(), 24);
+}
+
+TEST_F(Player, PausedOpenStepsAndSeeksToExactFrames) {
+    Recorder r;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    ASSERT_TRUE(r.player.Open(File("gop.mkv"), r.Sink(), true));
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psPause) > 0; }));
+    EXPECT_EQ(r.states, (std::vector<TPlayState>{TPlayState::psPlay, TPlayState::psPause}));
+    EXPECT_TRUE(r.player.Paused());
+    EXPECT_EQ(r.Frames(), (std::vector<int>{0}));
+    EXPECT_EQ(r.player.CurrentPTS(), 0);
+
+    auto shown = [&](size_t n) { return r.WaitFor([&] { return r.Frames().size() >= n; }); };
+    r.player.StepToNextFrame();
+    ASSERT_TRUE(shown(2));
+    r.player.StepToNextFrame();
+    ASSERT_TRUE(shown(3));
+    EXPECT_EQ(r.Frames().back(), 2);
+    EXPECT_EQ(r.player.CurrentPTS(), 80000);
+    // One back: from the key frame before it, shown exactly.
+    r.player.Seek(r.player.CurrentPTS() - 40000, sfBackward, true);
+    EXPECT_EQ(r.Frames().back(), 1);
+    EXPECT_TRUE(r.player.Paused());
+    // Into the middle of a group of pictures, and back to the start.
+    for (int k : {30, 17, 0, 45}) {
+        r.player.Seek(int64_t(k) * 40000, sfBackward, true);
+        EXPECT_EQ(r.Frames().back(), k);
+        EXPECT_EQ(r.player.CurrentPTS(), int64_t(k) * 40000);
+    }
+    // Playing on from there, frames only rise.
+    const size_t from = r.Frames().size();
+    r.player.Resume();
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; }));
+    const auto f = r.Frames();
+    ExpectRising(std::vector<int>(f.begin() + long(from) - 1, f.end()));
+    EXPECT_EQ(f.back(), 49);
+    // After the end, a seek back plays to the end again and reports it again.
+    r.player.Seek(40 * 40000, sfBackward, true);
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 1; }));
+    EXPECT_EQ(r.Count(TPlayState::psEnd), 2);
+}
+
+TEST_F(Player, HostPictureValuesApplyWhilePlaying) {
+    TPictureParams eq;
+    Recorder r;
+    r.player.EqParams = &eq;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    ASSERT_TRUE(r.player.Open(File("gop.mkv"), r.Sink(), true));
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psPause) > 0; }));
+    EXPECT_EQ(r.Frames().back(), 0);
+    eq.First = 100;  // full brightness from the next picture on
+    r.player.StepToNextFrame();
+    ASSERT_TRUE(r.WaitFor([&] { return r.Frames().size() >= 2; }));
+    std::lock_guard<std::mutex> lock(r.m);
+    EXPECT_EQ(r.frames.back(), vel::test::FrameNumberOfGrey(255));
+}
+
+TEST_F(Player, PositionsCountFromTheContainersStart) {
+    Recorder r;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    ASSERT_TRUE(r.player.Open(File("offset.ts"), r.Sink(), true));
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psPause) > 0; }));
+    EXPECT_NEAR(double(r.player.Duration()), 1e6, 50000);
+    EXPECT_EQ(r.player.CurrentPTS(), 0);
+    r.player.Seek(12 * 40000, sfBackward, true);
+    EXPECT_EQ(r.Frames().back(), 12);
+    EXPECT_EQ(r.player.CurrentPTS(), 12 * 40000);
+}
+
+TEST_F(Player, BadInputFailsTheOpenWithItsMessage) {
+    const QString garbage = File("garbage.mkv");
+    {
+        QFile f(garbage);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(3000, '\x5a'));
+    }
+    Recorder r;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    EXPECT_FALSE(r.player.Open(garbage, r.Sink()));
+    EXPECT_EQ(r.player.LastErrMsg(), garbage + ": Invalid data found when processing input");
+    EXPECT_FALSE(r.player.Open(File("none.mkv"), r.Sink()));
+    EXPECT_EQ(r.player.LastErrMsg(), File("none.mkv") + ": No such file or directory");
+    r.player.VideoFilters = "nosuchfilter";
+    EXPECT_FALSE(r.player.Open(File("gop.mkv"), r.Sink()));
+    EXPECT_TRUE(r.player.LastErrMsg().startsWith("nosuchfilter: ")) << r.player.LastErrMsg().toStdString();
+    r.player.VideoFilters = "hflip,vflip";  // FFmpeg's own filters are fine
+    EXPECT_TRUE(r.player.Open(File("gop.mkv"), r.Sink(), true));
+    EXPECT_EQ(r.player.PlayState(), TPlayState::psPlay);
+}
+
+namespace {
+
+// A pipe holding a file's bytes, whose writer stays open: reading past them blocks.
+struct LivePipe {
+    QString path;
+    int wfd = -1;
+    LivePipe(const QString& p, const QString& source) : path(p) {
+        if (mkfifo(QFile::encodeName(path).constData(), 0600) != 0) return;
+        wfd = ::open(QFile::encodeName(path).constData(), O_RDWR);
+        QFile src(source);
+        if (wfd < 0 || !src.open(QIODevice::ReadOnly)) return;
+        const QByteArray bytes = src.readAll();
+        if (bytes.size() >= 60000 || ::write(wfd, bytes.constData(), size_t(bytes.size())) != bytes.size()) {
+            ::close(wfd);
+            wfd = -1;
+        }
+    }
+    ~LivePipe() {
+        if (wfd >= 0) ::close(wfd);
+        ::unlink(QFile::encodeName(path).constData());
+    }
+};
+
+} // namespace
+
+TEST_F(Player, StopBreaksABlockingRead) {
+    // Long enough for the open's probing to end before the bytes do.
+    LivePipe pipe(File("live.fifo"), File("long.mkv"));
+    ASSERT_GE(pipe.wfd, 0);
+    Recorder r;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    ASSERT_TRUE(r.player.Open(pipe.path, r.Sink())) << r.player.LastErrMsg().toStdString();
+    ASSERT_TRUE(r.WaitFor([&] { return !r.Frames().empty(); }, 5000));
+    QElapsedTimer t;
+    t.start();
+    r.player.Stop(true);  // the read thread waits for bytes that never come
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_FALSE(r.player.IsOpen());
+}
+
+TEST_F(Player, StopCancelsAnOpenThatBlocks) {
+    // Too short: the open's probing waits for more bytes.
+    LivePipe pipe(File("short.fifo"), File("short.mkv"));
+    ASSERT_GE(pipe.wfd, 0);
+    Recorder r;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    QTimer::singleShot(200, [&] { r.player.Stop(false); });
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(r.player.Open(pipe.path, r.Sink()));
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(r.player.LastErrMsg(), "connecting/reading canceled");
+    EXPECT_FALSE(r.player.IsOpen());
+
+    r.player.ReadTimeout = 300;
+    EXPECT_FALSE(r.player.Open(pipe.path, r.Sink()));
+    EXPECT_EQ(r.player.LastErrMsg(), "connecting/reading timeout");
+}
+
+TEST_F(Player, OpenAndStopManyTimesLeavesNothingBehind) {
+    Recorder r;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    // Warm up once, so lazily made things (SDL, FFmpeg tables) are there.
+    ASSERT_TRUE(r.player.Open(File("gop.mkv"), r.Sink()));
+    r.player.Stop(true);
+    const int threads = CountEntries("/proc/self/task");
+    const int fds = CountEntries("/proc/self/fd");
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(r.player.Open(File(i % 2 ? "av.mkv" : "gop.mkv"), r.Sink(), i % 3 == 0)) << i;
+        if (i % 5 == 0) r.WaitFor([&] { return !r.Frames().empty(); }, 2000);
+        r.player.Stop(true);
+    }
+    EXPECT_EQ(CountEntries("/proc/self/task"), threads);
+    EXPECT_EQ(CountEntries("/proc/self/fd"), fds);
+}
