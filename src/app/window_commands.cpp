@@ -27,6 +27,7 @@
 #include "platform/tool_buttons.h"
 #include "views/graph_tab.h"
 #include "views/graph_tab_controls.h"
+#include "views/speed_graph_pane.h"
 
 namespace vel {
 
@@ -68,6 +69,7 @@ WindowCommands::WindowCommands(Session& session, const Services& services, LapRa
     graphControls_ = std::make_unique<GraphTabControls>(tabs_.graph, parent->findChild<QTabWidget*>("PageControl1"),
                                                         parent, session_, services_, prompts_,
                                                         [this] { FillSectTables(); });
+    InstallSpeedGraphPanes(tabs_.graph);
     WireGraphTab();
     WireDataTab();
 }
