@@ -67,11 +67,13 @@ GViewPane::GViewPane(QWidget* parent) : PaneWidget("PaintBoxGraphG", true, paren
 
 void GViewPane::ShowHover(const GHover& hover) {
     hover_ = std::make_shared<GHover>(hover);
+    hoverPlayTm_ = host().session ? host().session->comparison.PlayTm : 0;
     Repaint();
 }
 
 void GViewPane::Draw(QPainter& p, const QRect& r, const PaneInput& in) {
     ++rebuilds_;
+    hover_.reset();
     DrawGView(p, r, in);
 }
 
@@ -82,9 +84,9 @@ void GViewPane::DrawCursor(QPainter& p, const QRect& r, const PaneInput& in) {
     }
     const QPoint mouse = mapFromGlobal(QCursor::pos());
     DrawGViewCursor(p, r, in, underMouse() ? std::optional<QPoint>(mouse) : std::nullopt);
-    // The zoom map's rows last until the next repaint.
-    if (hover_) DrawGHover(p, r, in, *hover_);
-    hover_.reset();
+    // The zoom map's rows stay until the cursor moves, playback starts or
+    // the mouse moves over this view.
+    if (hover_ && in.cmp.PlayTm == hoverPlayTm_ && !in.view.Playing) DrawGHover(p, r, in, *hover_);
 }
 
 void GViewPane::mousePressEvent(QMouseEvent* e) {
@@ -92,7 +94,10 @@ void GViewPane::mousePressEvent(QMouseEvent* e) {
         OpenMenu(host(), 3, pictureMenu, e->globalPosition().toPoint());
 }
 
-void GViewPane::mouseMoveEvent(QMouseEvent*) { Repaint(); }
+void GViewPane::mouseMoveEvent(QMouseEvent*) {
+    hover_.reset();
+    Repaint();
+}
 
 DriftViewPane::DriftViewPane(QWidget* parent) : PaneWidget("PaintBoxGraphDrift", true, parent) {
     SetDrawFunctions({}, DrawDriftCursor);

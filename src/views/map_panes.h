@@ -51,7 +51,8 @@ public:
     PictureMenuFn pictureMenu;
     // Shown when the distance axis is selected and slot 1 is active.
     QWidget* posMsg = nullptr;
-    // Rows, points and trails for the next paint only.
+    // Rows, points and trails of the zoom map's hover, drawn over the
+    // cursor layer until the cursor moves or the mouse moves over this view.
     void ShowHover(const GHover& hover);
     int rebuilds() const { return rebuilds_; }
 
@@ -63,6 +64,7 @@ protected:
 
 private:
     std::shared_ptr<GHover> hover_;
+    long double hoverPlayTm_ = 0;
     int rebuilds_ = 0;
 };
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QLabel>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -105,5 +106,23 @@ TEST(MapWindow, SampleSessionOnBothMaps) {
     QTest::qWait(50);
     EXPECT_NE(zoom->Render(), map);
     EXPECT_TRUE(w.grab().save(test::OutputDir() + "/map_panes.png"));
+
+    // The G page: scatter and cursor layer; the mouse over the zoom map
+    // reads its distance from the car and the laps' G at the nearest samples.
+    tab.PageControl2->setCurrentIndex(1);
+    QTest::qWait(50);
+    const QImage gView = tab.PaintBoxGraphG->Render();
+    int scatter = 0;
+    for (int y = 0; y < gView.height(); ++y)
+        for (int x = 0; x < gView.width(); ++x) scatter += gView.pixel(x, y) == QColor(0xFF, 0x90, 0x90).rgb();
+    EXPECT_GT(scatter, 50);
+    QTest::mouseMove(zoom, QPoint(zoom->width() / 2 + 20, zoom->height() / 2));
+    QTest::qWait(50);
+    EXPECT_EQ(tab.LabelZoomDist->text(), "10.0m");
+    EXPECT_TRUE(w.grab().save(test::OutputDir() + "/g_view_page.png"));
+
+    tab.PageControl2->setCurrentIndex(3);
+    QTest::qWait(50);
+    EXPECT_TRUE(w.grab().save(test::OutputDir() + "/drift_page.png"));
     w.close();
 }
