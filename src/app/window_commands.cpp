@@ -28,6 +28,7 @@
 #include "views/graph_tab.h"
 #include "views/graph_tab_controls.h"
 #include "views/speed_graph_pane.h"
+#include "views/map_panes.h"
 
 namespace vel {
 
@@ -64,12 +65,14 @@ WindowCommands::WindowCommands(Session& session, const Services& services, LapRa
     lapList_->RepaintLapList = [this] { tabs_.data.lapListModel->Reset(); };
     sectorEdit_ = std::make_unique<SectorEditCommands>(
         session_, QtEdSectDialogs(parent, session_, [this] { return SwitchPanelOn(tabs_.graph.PanelViewRdu); }),
-        playing, [] { return 1.0L; }, [this] { sector_->SectRefresh(true); });
+        playing, [this] { return session_.graphView.MapZoom; }, [this] { sector_->SectRefresh(true); });
     sectorSave_ = std::make_unique<SectorSaveCommands>(session_, prompts_);
     graphControls_ = std::make_unique<GraphTabControls>(tabs_.graph, parent->findChild<QTabWidget*>("PageControl1"),
                                                         parent, session_, services_, prompts_,
                                                         [this] { FillSectTables(); });
     InstallSpeedGraphPanes(tabs_.graph);
+    InstallMapPanes(tabs_.graph);
+    InstallGDriftPanes(tabs_.graph);
     WireGraphTab();
     WireDataTab();
 }

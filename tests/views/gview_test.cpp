@@ -1,0 +1,255 @@
+#include <cmath>
+#include <gtest/gtest.h>
+#include <QTest>
+#include "map_fixture.h"
+#include "views/g_view.h"
+#include "views/map_panes.h"
+#include "views/map_projection.h"
+#include "views/zoom_map.h"
+
+using namespace vel;
+using namespace vel::test;
+
+namespace {
+
+// A 408 x 408 pane: d = 400, centre (204, 204), outer radius 200.
+const QSize Pane(408, 408);
+
+struct GViewTest : MapFixture {
+    // A 50 m circle at 36 km/h: lateral G (10 m/s)^2 / 50 m / g = 0.2039.
+    const TLapDtRec& ShowCircle(Turn turn, int hz = 10) {
+        Drive d;
+        d.spd = 36;
+        d.hz = hz;
+        return Show(CircleLap(d, 50, turn));
+    }
+};
+
+} // namespace
+
+// One G to the right lands F-dependent pixels from the centre: 200 / F,
+// to the nearest pixel; braking (negative longitudinal G) plots upwards.
+TEST(GView, PixelOfAGByRange) {
+    const struct Case {
+        int32_t idx;
+        double F;
+        int oneG;   // Nearest(200 / F)
+    } cases[] = {{0, 0.5, 400}, {1, 1.5, 133}, {2, 2.0, 100}, {3, 2.5, 80},
+                 {4, 2.75, 73}, {5, 3.5, 57},  {6, 5.0, 40},  {9, 2.0, 100}, {-1, 2.0, 100}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.idx);
+        const GGeom g = GGeomOf(Pane, c.idx);
+        EXPECT_EQ(g.d, 400);
+        EXPECT_EQ(g.F, c.F);
+        EXPECT_EQ(g.Pixel(1.0, 0), QPoint(204 + c.oneG, 204));
+        EXPECT_EQ(g.Pixel(-1.0, 0), QPoint(204 - c.oneG, 204));
+        EXPECT_EQ(g.Pixel(0, -c.F), QPoint(204, 4));   // full braking at the top of the outer circle
+        EXPECT_EQ(g.Pixel(0, c.F / 2), QPoint(204, 304));
+    }
+    // Turning radius: 300 m at the outer circle, halves to even.
+    const GGeom g = GGeomOf(Pane, 2);
+    EXPECT_EQ(g.RadiusY(300), 404);
+    EXPECT_EQ(g.RadiusY(50), 204 + 33);
+    EXPECT_EQ(g.RadiusY(0.75), 204 + 0);   // 0.5 pixel: to even
+    EXPECT_EQ(g.RadiusY(2.25), 204 + 2);   // 1.5 pixels: to even
+}
+
+// The scatter of a lap on a 50 m circle at 36 km/h lies on the circle of
+// 0.2039 G: to the right for a left-hand turn, to the left for a right-hand one.
+TEST_F(GViewTest, CircleLapScattersOnItsG) {
+    ShowCircle(Turn::Left);
+    ShowCircle(Turn::Right);
+    s.graphView.GRangeIdx = 0;   // 0.5 G at the outer circle: 0.2039 G is 81.6 px out
+    const QImage img = Draw(DrawGView, Pane);
+    const QRgb light[2] = {QColor(0xFF, 0x90, 0x90).rgb(), QColor(0x70, 0x70, 0xFF).rgb()};
+    // Every sample away from the lap's ends sits at one point; the ends,
+    // where the filters see one side only, fall inside the circle.
+    const GGeom g = GGeomOf(Pane, 0);
+    EXPECT_EQ(g.Pixel(0.2039, 0), QPoint(204 + 82, 204));
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_TRUE(ColourNear(img, g.Pixel(k == 0 ? 0.2039 : -0.2039, 0), light[k], 3));
+        int side = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                if (img.pixel(x, y) != light[k]) continue;
+                EXPECT_LE(std::hypot(x + 0.5 - 204, y + 0.5 - 204), 81.6 + 3);
+                side += x > 204 ? 1 : -1;
+            }
+        EXPECT_EQ(side > 0, k == 0);
+    }
+}
+
+// The cursor dot of a sample at its G, the radius arrow at its radius:
+// 0.2039 G at F = 2 is Nearest(20.39) = 20 px right; 50 m is 33 px down.
+TEST_F(GViewTest, CursorDotAndRadiusArrowOfASample) {
+    const TLapDtRec& lap = ShowCircle(Turn::Left);
+    s.graphView.Axis = AxisMode::Time;
+    MoveTo(lap.Elm[150].Sec);
+    const QImage cache = Draw(DrawGView, Pane);
+    QImage img = cache;
+    {
+        QPainter p(&img);
+        DrawGViewCursor(p, img.rect(), In());
+    }
+    const QRgb red = QColor(255, 0, 0).rgb();
+    EXPECT_EQ(img.pixel(224, 204), red);
+    EXPECT_EQ(img.pixel(224 + 3, 204 - 2), red);
+    EXPECT_NE(img.pixel(224 + 7, 204), red);
+    EXPECT_EQ(img.pixel(204 - 13, 237), red);   // the arrow's back
+    EXPECT_EQ(img.pixel(204 - 1, 237), red);    // its tip at the axis
+    // The bars at the right edge: an outline for slot 0, the scale left of it.
+    bool bar = false;
+    for (int y = 2; y < 30; ++y) bar |= img.pixel(Pane.width() - 3 - 1, y) == red;
+    EXPECT_TRUE(bar);
+    // The distance axis reads the values at the reference car's distance: the same here.
+    s.graphView.Axis = AxisMode::Dist;
+    QImage dist = cache;
+    {
+        QPainter p(&dist);
+        DrawGViewCursor(p, dist.rect(), In());
+    }
+    EXPECT_EQ(dist.pixel(224, 204), red);
+}
+
+// Without a lap: no bars, no dots; a pane of no size or a lap without G
+// values draws without dividing by zero.
+TEST_F(GViewTest, EmptyViewAndBrokenLaps) {
+    const QImage cache = Draw(DrawGView, Pane);
+    QImage img = cache;
+    {
+        QPainter p(&img);
+        DrawGViewCursor(p, img.rect(), In(), QPoint(300, 300));
+    }
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) ASSERT_NE(img.pixel(x, y), QColor(255, 0, 0).rgb());
+    QImage tiny(4, 4, QImage::Format_RGB32);
+    tiny.fill(Qt::white);
+    {
+        QPainter p(&tiny);
+        DrawGView(p, tiny.rect(), In());
+        DrawGViewCursor(p, tiny.rect(), In(), QPoint(1, 1));
+    }
+    ShowCircle(Turn::Left);
+    s.loadedLaps.LapDt[0].GElm.clear();
+    Draw(DrawGView, Pane);
+    const GHover h = GHoverAt(QSize(540, 400), QPoint(270, 200), In(), true);
+    EXPECT_TRUE(h.rows.isEmpty());
+}
+
+// A 1-hour-style long lap logged at 10 Hz and longer than 7.5 km plots
+// every second sample (and the last plotted one); shorter or slower laps
+// plot all but the first and last.
+TEST(GView, ScatterThinning) {
+    const auto lapOf = [](int samples, double step, long double km) {
+        TLapDtRec lap;
+        for (int i = 0; i < samples; ++i) {
+            TLapElmRec e;
+            e.Sec = i * step;
+            lap.Elm << e;
+        }
+        lap.ElmNum = samples;
+        lap.LapDist = km;
+        return lap;
+    };
+    EXPECT_EQ(ScatterIndices(lapOf(7, 0.05, 8)), QVector<int>({1, 3, 5}));
+    EXPECT_EQ(ScatterIndices(lapOf(8, 0.05, 8)), QVector<int>({1, 3, 5, 6}));
+    EXPECT_EQ(ScatterIndices(lapOf(8, 0.05, 7.5)), QVector<int>({1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(ScatterIndices(lapOf(8, 0.2, 8)), QVector<int>({1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(ScatterIndices(lapOf(3, 0.05, 9)), QVector<int>({1}));   // fewer than four: 9.9 s, never thinned
+    EXPECT_TRUE(ScatterIndices(lapOf(2, 0.1, 9)).isEmpty());
+}
+
+// The cache is drawn again only when marked dirty or resized; cursor moves
+// repaint the layer only.
+TEST_F(GViewTest, CacheRebuiltOnlyWhenDirtyOrResized) {
+    GViewPane pane;
+    pane.resize(Pane);
+    pane.SetHost(Host());
+    const TLapDtRec& lap = ShowCircle(Turn::Left);
+    pane.Render();
+    EXPECT_EQ(pane.rebuilds(), 1);
+    MoveTo(lap.Elm[40].Sec);
+    pane.Render();
+    MoveTo(lap.Elm[90].Sec);
+    pane.Render();
+    EXPECT_EQ(pane.rebuilds(), 1);
+    pane.SetDirty();
+    pane.Render();
+    EXPECT_EQ(pane.rebuilds(), 2);
+    pane.resize(300, 300);
+    pane.Render();
+    pane.Render();
+    EXPECT_EQ(pane.rebuilds(), 3);
+}
+
+// The zoom map's hover: the distance from the reference car, and per lap
+// within 20 m its G and speed at the nearest sample, cut to one decimal.
+TEST_F(GViewTest, ZoomMapHoverReadsDistanceAndG) {
+    const QSize zoom(540, 400);
+    EXPECT_EQ(GHoverAt(zoom, QPoint(270, 200), In(), true).distText, ".");
+    ShowCircle(Turn::Left);
+    Drive far;
+    far.ido += 0.003;   // about 333 m north
+    Show(CircleLap(far, 50, Turn::Left));
+    const TLapDtRec& lap = s.loadedLaps.LapDt[0];
+    s.graphView.MapZoom = 2;
+    MoveTo(lap.Elm[100].Sec);
+    EXPECT_EQ(GHoverAt(zoom, QPoint(270, 200), In(), true).distText, "0.0m");
+    GHover h = GHoverAt(zoom, QPoint(370, 200), In(), true);
+    EXPECT_EQ(h.distText, "50.0m");
+    s.settings.DistKm = false;
+    EXPECT_EQ(GHoverAt(zoom, QPoint(370, 200), In(), true).distText, "164.0feet");
+    s.settings.DistKm = true;
+
+    // Over the reference car: a row for it only, the far lap out of reach.
+    h = GHoverAt(zoom, QPoint(270, 200), In(), true);
+    ASSERT_TRUE(h.drawRows);
+    ASSERT_EQ(h.rows.size(), 1);
+    EXPECT_EQ(h.rows[0].slot, 0);
+    EXPECT_NEAR(h.rows[0].sample, 100, 1);
+    EXPECT_EQ(h.rows[0].gx, 0.2);
+    EXPECT_EQ(h.rows[0].gy, 0.0);
+    EXPECT_EQ(h.rows[0].v, 36.0);
+
+    // Playing, or another page in front: the label only.
+    EXPECT_FALSE(GHoverAt(zoom, QPoint(270, 200), In(), false).drawRows);
+    s.graphView.Playing = true;
+    EXPECT_FALSE(GHoverAt(zoom, QPoint(270, 200), In(), true).drawRows);
+    s.graphView.Playing = false;
+    // Near the border: the cursor layer only.
+    EXPECT_TRUE(GHoverAt(zoom, QPoint(16, 200), In(), true).rows.isEmpty());
+
+    // The rows, the point and its trail land on the G view.
+    QImage img = Draw(DrawGView, Pane);
+    {
+        QPainter p(&img);
+        DrawGHover(p, img.rect(), In(), h);
+    }
+    const GGeom g = GGeomOf(Pane, s.graphView.GRangeIdx);
+    const QPoint at = g.Pixel(double(lap.GElm[h.rows[0].sample].lateG3), double(lap.GElm[h.rows[0].sample].logiG3));
+    EXPECT_TRUE(ColourNear(img, at + QPoint(5, 0), QColor(255, 0, 0).rgb(), 1));
+    int reddish = 0;   // the row's text, smoothed at its edges
+    for (int y = 4; y < 24; ++y)
+        for (int x = 4; x < 60; ++x) {
+            const QColor c = img.pixelColor(x, y);
+            reddish += c.red() > 200 && c.green() < 120 && c.blue() < 120;
+        }
+    EXPECT_GT(reddish, 5);
+}
+
+TEST(GView, HoverTrailLengthByFirstInterval) {
+    for (const auto& [hz, n] : std::initializer_list<std::pair<int, int>>{{20, 20}, {10, 20}, {5, 10}, {1, 5}}) {
+        SCOPED_TRACE(hz);
+        Drive d;
+        d.hz = hz;
+        TLapDtRec lap;
+        lap.Elm = StraightRun(d, 180, 3);
+        lap.ElmNum = 3;
+        EXPECT_EQ(HoverTrailLength(lap), n);
+    }
+    TLapDtRec one;
+    one.Elm = StraightRun(Drive{}, 180, 1);
+    one.ElmNum = 1;
+    EXPECT_EQ(HoverTrailLength(one), 0);
+}
