@@ -519,7 +519,7 @@ TEST_F(DownloadTest, SavedUnderTheDefaultNameWithinTheCapsAndCut) {
         EXPECT_EQ(prompts.lastSpec.fileName, c.name + ext);
         EXPECT_EQ(prompts.lastSpec.folder, session.folders.RawDir);
         EXPECT_EQ(prompts.lastSpec.filters, LogSaveFilters());
-        EXPECT_EQ(prompts.count("yesno"), 0);
+        EXPECT_EQ(prompts.count("warnyesno"), 0);
         ASSERT_TRUE(QFileInfo(target).isFile());
         EXPECT_EQ(QFileInfo(target).size(), c.savedBytes);
         EXPECT_TRUE(ReadFile(target) == DumpPrefix(c.savedBytes)) << "saved bytes differ from LogDump";
@@ -604,7 +604,7 @@ TEST_F(DownloadTest, TheSaveDialogsAnswers) {
         ScriptOk(ControlLine());
         Download(image, "QK4,", "20000");
 
-        EXPECT_EQ(prompts.texts("yesno"),
+        EXPECT_EQ(prompts.texts("warnyesno"),
                   c.exists ? QStringList{OverwriteQuestion(QFileInfo(c.target).fileName())} : QStringList());
         if (!c.target.isEmpty()) {
             EXPECT_EQ(ReadFile(c.target).size(), c.written ? 0x20000 : 3);
