@@ -152,7 +152,7 @@ LapClick WindowCommands::StringGridLapDataDblClick(int gridRow) {
 
 void WindowCommands::SpeedButtonSvRunClick() {
     const QTableView* g = tabs_.data.StringGridLapData;
-    run_->SpeedButtonSvRunClick(tabs_.data.CurrentLapRow(), g->hasFocus(), tabs_.logger.ListBox1->isVisible());
+    run_->SpeedButtonSvRunClick(tabs_.data.CurrentLapRow(), g->hasFocus(), tabs_.logger.StatusListShown());
 }
 
 void WindowCommands::SpeedButtonSvRunSectClick() {
