@@ -168,8 +168,10 @@ void TFormMain::FormDestroy() {
     session_.settings.DiffTmOn = SwitchPanelOn(graphTab_->PanelDiffTm);
     session_.settings.AltitudeOn = SwitchPanelOn(graphTab_->PanelAltitude);
     session_.settings.DriftOn = SwitchPanelOn(graphTab_->PanelDrift);
+    // The settings of this run would be lost silently otherwise; the other
+    // steps have run whatever the boxes say.
     const QStringList errors = RunShutdown(session_, services_);
-    for (const QString& err : errors) qWarning("%s", qUtf8Printable(err));
+    for (const QString& err : errors) prompts_->Error(err);
 }
 
 void TFormMain::dragEnterEvent(QDragEnterEvent* e) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QHeaderView>
@@ -77,6 +79,23 @@ TEST_F(MainWindowTest, SwitchStatesComeFromSettingsAndGoBackAtShutdown) {
               QByteArray("15.0\r\n0.200\r\n8.0\r\n0\r\n0\r\n0\r\n1\r\n4\r\n1\r\n"));
 }
 
+TEST_F(MainWindowTest, SettingsThatCannotBeWrittenAtShutdownAreShownAndTheRestRuns) {
+    test::WriteFile(session.folders.TempDir + "temp0000.dtb", "x");
+    {
+        AppServices app(session, rec.overrides());
+        TFormMain w(session, app, &prompts);
+        QFile::remove(session.folders.ShareDir + "velmaris.ini");
+        QDir().mkpath(session.folders.ShareDir + "velmaris.ini/x");
+        rec.logger.portOpen = true;
+        rec.log.calls.clear();
+        EXPECT_TRUE(prompts.calls.empty());
+    }
+    ASSERT_EQ(prompts.count("error"), 1);
+    EXPECT_TRUE(prompts.texts("error")[0].startsWith("設定ファイルを保存できません。"));
+    EXPECT_EQ(rec.log.calls, QStringList({"FreeLists", "CloseComPort"}));
+    EXPECT_FALSE(QFile::exists(session.folders.TempDir + "temp0000.dtb"));
+}
+
 TEST_F(MainWindowTest, ExitGoesThroughTheCloseQuery) {
     AppServices app(session, rec.overrides());
     TFormMain w(session, app, &prompts);
@@ -107,6 +126,31 @@ TEST_F(MainWindowTest, RendersWithJapaneseFont) {
     const QImage img = w.grab().toImage();
     ASSERT_FALSE(img.isNull());
     EXPECT_TRUE(img.save(test::OutputDir() + "/main_window.png"));
+}
+
+TEST(SetupDialog, OkAppliesTheFieldsAndCancelKeepsTheSettings) {
+    Settings s;
+    const Settings before = s;
+    auto answer = [](int button) {
+        return [button](TOKBottomDlgSetup& d) {
+            EXPECT_EQ(d.EditSectMt->text(), "15.0");
+            d.EditSectMt->setText("22.5");
+            d.EditMinLapDist->setText("9999");
+            d.EditMinLapTime->setText("99.9");
+            d.show();
+            button == QDialog::Accepted ? d.accept() : d.reject();
+            return d.result();
+        };
+    };
+    EXPECT_FALSE(TOKBottomDlgSetup::Run(nullptr, s, answer(QDialog::Rejected)));
+    EXPECT_EQ(s.SectMt, before.SectMt);
+    EXPECT_EQ(s.MinLapDist, before.MinLapDist);
+    EXPECT_EQ(s.MinLapTime, before.MinLapTime);
+
+    EXPECT_TRUE(TOKBottomDlgSetup::Run(nullptr, s, answer(QDialog::Accepted)));
+    EXPECT_EQ(double(s.SectMt), 22.5);
+    EXPECT_NEAR(double(s.MinLapDist), 9.999, 1e-12);
+    EXPECT_NEAR(double(s.MinLapTime), 99.9, 1e-12);
 }
 
 TEST(SetupDialog, RefusesInvalidOkAndDefaultsSetOnlyTheirField) {
