@@ -90,6 +90,36 @@ QString DecodeText(const QByteArray& bytes) {
     return DecodeCp932(body);
 }
 
+QString LeftCp932Bytes(const QString& text, int maxBytes) {
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    const bool haveIconv = cd != reinterpret_cast<iconv_t>(-1);
+    auto bytesOf = [&](const QString& ch) -> int {
+        const char16_t u = ch.size() == 1 ? ch[0].unicode() : 0;
+        if (!haveIconv)   // ASCII and half-width katakana are single bytes
+            return u != 0 && (u < 0x80 || (u >= 0xFF61 && u <= 0xFF9F)) ? 1 : 2;
+        QByteArray utf8 = ch.toUtf8();
+        char* in = utf8.data();
+        size_t inLeft = static_cast<size_t>(utf8.size());
+        char buf[16];
+        char* o = buf;
+        size_t oLeft = sizeof buf;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &in, &inLeft, &o, &oLeft) == static_cast<size_t>(-1)) return 1;
+        return static_cast<int>(o - buf);
+    };
+    QString out;
+    int used = 0;
+    for (const char32_t cp : text.toUcs4()) {
+        const QString ch = QString::fromUcs4(&cp, 1);
+        const int n = bytesOf(ch);
+        if (used + n > maxBytes) break;
+        out += ch;
+        used += n;
+    }
+    if (haveIconv) iconv_close(cd);
+    return out;
+}
+
 QStringList SplitLines(const QString& text) {
     QStringList lines;
     qsizetype start = 0;

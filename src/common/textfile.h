@@ -8,6 +8,10 @@ namespace vel {
 
 // Decodes file bytes to text (UTF-8 when valid, a UTF-8 BOM dropped, else CP932).
 QString DecodeText(const QByteArray& bytes);
+// The longest start of text, whole characters only, whose CP932 (Japanese
+// ANSI) encoding takes at most maxBytes; a character CP932 lacks counts as
+// the one byte "?" it would become.
+QString LeftCp932Bytes(const QString& text, int maxBytes);
 // Splits text into lines at CR LF, LF or CR; a final line end makes no extra line.
 QStringList SplitLines(const QString& text);
 // Reads a text file into lines. false (and error text) when it can't be read.
