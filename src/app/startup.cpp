@@ -4,6 +4,7 @@
 #include <QFile>
 #include "analysis/display_slots.h"
 #include "common/textfile.h"
+#include "model/lap_file.h"
 #include "platform/timezone.h"
 
 namespace vel {
@@ -79,7 +80,7 @@ QStringList RunShutdown(Session& s, const Services& services) {
         errors << QStringLiteral("設定ファイルを保存できません。\n%1").arg(error);
     services.logger->FreeLists();
     if (services.logger->IsPortOpen()) services.logger->CloseComPort();
-    DeleteMatching(s.folders.TempDir, QStringLiteral("temp????.dtb"));
+    DeleteWorkingFiles(s.folders.TempDir);
     return errors;
 }
 
