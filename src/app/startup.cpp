@@ -16,8 +16,9 @@ bool CheckVersionMarker(const Folders& folders, QStringList& errors) {
 
     const QString marker = folders.ShareDir + VersionMarkerName;
     if (QFile::exists(marker)) {
-        QStringList lines;
-        if (ReadTextLines(marker, lines) && !lines.isEmpty() && lines.first() == VersionText)
+        QStringList lines;   // the first line alone
+        if (ReadTextLinesUntil(marker, [&lines](const QString& l) { lines << l; return false; }) &&
+            !lines.isEmpty() && lines.first() == VersionText)
             return false;
     }
     QString error;
