@@ -61,7 +61,8 @@ WindowCommands::WindowCommands(Session& session, const Services& services, LapRa
     lapList_->SetSectGrid = [this] { FillSectTables(); };
     lapList_->RepaintLapList = [this] { tabs_.data.lapListModel->Reset(); };
     sectorEdit_ = std::make_unique<SectorEditCommands>(
-        session_, QtEdSectDialogs(parent, session_, [this] { return SwitchPanelOn(tabs_.graph.PanelViewRdu); }),
+        session_, QtEdSectDialogs(
+                      parent, session_, [this] { return SwitchPanelOn(tabs_.graph.PanelViewRdu); }, &prompts_),
         playing, [] { return 1.0L; }, [this] { sector_->SectRefresh(true); });
     sectorSave_ = std::make_unique<SectorSaveCommands>(session_, prompts_);
     WireGraphTab();
