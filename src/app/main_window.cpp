@@ -129,8 +129,13 @@ LogImportCommands& TFormMain::importCommands() { return commands_->importCommand
 LapClick TFormMain::StringGridLapDataDblClick(int gridRow) { return commands_->StringGridLapDataDblClick(gridRow); }
 
 void TFormMain::RaiseWindow() {
-    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    show();
+    // Back from the task bar as it was (maximised stays maximised), shown
+    // when hidden, then in front with the focus.
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    if (!isVisible()) {
+        if (windowState() & Qt::WindowMaximized) showMaximized();
+        else showNormal();
+    }
     raise();
     activateWindow();
 }

@@ -96,6 +96,30 @@ TEST_F(MainWindowTest, SettingsThatCannotBeWrittenAtShutdownAreShownAndTheRestRu
     EXPECT_FALSE(QFile::exists(session.folders.TempDir + "temp0000.dtb"));
 }
 
+// A second start brings the first window back however it was left.
+TEST_F(MainWindowTest, RaiseBringsBackAMinimisedOrHiddenWindow) {
+    AppServices app(session, rec.overrides());
+    TFormMain w(session, app, &prompts);
+    w.showMaximized();
+    QApplication::processEvents();
+    w.showMinimized();
+    QApplication::processEvents();
+    ASSERT_TRUE(w.isMinimized());
+    w.RaiseWindow();
+    QApplication::processEvents();
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.isMaximized());   // as it was before
+
+    w.hide();
+    QApplication::processEvents();
+    w.RaiseWindow();
+    QApplication::processEvents();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_TRUE(w.isMaximized());
+}
+
 TEST_F(MainWindowTest, ExitGoesThroughTheCloseQuery) {
     AppServices app(session, rec.overrides());
     TFormMain w(session, app, &prompts);
