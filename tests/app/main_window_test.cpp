@@ -1,3 +1,4 @@
+#include <csignal>
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
@@ -9,10 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include "app/app_services.h"
 #include "app/entry.h"
 #include "app/main_window.h"
@@ -150,6 +153,58 @@ TEST_F(MainWindowTest, RendersWithJapaneseFont) {
     const QImage img = w.grab().toImage();
     ASSERT_FALSE(img.isNull());
     EXPECT_TRUE(img.save(test::OutputDir() + "/main_window.png"));
+}
+
+namespace {
+constexpr char kTermChild[] = "VELMARIS_TERMINATION_CHILD";
+} // namespace
+
+// Runs as the program would, in a process of its own: the window, the signal
+// wiring of main(), a SIGTERM raised from inside the event loop.
+TEST(TerminationChild, Run) {
+    const QString root = qEnvironmentVariable(kTermChild);
+    if (root.isEmpty()) GTEST_SKIP() << "only runs as a child of another test";
+    Session session;
+    session.folders = test::FoldersUnder(root);
+    test::RecordingServices rec;
+    test::FakePrompts prompts;
+    {
+        AppServices app(session, rec.overrides());
+        TFormMain w(session, app, &prompts);
+        w.show();
+        session.settings.SectMt = 21.0L;
+        test::WriteFile(session.folders.TempDir + "temp0000.dtb", "x");
+        const auto termination = ShutDownInOrderOnTermination(w);
+        ASSERT_TRUE(termination->Active());
+        QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+        QApplication::exec();
+        // The close query ran before the window went.
+        EXPECT_TRUE(rec.log.calls.contains("Stop(wait)"));
+        EXPECT_FALSE(w.isVisible());
+    }
+}
+
+TEST(Termination, SigtermShutsDownInOrder) {
+    QTemporaryDir tmp;
+    const Folders f = test::FoldersUnder(tmp.path());
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kTermChild, tmp.path());
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=TerminationChild.Run"});
+    ASSERT_TRUE(p.waitForStarted());
+    if (!p.waitForFinished(120000)) {   // a guard only
+        p.kill();
+        p.waitForFinished();
+    }
+    const QByteArray out = p.readAll();
+    ASSERT_EQ(p.exitStatus(), QProcess::NormalExit) << out.toStdString();
+    EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
+    // Settings written, working files gone.
+    EXPECT_TRUE(test::ReadFile(f.ShareDir + "velmaris.ini").startsWith("21.0\r\n"));
+    EXPECT_FALSE(QFile::exists(f.TempDir + "temp0000.dtb"));
 }
 
 TEST(SetupDialog, OkAppliesTheFieldsAndCancelKeepsTheSettings) {
