@@ -49,6 +49,14 @@ public:
         Say(text);
         return vel::Answer::Cancel;
     }
+    vel::Answer AskYesCancel(const QString& text) override {
+        Say(text);
+        return vel::Answer::Cancel;
+    }
+    vel::Answer WarnYesNo(const QString& text) override {
+        Say(text);
+        return vel::Answer::No;
+    }
     QStringList OpenFiles(const vel::FileDialogSpec&) override { return {file_}; }
     QString SaveFile(const vel::FileDialogSpec&) override { return {}; }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include "analysis/sector_commands.h"
 #include "common/geodesy.h"
+#include "common/geometry.h"
 
 namespace vel {
 
@@ -132,7 +133,9 @@ bool EdSectCrossCursor(QPoint p, const QRect& box) {
 bool EdSectLineUsable(const TSectRec& l) {
     for (long double v : {l.Kdo1, l.Kdo2, l.Ido1, l.Ido2})
         if (!std::isfinite(v)) return false;
-    return l.Kdo1 != l.Kdo2 && l.Ido1 != l.Ido2;
+    // A north-south or east-west line is a line; only ends that coincide (as
+    // the crossing test sees them) make none.
+    return std::fabs(l.Kdo1 - l.Kdo2) >= GeomEps || std::fabs(l.Ido1 - l.Ido2) >= GeomEps;
 }
 
 bool EdSectOk(SectorLines& lines, const EdSectState& st, const TLapDtRec& ref, int32_t& selSect,

@@ -81,8 +81,12 @@ bool EdSectRelease(EdSectState& st, const EdSectProjection& proj, QPoint p);
 // in its panel), the last row and column excluded.
 bool EdSectCrossCursor(QPoint p, const QRect& box);
 
-// Ends that make a line: both coordinates differ and all are finite.
+// Ends that make a line: all finite and not at one point (closer than the
+// crossing test's tolerance in both coordinates).
 bool EdSectLineUsable(const TSectRec& line);
+// Said when OK is pressed with both ends at one point.
+inline const QString EdSectSamePointText =
+    QStringLiteral("セクタラインの両端が同じ位置にあります。\r端点を動かしてください。");
 
 // OK: with a usable line, writes the working line and pass number into
 // line st.sel of the table, re-sorts a table of two or more lines by the

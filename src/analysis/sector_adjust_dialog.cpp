@@ -305,6 +305,11 @@ void TOKBottomDlgEdSect::SpeedButtonZoutClick() {
 
 void TOKBottomDlgEdSect::ButtonOKClick() {
     LeaveField();
+    if (!EdSectLineUsable(st_.line)) {
+        // Nothing would be stored: say so and let the user move an end.
+        if (prompts) prompts->Warn(EdSectSamePointText);
+        return;
+    }
     accept();
 }
 

@@ -11,6 +11,7 @@
 #include "model/course_path.h"
 #include "model/loaded_laps.h"
 #include "model/sector_lines.h"
+#include "platform/prompts.h"
 
 class QLabel;
 class QPainter;
@@ -77,6 +78,8 @@ public:
     QToolButton* SpeedButtonZout;
     QPushButton* ButtonOK;
     QPushButton* ButtonCancel;
+    // Says why OK does not close the dialog; none in some tests.
+    Prompts* prompts = nullptr;
 
 public slots:
     void SpeedButtonZinClick();

@@ -32,7 +32,8 @@ bool SectorEditCommands::SpeedButtonEdSectClick() {
     return EdSectOk(lines, st, ref, cmp.SelSect, refresh_);
 }
 
-EdSectDialogs QtEdSectDialogs(QWidget* parent, const Session& session, std::function<bool()> rduOn) {
+EdSectDialogs QtEdSectDialogs(QWidget* parent, const Session& session, std::function<bool()> rduOn,
+                             Prompts* prompts) {
     EdSectDialogs d;
     d.selectLine = [parent](int sectNum, int preselect) {
         TOKBottomDlgSelEdSect dlg(parent);
@@ -40,10 +41,11 @@ EdSectDialogs QtEdSectDialogs(QWidget* parent, const Session& session, std::func
         if (dlg.exec() != QDialog::Accepted) return -1;
         return dlg.Selected();
     };
-    d.adjust = [parent, &session, rduOn](EdSectState& st) {
+    d.adjust = [parent, &session, rduOn, prompts](EdSectState& st) {
         EdSectScene scene{session.sectorLines, session.coursePaths, session.loadedLaps, session.comparison,
                           rduOn ? rduOn() : false};
         TOKBottomDlgEdSect dlg(scene, parent);
+        dlg.prompts = prompts;
         dlg.Setup(st);
         if (dlg.exec() != QDialog::Accepted) return false;
         st = dlg.State();

@@ -6,6 +6,8 @@
 #include "analysis/sector_adjust.h"
 #include "model/session.h"
 
+namespace vel { class Prompts; }
+
 class QWidget;
 
 namespace vel {
@@ -42,6 +44,7 @@ private:
 
 // The real dialogs over parent, drawing the session's laps, lines and
 // course map; rduOn tells whether the deceleration switch is on.
-EdSectDialogs QtEdSectDialogs(QWidget* parent, const Session& session, std::function<bool()> rduOn);
+EdSectDialogs QtEdSectDialogs(QWidget* parent, const Session& session, std::function<bool()> rduOn,
+                             Prompts* prompts = nullptr);
 
 } // namespace vel

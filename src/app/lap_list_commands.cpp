@@ -32,7 +32,7 @@ LapListCommands::LapListCommands(Session& session, SectorLines& lines, Prompts& 
 bool LapListCommands::SpeedButtonClrDtClick() {
     LapList& list = session_.lapList;
     if (list.Rows.isEmpty() || list.Rows.front().Cells[DataNumberCol].isEmpty()) return false;
-    if (prompts_.AskYesNo(ClearAllQuestion) != Answer::Yes) return false;
+    if (prompts_.AskYesCancel(ClearAllQuestion) != Answer::Yes) return false;
 
     LoadedLaps& laps = session_.loadedLaps;
     Comparison& cmp = session_.comparison;

@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
         // Without a window manager to maximise it, the window still fills the screen.
         if (QScreen* screen = window.screen()) window.setGeometry(screen->availableGeometry());
         window.showMaximized();
+        const auto termination = vel::ShutDownInOrderOnTermination(window);
         rc = app.exec();
     }
     instance.Release();

@@ -141,8 +141,13 @@ LogImportCommands& TFormMain::importCommands() { return commands_->importCommand
 LapClick TFormMain::StringGridLapDataDblClick(int gridRow) { return commands_->StringGridLapDataDblClick(gridRow); }
 
 void TFormMain::RaiseWindow() {
-    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    show();
+    // Back from the task bar as it was (maximised stays maximised), shown
+    // when hidden, then in front with the focus.
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    if (!isVisible()) {
+        if (windowState() & Qt::WindowMaximized) showMaximized();
+        else showNormal();
+    }
     raise();
     activateWindow();
 }
@@ -180,8 +185,10 @@ void TFormMain::FormDestroy() {
     session_.settings.DiffTmOn = SwitchPanelOn(graphTab_->PanelDiffTm);
     session_.settings.AltitudeOn = SwitchPanelOn(graphTab_->PanelAltitude);
     session_.settings.DriftOn = SwitchPanelOn(graphTab_->PanelDrift);
+    // The settings of this run would be lost silently otherwise; the other
+    // steps have run whatever the boxes say.
     const QStringList errors = RunShutdown(session_, services_);
-    for (const QString& err : errors) qWarning("%s", qUtf8Printable(err));
+    for (const QString& err : errors) prompts_->Error(err);
 }
 
 void TFormMain::dragEnterEvent(QDragEnterEvent* e) {

@@ -62,7 +62,8 @@ void RunFileCommands::SpeedButtonMotecClick() {
     if (files.isEmpty()) return;
     const QString f = files.first();
     dirs.RunMotecDir = FolderOf(f);
-    if (QFileInfo(f).isFile() && ExtensionOf(f) == ".csv") Load(f, RunFileKind::Motec);
+    if (QFileInfo(f).isFile() && ExtensionOf(f).compare(".csv", Qt::CaseInsensitive) == 0)
+        Load(f, RunFileKind::Motec);
     // The new row is ranked by the next command that refreshes the list.
     if (onRowsChanged) onRowsChanged();
 }

@@ -100,10 +100,12 @@ void TOKBottomDlgSetup::ButtonDefClick() { EditSectMt->setText("15.0"); }
 void TOKBottomDlgSetup::ButtonDefLapClick() { EditMinLapDist->setText("200"); }
 void TOKBottomDlgSetup::ButtonDefTimClick() { EditMinLapTime->setText("8.0"); }
 
-bool TOKBottomDlgSetup::Run(QWidget* parent, Settings& settings) {
+bool TOKBottomDlgSetup::Run(QWidget* parent, Settings& settings,
+                            const std::function<int(TOKBottomDlgSetup&)>& exec) {
     TOKBottomDlgSetup dlg(parent);
     dlg.SetFields(SetupFieldsFrom(settings));
-    if (dlg.exec() != QDialog::Accepted) return false;
+    const int result = exec ? exec(dlg) : dlg.exec();
+    if (result != QDialog::Accepted) return false;
     ApplySetupFields(settings, dlg.Fields());
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The settings dialog "設定": sector gate length, minimum lap distance and time.
+#include <functional>
 #include <QDialog>
 #include "model/settings.h"
 
@@ -29,7 +30,9 @@ public:
     void done(int r) override;
 
     // Opens the dialog on settings and takes the fields when it returns OK.
-    static bool Run(QWidget* parent, Settings& settings);
+    // exec stands in for the modal loop in tests.
+    static bool Run(QWidget* parent, Settings& settings,
+                    const std::function<int(TOKBottomDlgSetup&)>& exec = {});
 
 private slots:
     void ButtonDefClick();

@@ -4,6 +4,7 @@
 #include <QFile>
 #include "analysis/display_slots.h"
 #include "common/textfile.h"
+#include "model/lap_file.h"
 #include "platform/timezone.h"
 
 namespace vel {
@@ -15,8 +16,9 @@ bool CheckVersionMarker(const Folders& folders, QStringList& errors) {
 
     const QString marker = folders.ShareDir + VersionMarkerName;
     if (QFile::exists(marker)) {
-        QStringList lines;
-        if (ReadTextLines(marker, lines) && !lines.isEmpty() && lines.first() == VersionText)
+        QStringList lines;   // the first line alone
+        if (ReadTextLinesUntil(marker, [&lines](const QString& l) { lines << l; return false; }) &&
+            !lines.isEmpty() && lines.first() == VersionText)
             return false;
     }
     QString error;
@@ -79,7 +81,7 @@ QStringList RunShutdown(Session& s, const Services& services) {
         errors << QStringLiteral("設定ファイルを保存できません。\n%1").arg(error);
     services.logger->FreeLists();
     if (services.logger->IsPortOpen()) services.logger->CloseComPort();
-    DeleteMatching(s.folders.TempDir, QStringLiteral("temp????.dtb"));
+    DeleteWorkingFiles(s.folders.TempDir);
     return errors;
 }
 

@@ -64,7 +64,8 @@ WindowCommands::WindowCommands(Session& session, const Services& services, LapRa
     lapList_->SetSectGrid = [this] { FillSectTables(); };
     lapList_->RepaintLapList = [this] { tabs_.data.lapListModel->Reset(); };
     sectorEdit_ = std::make_unique<SectorEditCommands>(
-        session_, QtEdSectDialogs(parent, session_, [this] { return SwitchPanelOn(tabs_.graph.PanelViewRdu); }),
+        session_, QtEdSectDialogs(
+                      parent, session_, [this] { return SwitchPanelOn(tabs_.graph.PanelViewRdu); }, &prompts_),
         playing, [this] { return session_.graphView.MapZoom; }, [this] { sector_->SectRefresh(true); });
     sectorSave_ = std::make_unique<SectorSaveCommands>(session_, prompts_);
     graphControls_ = std::make_unique<GraphTabControls>(tabs_.graph, parent->findChild<QTabWidget*>("PageControl1"),
@@ -161,7 +162,7 @@ LapClick WindowCommands::StringGridLapDataDblClick(int gridRow) {
 
 void WindowCommands::SpeedButtonSvRunClick() {
     const QTableView* g = tabs_.data.StringGridLapData;
-    run_->SpeedButtonSvRunClick(tabs_.data.CurrentLapRow(), g->hasFocus(), tabs_.logger.ListBox1->isVisible());
+    run_->SpeedButtonSvRunClick(tabs_.data.CurrentLapRow(), g->hasFocus(), tabs_.logger.StatusListShown());
 }
 
 void WindowCommands::SpeedButtonSvRunSectClick() {

@@ -1,6 +1,7 @@
 #pragma once
 // Text files: written UTF-8 without BOM with CR LF; read as UTF-8 when
 // valid, else CP932; lines split at CR LF, LF or CR.
+#include <functional>
 #include <QString>
 #include <QStringList>
 
@@ -8,10 +9,21 @@ namespace vel {
 
 // Decodes file bytes to text (UTF-8 when valid, a UTF-8 BOM dropped, else CP932).
 QString DecodeText(const QByteArray& bytes);
+// The longest start of text, whole characters only, whose CP932 (Japanese
+// ANSI) encoding takes at most maxBytes; a character CP932 lacks counts as
+// the one byte "?" it would become.
+QString LeftCp932Bytes(const QString& text, int maxBytes);
 // Splits text into lines at CR LF, LF or CR; a final line end makes no extra line.
 QStringList SplitLines(const QString& text);
 // Reads a text file into lines. false (and error text) when it can't be read.
 bool ReadTextLines(const QString& path, QStringList& lines, QString* error = nullptr);
+// Reads a text file line by line, handing each line to take until take
+// returns false, so a reader stops once it has what it needs. Lines decode as
+// UTF-8 unless the first line beyond ASCII is not valid UTF-8 (then CP932).
+// false (and error text) when the file can't be read or passes 64 MiB
+// before take is done.
+bool ReadTextLinesUntil(const QString& path, const std::function<bool(const QString&)>& take,
+                        QString* error = nullptr);
 // Writes lines, each followed by CR LF, atomically (temp file + rename).
 bool WriteTextLines(const QString& path, const QStringList& lines, QString* error = nullptr);
 // Writes bytes atomically (temp file + rename).

@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include "common/textfile.h"
@@ -249,7 +250,10 @@ void TOKBottomDlgMb::BuildWidgets() {
         // The wheel goes to the map, not to a focused list.
         if (CheckListBoxLogBlk->hasFocus()) OKBtn->setFocus();
     });
-    resize(1280, 800);
+    // Shown maximised; when restored it must still fit a small screen.
+    QSize size(1280, 800);
+    if (QScreen* s = screen()) size = size.boundedTo(s->availableGeometry().size());
+    resize(size.expandedTo(minimumSizeHint()));
 }
 
 void TOKBottomDlgMb::SetLog(const ControlLineDialogInput& input) {

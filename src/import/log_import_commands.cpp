@@ -43,18 +43,8 @@ QString RecordsLine(int32_t n) { return QStringLiteral("%1 records").arg(n); }
 } // namespace
 
 QString LogNameLabel(const QString& name) {
-    constexpr qsizetype MaxBytes = 20;
-    if (name.toUtf8().size() <= MaxBytes) return name;
-    QString out;
-    qsizetype bytes = 0;
-    for (const char32_t cp : name.toUcs4()) {
-        const QString ch = QString::fromUcs4(&cp, 1);
-        const qsizetype n = ch.toUtf8().size();
-        if (bytes + n > MaxBytes) break;
-        out += ch;
-        bytes += n;
-    }
-    return out;
+    // 20 bytes of the Japanese ANSI code page the name had on its first platform.
+    return LeftCp932Bytes(name, 20);
 }
 
 int64_t Qk4SaveBytes(int32_t used) {

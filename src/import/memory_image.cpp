@@ -38,6 +38,14 @@ bool IsSeparator(const uint8_t* p) { return AllBytes(p, 7, 0xAA) && AllBytes(p +
 
 bool InRange(double v, double lo, double hi) { return v >= lo && v <= hi; }   // false for NaN
 
+// A speed of the report line; a value that is no number says so, rather
+// than reading as an accepted 0.
+QString SpeedText(float v) {
+    if (std::isnan(v)) return QStringLiteral("nan");
+    if (std::isinf(v)) return v > 0 ? QStringLiteral("inf") : QStringLiteral("-inf");
+    return FormatFixed(v, 2);
+}
+
 double RecordTime(int32_t secs, uint16_t ms, double localEpoch) {
     return static_cast<double>(secs) / SecPerDay + localEpoch + ms / MsPerDay;
 }
@@ -143,7 +151,7 @@ int64_t LogImageDecoder::DecLogRec(const uint8_t* rec, int64_t room, const Secto
         bad = true;
     } else if (!InRange(item.Spd, 0, 2000)) {
         bad = true;
-        status_.Add(QStringLiteral("spd abnormal %1 km/h").arg(FormatFixed(item.Spd, 2)) +
+        status_.Add(QStringLiteral("spd abnormal %1 km/h").arg(SpeedText(item.Spd)) +
                     FormatDateTime(QStringLiteral(" yyyymmdd_hhnnss"), secs / SecPerDay + localEpoch_));
     }
     // A stored sample is always a number.
@@ -187,18 +195,16 @@ void LogImageDecoder::DecLogSector(int32_t k) {
         TLogItem item;
         bool rejected = true;
         const int64_t len = DecLogRec(at, room, layout, item, rejected);
-        if (len > room) {
-            ++rejected_;
-            return;
-        }
-        if (!rejected) {
+        if (!rejected && len <= room) {
             store_.AppendLogItem(item, status_);
             p += len;
             continue;
         }
         ++rejected_;
-        // Resynchronise behind the next "*" and its checksum byte.
-        const void* star = std::memchr(at, '*', static_cast<size_t>(len));
+        // Resynchronise behind the next "*" and its checksum byte. A length
+        // running past the sector's end (a corrupt count) is searched only
+        // up to that end, so the good records behind it are still found.
+        const void* star = std::memchr(at, '*', static_cast<size_t>(std::min(len, room)));
         p = star ? (static_cast<const uint8_t*>(star) - s) + 2 : p + len;
     }
 }

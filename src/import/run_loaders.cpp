@@ -40,6 +40,23 @@ QString TooLargeText(const QString& fn) {
     return QStringLiteral("「%1」は大きすぎるため読み込めません。").arg(DisplayName(fn));
 }
 
+// A run file whose records are numbers a logger could have written: every
+// real finite and the date-time within 1980 to 2100. Erased memory saved as
+// a run (all 0xFF) is not.
+bool HoldsLogData(const QVector<TLapElmRec>& samples) {
+    static const double first = EncodeDateTime(1980, 1, 1, 0, 0, 0, 0);
+    static const double after = EncodeDateTime(2101, 1, 1, 0, 0, 0, 0);
+    for (const TLapElmRec& r : samples) {
+        if (!(r.DtTm >= first && r.DtTm < after)) return false;
+        for (const long double v : {static_cast<long double>(r.Tm), static_cast<long double>(r.Sec),
+                                    static_cast<long double>(r.Ido), static_cast<long double>(r.Kdo),
+                                    static_cast<long double>(r.Elv), static_cast<long double>(r.Spd),
+                                    static_cast<long double>(r.Dir), static_cast<long double>(r.Dist)})
+            if (!std::isfinite(v)) return false;
+    }
+    return true;
+}
+
 // Adds the row, then advances the group number as every run loader does.
 LoadResult AddRun(Session& session, const QVector<TLapElmRec>& samples, const QString& fn,
                   bool nameInColumn7) {
@@ -241,6 +258,10 @@ LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session) {
     }
     if (samples.isEmpty()) {
         result.Error = NoRecordText(fn);
+        return result;
+    }
+    if (!HoldsLogData(samples)) {
+        result.Error = RunNoLogData;
         return result;
     }
     return AddRun(session, samples, fn, true);

@@ -17,6 +17,10 @@ struct LoadResult {
     QString Error;   // for the error box; empty when nothing is to be shown
 };
 
+// A run file whose records are not log data (a value that is no number, or
+// a date-time outside 1980 to 2100) is refused whole with this text.
+inline const QString RunNoLogData = QStringLiteral("有効なログデータがありません。");
+
 // Lap CSV (".csvv").
 LoadResult LoadLapFileToGrig(const QString& fn, Session& session);
 // Run file (".dtb"): the records go to the working file unchanged.

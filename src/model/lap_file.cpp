@@ -52,4 +52,28 @@ QString FindWorkingFile(const QString& tempDir, const QString& dataNumberText) {
     return exact;
 }
 
+QString WorkingFileNumber(const QString& fileName) {
+    const QString name = QFileInfo(fileName).fileName();
+    if (name.size() <= 8 || !name.startsWith(QLatin1String("temp"), Qt::CaseInsensitive) ||
+        !name.endsWith(QLatin1String(".dtb"), Qt::CaseInsensitive))
+        return {};
+    const QString digits = name.mid(4, name.size() - 8);
+    for (const QChar c : digits)
+        if (c < u'0' || c > u'9') return {};
+    return digits;
+}
+
+int DeleteWorkingFiles(const QString& tempDir) {
+    if (tempDir.isEmpty()) return 0;
+    const QDir dir(tempDir);
+    if (!dir.exists()) return 0;
+    int count = 0;
+    for (const QFileInfo& fi : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+        // Four digits at least, as the working files are named.
+        if (WorkingFileNumber(fi.fileName()).size() < 4) continue;
+        if (QFile::remove(fi.filePath())) ++count;
+    }
+    return count;
+}
+
 } // namespace vel

@@ -26,4 +26,11 @@ QString WorkingFileName(const QString& tempDir, int dataNumber);
 // name without regard to case ("Temp" + number + ".dtb").
 QString FindWorkingFile(const QString& tempDir, const QString& dataNumberText);
 
+// The data number of a working file's name: the digits between "temp" and
+// ".dtb" (either in any case), however many; empty for any other name.
+QString WorkingFileNumber(const QString& fileName);
+// Deletes every working file (a name WorkingFileNumber takes) in tempDir;
+// other files stay. Gives the number deleted.
+int DeleteWorkingFiles(const QString& tempDir);
+
 } // namespace vel

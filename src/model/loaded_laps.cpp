@@ -9,11 +9,9 @@ namespace vel {
 
 namespace {
 
-// "temp0003.dtb" -> "0003"; any other name gives no data number.
-QString DataNumberOf(const QString& fn) {
-    const QString name = QFileInfo(fn).fileName();
-    return name.size() == 12 ? name.mid(4, 4) : QString();
-}
+// "temp0003.dtb" -> "0003", "temp10000.dtb" -> "10000"; any other name
+// gives no data number.
+QString DataNumberOf(const QString& fn) { return WorkingFileNumber(fn); }
 
 enum class Read { Ok, Skip, Empty, Failed };
 

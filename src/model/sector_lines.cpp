@@ -18,21 +18,27 @@ int32_t PassNoOf(const QString& field) {
 
 } // namespace
 
+// Takes one line of a sector file when it is a line of four or more fields;
+// false once the table is full.
+bool TakeSectLine(SectorLines& out, const QString& line) {
+    if (out.SectNum >= MaxSectLines) return false;
+    QStringList f;
+    SplitToList(f, line, u',');
+    if (f.size() < 4) return true;
+    TSectRec& s = out.Sect[out.SectNum];
+    s.Ido1 = StrToFloatDef0(f[0]);
+    s.Kdo1 = StrToFloatDef0(f[1]);
+    s.Ido2 = StrToFloatDef0(f[2]);
+    s.Kdo2 = StrToFloatDef0(f[3]);
+    s.PassNo = f.size() >= 5 ? PassNoOf(f[4]) : 1;
+    ++out.SectNum;
+    return out.SectNum < MaxSectLines;
+}
+
 SectorLines ParseSectLines(const QStringList& lines) {
     SectorLines out;
-    for (const QString& line : lines) {
-        if (out.SectNum >= MaxSectLines) break;
-        QStringList f;
-        SplitToList(f, line, u',');
-        if (f.size() < 4) continue;
-        TSectRec& s = out.Sect[out.SectNum];
-        s.Ido1 = StrToFloatDef0(f[0]);
-        s.Kdo1 = StrToFloatDef0(f[1]);
-        s.Ido2 = StrToFloatDef0(f[2]);
-        s.Kdo2 = StrToFloatDef0(f[3]);
-        s.PassNo = f.size() >= 5 ? PassNoOf(f[4]) : 1;
-        ++out.SectNum;
-    }
+    for (const QString& line : lines)
+        if (!TakeSectLine(out, line)) break;
     return out;
 }
 
@@ -47,9 +53,11 @@ QStringList SectFileLines(const SectorLines& lines) {
 }
 
 bool ReadSectFile(const QString& path, SectorLines& out, QString* error) {
-    QStringList lines;
-    if (!ReadTextLines(path, lines, error)) return false;
-    out = ParseSectLines(lines);
+    // Lines after the fourth accepted one are never read.
+    SectorLines read;
+    if (!ReadTextLinesUntil(path, [&read](const QString& line) { return TakeSectLine(read, line); }, error))
+        return false;
+    out = read;
     return true;
 }
 

@@ -14,6 +14,9 @@ bool InRange(long double v, long double lo, long double hi) { return v >= lo && 
 
 QString SwitchText(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
 
+// The file has nine positional lines.
+constexpr qsizetype SettingsLineCount = 9;
+
 } // namespace
 
 QStringList SettingsToLines(const Settings& s) {
@@ -88,7 +91,12 @@ bool ReadSettingsFile(Settings& s, const QString& shareDir, QString* error) {
     if (!QFile::exists(path)) return WriteTextLines(path, DefaultSettingsLines(), error);
     QStringList lines;
     // An unreadable file is reported and kept, not replaced by defaults.
-    if (!ReadTextLines(path, lines, error)) return false;
+    // Nothing past the ninth line is read.
+    auto take = [&lines](const QString& line) {
+        lines << line;
+        return lines.size() < SettingsLineCount;
+    };
+    if (!ReadTextLinesUntil(path, take, error)) return false;
     if (lines.isEmpty()) return WriteTextLines(path, DefaultSettingsLines(), error);
     ApplySettingsLines(s, lines);
     return true;

@@ -68,6 +68,18 @@ Answer QtPrompts::AskOkCancel(const QString& text) {
     return b == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
+Answer QtPrompts::AskYesCancel(const QString& text) {
+    const auto b = ShowBox(parent_, QMessageBox::Question, text,
+                           QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Yes);
+    return b == QMessageBox::Yes ? Answer::Yes : Answer::Cancel;
+}
+
+Answer QtPrompts::WarnYesNo(const QString& text) {
+    const auto b = ShowBox(parent_, QMessageBox::Warning, text,
+                           QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    return b == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
 QStringList QtPrompts::OpenFiles(const FileDialogSpec& ask) {
     QFileDialog dlg(parent_);
     SetUpDialog(dlg, ask);
@@ -129,7 +141,7 @@ QString AskSaveTarget(Prompts& prompts, const FileDialogSpec& dlg, const QString
     const QString target = ExtensionOf(chosen) == ext ? chosen : ChangeExt(chosen, ext);
     if (steps.chosen) steps.chosen(target);
     if (QFileInfo::exists(target) &&
-        prompts.AskYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
+        prompts.WarnYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
         return {};
     return target;
 }

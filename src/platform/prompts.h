@@ -31,13 +31,15 @@ public:
     virtual void Inform(const QString& text) = 0;                 // information box, OK
     virtual void Warn(const QString& text) = 0;                   // warning box, OK
     virtual void Error(const QString& text) = 0;                  // error box, OK
-    virtual Answer AskYesNo(const QString& text) = 0;             // Yes / No
-    virtual Answer AskOkCancel(const QString& text) = 0;          // OK / Cancel
+    virtual Answer AskYesNo(const QString& text) = 0;             // question box, Yes / No
+    virtual Answer AskOkCancel(const QString& text) = 0;          // question box, OK / Cancel
+    virtual Answer AskYesCancel(const QString& text) = 0;         // question box, Yes / Cancel
+    virtual Answer WarnYesNo(const QString& text) = 0;            // warning box, Yes / No
     // Empty list when cancelled.
     virtual QStringList OpenFiles(const FileDialogSpec& dlg) = 0;
     // Empty when cancelled. The default suffix is forced when the typed name
     // lacks it. It does not ask about overwriting: callers ask with
-    // OverwriteQuestion through AskYesNo.
+    // OverwriteQuestion through WarnYesNo.
     virtual QString SaveFile(const FileDialogSpec& dlg) = 0;
 };
 
@@ -50,6 +52,8 @@ public:
     void Error(const QString& text) override;
     Answer AskYesNo(const QString& text) override;
     Answer AskOkCancel(const QString& text) override;
+    Answer AskYesCancel(const QString& text) override;
+    Answer WarnYesNo(const QString& text) override;
     QStringList OpenFiles(const FileDialogSpec& dlg) override;
     QString SaveFile(const FileDialogSpec& dlg) override;
 private:

@@ -8,20 +8,22 @@
 namespace vel {
 
 int TimeZoneBiasMinutes() {
+    // Summer time moves clocks forward, so the smaller of this year's winter
+    // and summer offsets is the standard one. The zone's own "standard"
+    // offset is not used: some zones (Europe/Dublin) call their summer time
+    // standard and their winter time a negative daylight saving.
+    const int year = QDate::currentDate().year();
     const QTimeZone zone = QTimeZone::systemTimeZone();
-    int offsetSeconds = 0;
+    int jan = 0, jul = 0;
     if (zone.isValid()) {
-        offsetSeconds = zone.standardTimeOffset(QDateTime::currentDateTimeUtc());
+        jan = zone.offsetFromUtc(QDateTime(QDate(year, 1, 1), QTime(12, 0), Qt::UTC));
+        jul = zone.offsetFromUtc(QDateTime(QDate(year, 7, 1), QTime(12, 0), Qt::UTC));
     } else {
         // A zone Qt cannot read: the C library may still know local time.
-        // Summer time moves clocks forward, so the smaller of a winter and a
-        // summer offset is the standard one.
-        const int year = QDate::currentDate().year();
-        const int jan = QDateTime(QDate(year, 1, 1), QTime(12, 0)).offsetFromUtc();
-        const int jul = QDateTime(QDate(year, 7, 1), QTime(12, 0)).offsetFromUtc();
-        offsetSeconds = std::min(jan, jul);
+        jan = QDateTime(QDate(year, 1, 1), QTime(12, 0)).offsetFromUtc();
+        jul = QDateTime(QDate(year, 7, 1), QTime(12, 0)).offsetFromUtc();
     }
-    return -(offsetSeconds / 60);
+    return -(std::min(jan, jul) / 60);
 }
 
 double LocalEpochFromBias(int biasMinutes) {

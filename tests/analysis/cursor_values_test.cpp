@@ -163,6 +163,24 @@ TEST_F(CursorValuesTest, ComparedLapAtTheReferenceDistance) {
     }
 }
 
+// Between two samples of the compared lap whose headings straddle north, the
+// course and heading at the reference distance go the short way.
+TEST_F(CursorValuesTest, ComparedLapAtTheReferenceDistanceAcrossNorth) {
+    QVector<TLapElmRec> other = Marked(60, 120);
+    other[70].Dir = 350;
+    other[71].Dir = 20;
+    ShowMarked({Marked(), other});
+    laps().LapDt[1].DElm[70].GpsDir = 20;
+    laps().LapDt[1].DElm[71].GpsDir = 350;
+    cmp().PlayTm = 2.05L;   // half way from sample 70 to 71, as above
+    cmp().DistOfs[1] = 0.05L;
+    CalCurValLaps(laps(), cmp());
+    CalCurValAll(laps(), cmp());
+    const TCurValRec& v = cmp().CurVal[1];
+    EXPECT_LT(Gap(v.DistDir, 5), 1e-6);
+    EXPECT_LT(Gap(v.DistGpsDir, 5), 1e-6);
+}
+
 TEST_F(CursorValuesTest, NothingAtADistanceWithoutAReference) {
     ShowMarked({Marked(), Marked(60)});
     cmp().CurVal[1].DistSpd = -1;

@@ -57,6 +57,19 @@ TEST_F(LapClickTest, DoubleClicksLoadUpToFourLaps) {
     EXPECT_EQ(laps().LapDt[3].DtName, "0004");
 }
 
+// From data number 10000 on the name has five digits: a second double click
+// still finds the loaded lap and removes it.
+TEST_F(LapClickTest, FiveDigitDataNumbersLoadAndRemove) {
+    const int row = AddRow(EastRun());
+    const QString temp = s.folders.TempDir;
+    ASSERT_TRUE(QFile::rename(WorkingFileName(temp, 0), temp + "temp10000.dtb"));
+    s.lapList.Rows[row - 1].Cells[1] = "10000";
+    ASSERT_EQ(Click(row), LapClick::Loaded);
+    EXPECT_EQ(laps().LapDt[0].DtName, "10000");
+    EXPECT_EQ(Click(row), LapClick::Removed);
+    EXPECT_EQ(laps().LapDtNum, 0);
+}
+
 TEST_F(LapClickTest, ClicksOnNoLapDoNothing) {
     const int row = AddRow(EastRun());
     s.lapList.Rows.append(LapRow{});   // a row without a data number

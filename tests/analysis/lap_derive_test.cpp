@@ -1,4 +1,7 @@
 #include <cmath>
+#include <algorithm>
+#include <array>
+#include <vector>
 #include <gtest/gtest.h>
 #include "analysis/lap_derive.h"
 #include "common/geodesy.h"
@@ -226,6 +229,81 @@ TEST(LapDerive, RadiusFilterChosenByTheShortestInterval) {
             EXPECT_GT(g.r1, g.r);
         }
         EXPECT_GT(g.lateG, 0);   // a left-hand bend
+    }
+}
+
+// r1 and r2 of samples 1 to n - 2 from raw radii, written out as the filter
+// rules read, to check the lap's own filtering against.
+void FilteredRadii(const std::vector<long double>& r, bool keepDip, std::vector<long double>& r1,
+                   std::vector<long double>& r2) {
+    const size_t n = r.size();
+    r1.assign(n, 0);
+    r2.assign(n, 0);
+    auto median = [](std::vector<long double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    r1[1] = (r[1] + r[2]) / 2;
+    r1[2] = median({r[1], r[2], r[3]});
+    for (size_t k = 3; k + 4 <= n; ++k) {
+        const bool dip = r[k] < r[k - 2] && r[k] < r[k - 1] && r[k] < r[k + 1] && r[k] < r[k + 2];
+        r1[k] = keepDip && dip ? r[k] : median({r[k - 2], r[k - 1], r[k], r[k + 1], r[k + 2]});
+    }
+    r1[n - 3] = median({r[n - 4], r[n - 3], r[n - 2]});
+    r1[n - 2] = (r[n - 3] + r[n - 2]) / 2;
+    r2[1] = (r1[1] + r1[2]) / 2;
+    if (keepDip) {
+        for (size_t k = 2; k + 3 <= n; ++k) {
+            const bool dip = r1[k] < r1[k - 1] && r1[k] < r1[k + 1];
+            r2[k] = dip ? (r1[k - 1] + 2 * r1[k] + r1[k + 1]) / 4 : (r1[k - 1] + r1[k] + r1[k + 1]) / 3;
+        }
+    } else {
+        r2[2] = (r1[1] + r1[2] + r1[3]) / 3;
+        for (size_t k = 3; k + 4 <= n; ++k)
+            r2[k] = (0.5L * r1[k - 2] + r1[k - 1] + r1[k] + r1[k + 1] + 0.5L * r1[k + 2]) / 4;
+        r2[n - 3] = (r1[n - 4] + r1[n - 3] + r1[n - 2]) / 3;
+    }
+    r2[n - 2] = (r1[n - 3] + r1[n - 2]) / 2;
+}
+
+// A track of 2 m steps turning left so that three samples lie on circles of
+// these radii, dips at samples 4 and 7. Without filtering r1 and r2 are the
+// radii themselves; with either filter they follow the rules from the
+// lap's raw radii (its positions are smoothed first), ends included.
+TEST(LapDerive, RadiusFilterValuesOfEachBranch) {
+    const long double radius[11] = {0, 50, 40, 60, 20, 70, 80, 30, 90, 45, 0};
+    QVector<std::pair<long double, long double>> en;
+    long double x = 0, y = 0, h = 0;
+    const long double step = 2;
+    en.append({x, y});
+    for (int k = 0; k < 10; ++k) {
+        if (k >= 1) h += 2 * std::asin(step / (2 * radius[k]));
+        x += step * std::cos(h);
+        y += step * std::sin(h);
+        en.append({x, y});
+    }
+    {
+        const TLapDtRec lap = Derived(AlongPoints(0.25L, en));
+        for (int k = 1; k <= 9; ++k) {
+            EXPECT_NEAR(static_cast<double>(lap.GElm[k].r), static_cast<double>(radius[k]), 0.001) << k;
+            EXPECT_EQ(lap.GElm[k].r1, lap.GElm[k].r) << k;
+            EXPECT_EQ(lap.GElm[k].r2, lap.GElm[k].r) << k;
+        }
+    }
+    for (const auto& [interval, keepDip] : {std::pair{0.15L, true}, std::pair{0.05L, false}}) {
+        SCOPED_TRACE(keepDip ? "dip-keeping" : "plain");
+        const TLapDtRec lap = Derived(AlongPoints(interval, en));
+        std::vector<long double> r(11), r1, r2;
+        for (int k = 1; k <= 9; ++k) r[k] = lap.GElm[k].r;
+        ASSERT_TRUE(r[4] < r[2] && r[4] < r[3] && r[4] < r[5] && r[4] < r[6]) << "the dip survives smoothing";
+        FilteredRadii(r, keepDip, r1, r2);
+        EXPECT_EQ(keepDip, r1[4] == r[4]);
+        for (int k = 1; k <= 9; ++k) {
+            EXPECT_NEAR(static_cast<double>(lap.GElm[k].r1), static_cast<double>(r1[k]), 1e-9) << k;
+            EXPECT_NEAR(static_cast<double>(lap.GElm[k].r2), static_cast<double>(r2[k]), 1e-9) << k;
+        }
+        EXPECT_EQ(lap.GElm[0].r1, 0);
+        EXPECT_EQ(lap.GElm[10].r2, 0);
     }
 }
 

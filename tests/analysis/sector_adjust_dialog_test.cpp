@@ -181,6 +181,7 @@ TEST_F(EdSectCommandTest, OkStoresOnlyALineWhoseEndsDiffer) {
     selectAnswer = 1;
     adjustScript = [](EdSectState& st) {
         st.line.Ido2 = st.line.Ido1;
+        st.line.Kdo2 = st.line.Kdo1;
         st.passNo = 2;
         return true;
     };
@@ -241,6 +242,31 @@ TEST_F(EdSectCommandTest, DraggedLineMovesAndTheSectorTableFollows) {
     EXPECT_NEAR(double(s.comparison.DispSlot[0].SectTm[0]), 1.55, 1e-6);
     EXPECT_EQ(tables.sect[1][0], "0:01.550");
     EXPECT_EQ(tables.sect[1][4], "0:01.550");
+}
+
+// OK with both ends at one point says so and keeps the dialog open; an
+// exactly east-west line (as drawn across a northward lap) closes it.
+TEST_F(EdSectCommandTest, OkWithBothEndsAtOnePointKeepsTheDialogOpen) {
+    s.sectorLines = Lines({At(10.5L)});
+    FakePrompts prompts;
+    EdSectScene scene{s.sectorLines, s.coursePaths, s.loadedLaps, s.comparison, false};
+    TOKBottomDlgEdSect dlg(scene);
+    dlg.prompts = &prompts;
+    EdSectState st = OpenEdSect(s.sectorLines, 0, 4);
+    st.line.Kdo2 = st.line.Kdo1;
+    st.line.Ido2 = st.line.Ido1 + 1e-16L;   // within the crossing test's tolerance
+    dlg.Setup(st);
+    dlg.show();
+    dlg.ButtonOK->click();
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(prompts.texts("warn"), QStringList{EdSectSamePointText});
+
+    st.line = LineAt(d, 10.5L, -20, 10.5L, 20);
+    dlg.Setup(st);
+    dlg.ButtonOK->click();
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(prompts.count("warn"), 1);
 }
 
 // Zoom by the buttons and the wheel over the front layer, each step

@@ -213,13 +213,12 @@ protected:
 
 } // namespace
 
-TEST_F(EdSectOkTest, EndsThatShareACoordinateStoreNothing) {
+TEST_F(EdSectOkTest, EndsAtOnePointStoreNothing) {
     const long double nan = std::numeric_limits<long double>::quiet_NaN();
     struct Case { const char* name; std::function<void(TSectRec&)> change; };
     const Case cases[] = {
-        {"same latitude", [](TSectRec& l) { l.Ido2 = l.Ido1; }},   // as built: an east-west line
-        {"same longitude", [this](TSectRec& l) { l = LineAt(d, 5, 3, 15, 3); }},
         {"same point", [](TSectRec& l) { l.Kdo2 = l.Kdo1; l.Ido2 = l.Ido1; }},
+        {"closer than the crossing tolerance", [](TSectRec& l) { l.Kdo2 = l.Kdo1 + 1e-16L; l.Ido2 = l.Ido1; }},
         {"not a number", [nan](TSectRec& l) { l.Ido2 = nan; }},
     };
     for (const Case& c : cases) {
@@ -238,6 +237,24 @@ TEST_F(EdSectOkTest, EndsThatShareACoordinateStoreNothing) {
         }
         EXPECT_EQ(refreshes, 0);
     }
+}
+
+// An exactly east-west or north-south line is stored: a user draws one.
+TEST_F(EdSectOkTest, EndsSharingOneCoordinateAreALine) {
+    const TSectRec eastWest = LineAt(d, 15, -10, 15, 10);
+    const TSectRec northSouth = LineAt(d, 5, 3, 25, 3);
+    ASSERT_EQ(eastWest.Ido1, eastWest.Ido2);
+    ASSERT_EQ(northSouth.Kdo1, northSouth.Kdo2);
+    for (const TSectRec& line : {eastWest, northSouth}) {
+        EdSectState st = OpenEdSect(lines, 1, 1);
+        st.line = line;
+        st.passNo = 2;
+        EXPECT_TRUE(EdSectOk(lines, st, ref, selSect, refresh));
+    }
+    EXPECT_EQ(refreshes, 2);
+    EXPECT_EQ(lines.Sect[1].Kdo1, northSouth.Kdo1);
+    EXPECT_EQ(lines.Sect[1].Kdo2, northSouth.Kdo2);
+    EXPECT_EQ(lines.Sect[1].PassNo, 2);
 }
 
 // Moving line 1 past line 2 swaps them; the alignment line follows its line.

@@ -356,7 +356,7 @@ TEST_F(SectorCommandsTest, SaveToAFile) {
     prompts.saveResults.push_back(target);
     prompts.answers.push_back(Answer::No);
     cmd.SpeedButtonSvSectClick();
-    EXPECT_EQ(prompts.texts("yesno"), QStringList({"mine.sci は既に存在します。\r上書きしますか?"}));
+    EXPECT_EQ(prompts.texts("warnyesno"), QStringList({"mine.sci は既に存在します。\r上書きしますか?"}));
     EXPECT_TRUE(ReadFile(target).endsWith(",2\r\n"));
     prompts.saveResults.push_back(target);
     prompts.answers.push_back(Answer::Yes);

@@ -205,7 +205,7 @@ TEST_F(SectorSaveFlow, SavedSectorReloadsWithTheSectorTime) {
         EXPECT_EQ(recs.front().Dist, 0);
         EXPECT_NEAR(double(recs.back().Sec), double(slot0().SectTm[sector]), 1e-9);
     }
-    EXPECT_TRUE(prompts.texts("yesno").isEmpty());
+    EXPECT_TRUE(prompts.texts("warnyesno").isEmpty());
     EXPECT_FALSE(s.FileDlgOpen);
 }
 
@@ -276,14 +276,14 @@ TEST_F(SectorSaveFlow, ExtensionForcedAndOverwriteAsked) {
     prompts.saveResults = {out + "part"};
     ASSERT_EQ(cmd.StringGridSectDataDblClick(1, 5, cells), SectSaveOutcome::Written);
     EXPECT_EQ(cmd.LastTarget(), target);
-    EXPECT_EQ(prompts.count("yesno"), 0);
+    EXPECT_EQ(prompts.count("warnyesno"), 0);
     const QByteArray written = ReadFile(target);
     ASSERT_EQ(written.size(), 21 * TLapElmRec::Size);
 
     prompts.saveResults = {out + "part.txt"};
     prompts.answers = {Answer::No};
     EXPECT_EQ(cmd.StringGridSectDataDblClick(1, 0, cells), SectSaveOutcome::Cancelled);
-    EXPECT_EQ(prompts.texts("yesno"), QStringList({"part.dtb は既に存在します。\r上書きしますか?"}));
+    EXPECT_EQ(prompts.texts("warnyesno"), QStringList({"part.dtb は既に存在します。\r上書きしますか?"}));
     EXPECT_EQ(ReadFile(target), written);
 
     prompts.saveResults = {out + "part"};

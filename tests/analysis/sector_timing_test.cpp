@@ -164,6 +164,12 @@ TEST(SectorJudgement, Table) {
         {"swing-back beyond the angle limit", 2, 100, -18, 1, 12, JudgeNone},
         {"swing-back with one side short", 2, 14, -18, 1, 12, JudgeNone},
         {"hold angle on one side, a little on the other", 1, 35, -1, 20, 40, JudgeNone},
+        // The limits themselves count.
+        {"hold at exactly 30 to the right", 1, 30, 0, 20, 40, JudgeHold},
+        {"hold at exactly the slowest speed", 1, 30, 0, 20, 10, JudgeHold},
+        {"hold with a mean of exactly the angle limit", 1, 120, 0, 99, 40, JudgeHold},
+        {"swing-back at exactly 15 both sides", 2, 15, -15, 0, 10, JudgeSwingBack},
+        {"swing-back at exactly the angle limit", 2, 99, -99, 0, 10, JudgeSwingBack},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -260,6 +266,60 @@ TEST(SectorDrift, FinalSectorRateLeavesOutTheStepIntoTheLastSample) {
     // Steps ending at samples 7..14: the first jumps 0 -> 20 (200/s), the
     // rest swing 40 per 0.1 s (400/s).
     EXPECT_NEAR(s.SectAngRate[1], (200 + 7 * 400.0L) / 8, 1e-6L);
+}
+
+// A step counts for the angle rate from exactly 20 degrees a second; times in
+// eighths of a second keep the rates exact.
+TEST(SectorDrift, RateCountsStepsOfExactlyTheSmallestRate) {
+    const Drive d = MetreDrive();
+    TLapDtRec lap = LapOf(StraightRun(d, 180, 16));
+    lap.driftAct = true;
+    for (int i = 0; i < 16; ++i) lap.Elm[i].Sec = i * 0.125L;
+    // Steps into samples 7 and 8: 2.5 deg (20/s); 9: 30 deg (240/s);
+    // 10 and 11: 2.4375 deg (19.5/s, too slow); then none.
+    const long double a[16] = {0, 0, 0, 0, 0, 0, 20, 17.5L, 15, -15, -12.5625L, -15, -15, -15, -15, -15};
+    for (int i = 0; i < 16; ++i) lap.DElm[i].DAngle = a[i];
+    const TDispSlotRec s = Timed(lap, Lines({LineAcross(d, 5.5L)}), true);
+    ASSERT_EQ(s.SectJudge[1], JudgeSwingBack);
+    EXPECT_NEAR(s.SectAngRate[1], (20 + 20 + 240) / 3.0L, 1e-9L);
+}
+
+// Which sample an extreme belongs to when it is the angle at a line: the
+// sample before the start line, the sample after the end line, and in the
+// final sector the sample before its start line.
+TEST(SectorDrift, ExtremeIndicesAtTheLines) {
+    const Drive d = MetreDrive();
+    {
+        TLapDtRec lap = LapOf(StraightRun(d, 180, 16));
+        lap.driftAct = true;
+        const long double a[16] = {0, 0, 0, 0, 0, 40, 20, 10, 5, 0, -5, -15, -15, -10, -5, 0};
+        for (int i = 0; i < 16; ++i) lap.DElm[i].DAngle = a[i];
+        const TDispSlotRec s = Timed(lap, Lines({LineAcross(d, 5.5L), LineAcross(d, 10.5L)}), true);
+        EXPECT_EQ(s.SectMaxAng[0], 40);
+        EXPECT_EQ(s.SectMaxAngIdx[0], 5);
+        // Sector 1: 30 at its start line, -10 at its end line.
+        EXPECT_NEAR(s.SectMaxAng[1], 30, Tol);
+        EXPECT_EQ(s.SectMaxAngIdx[1], 5);
+        EXPECT_NEAR(s.SectMinAng[1], -10, Tol);
+        EXPECT_EQ(s.SectMinAngIdx[1], 11);
+        // Final sector: the first of two equal samples.
+        EXPECT_EQ(s.SectMinAng[2], -15);
+        EXPECT_EQ(s.SectMinAngIdx[2], 11);
+        EXPECT_EQ(s.SectMaxAng[2], 0);
+        EXPECT_EQ(s.SectMaxAngIdx[2], -1);
+    }
+    {
+        TLapDtRec lap = LapOf(StraightRun(d, 180, 16));
+        lap.driftAct = true;
+        const long double a[16] = {0, 0, 0, 0, 0, 40, 20, 10, 5, 0, -5, -5, -4, -3, -2, -1};
+        for (int i = 0; i < 16; ++i) lap.DElm[i].DAngle = a[i];
+        const TDispSlotRec s = Timed(lap, Lines({LineAcross(d, 5.5L)}), true);
+        // The final sector's largest angle is the one at its start line.
+        EXPECT_NEAR(s.SectMaxAng[1], 30, Tol);
+        EXPECT_EQ(s.SectMaxAngIdx[1], 5);
+        EXPECT_EQ(s.SectMinAng[1], -5);
+        EXPECT_EQ(s.SectMinAngIdx[1], 10);
+    }
 }
 
 TEST(SectorTimingOfSlots, ActiveSlotsOnlyAndDriftByFlag) {

@@ -181,7 +181,7 @@ TEST_F(DataTabTest, ClearAllWithRowsButNoShownLap) {
     AddRow(StraightRun(North(36), 180, 11), 1);
     s.lapList.GrpNo = 2;
     lines.SectNum = 2;
-    prompts.answers = {Answer::No};
+    prompts.answers = {Answer::Cancel};
     EXPECT_FALSE(data.SpeedButtonClrDtClick());
     EXPECT_EQ(s.lapList.Rows.size(), 1);
 
@@ -189,7 +189,9 @@ TEST_F(DataTabTest, ClearAllWithRowsButNoShownLap) {
     release.ok = true;
     release.all = true;
     EXPECT_TRUE(data.SpeedButtonClrDtClick());
-    EXPECT_EQ(prompts.texts("yesno").last(), "すべての走行データをクリアしますか？");
+    // A question with Yes and Cancel.
+    EXPECT_EQ(prompts.texts("yescancel"), QStringList(2, "すべての走行データをクリアしますか？"));
+    EXPECT_EQ(prompts.count("yesno"), 0);
     EXPECT_TRUE(s.lapList.Rows.isEmpty());
     EXPECT_TRUE(s.lapList.LapStrLst.isEmpty());
     EXPECT_EQ(s.lapList.GrpNo, 0);

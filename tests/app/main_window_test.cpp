@@ -1,16 +1,21 @@
+#include <csignal>
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 #include "app/app_services.h"
 #include "app/entry.h"
 #include "app/main_window.h"
@@ -77,6 +82,47 @@ TEST_F(MainWindowTest, SwitchStatesComeFromSettingsAndGoBackAtShutdown) {
               QByteArray("15.0\r\n0.200\r\n8.0\r\n0\r\n0\r\n0\r\n1\r\n4\r\n1\r\n"));
 }
 
+TEST_F(MainWindowTest, SettingsThatCannotBeWrittenAtShutdownAreShownAndTheRestRuns) {
+    test::WriteFile(session.folders.TempDir + "temp0000.dtb", "x");
+    {
+        AppServices app(session, rec.overrides());
+        TFormMain w(session, app, &prompts);
+        QFile::remove(session.folders.ShareDir + "velmaris.ini");
+        QDir().mkpath(session.folders.ShareDir + "velmaris.ini/x");
+        rec.logger.portOpen = true;
+        rec.log.calls.clear();
+        EXPECT_TRUE(prompts.calls.empty());
+    }
+    ASSERT_EQ(prompts.count("error"), 1);
+    EXPECT_TRUE(prompts.texts("error")[0].startsWith("設定ファイルを保存できません。"));
+    EXPECT_EQ(rec.log.calls, QStringList({"FreeLists", "CloseComPort"}));
+    EXPECT_FALSE(QFile::exists(session.folders.TempDir + "temp0000.dtb"));
+}
+
+// A second start brings the first window back however it was left.
+TEST_F(MainWindowTest, RaiseBringsBackAMinimisedOrHiddenWindow) {
+    AppServices app(session, rec.overrides());
+    TFormMain w(session, app, &prompts);
+    w.showMaximized();
+    QApplication::processEvents();
+    w.showMinimized();
+    QApplication::processEvents();
+    ASSERT_TRUE(w.isMinimized());
+    w.RaiseWindow();
+    QApplication::processEvents();
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.isMaximized());   // as it was before
+
+    w.hide();
+    QApplication::processEvents();
+    w.RaiseWindow();
+    QApplication::processEvents();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.isMinimized());
+    EXPECT_TRUE(w.isMaximized());
+}
+
 TEST_F(MainWindowTest, ExitGoesThroughTheCloseQuery) {
     AppServices app(session, rec.overrides());
     TFormMain w(session, app, &prompts);
@@ -107,6 +153,83 @@ TEST_F(MainWindowTest, RendersWithJapaneseFont) {
     const QImage img = w.grab().toImage();
     ASSERT_FALSE(img.isNull());
     EXPECT_TRUE(img.save(test::OutputDir() + "/main_window.png"));
+}
+
+namespace {
+constexpr char kTermChild[] = "VELMARIS_TERMINATION_CHILD";
+} // namespace
+
+// Runs as the program would, in a process of its own: the window, the signal
+// wiring of main(), a SIGTERM raised from inside the event loop.
+TEST(TerminationChild, Run) {
+    const QString root = qEnvironmentVariable(kTermChild);
+    if (root.isEmpty()) GTEST_SKIP() << "only runs as a child of another test";
+    Session session;
+    session.folders = test::FoldersUnder(root);
+    test::RecordingServices rec;
+    test::FakePrompts prompts;
+    {
+        AppServices app(session, rec.overrides());
+        TFormMain w(session, app, &prompts);
+        w.show();
+        session.settings.SectMt = 21.0L;
+        test::WriteFile(session.folders.TempDir + "temp0000.dtb", "x");
+        const auto termination = ShutDownInOrderOnTermination(w);
+        ASSERT_TRUE(termination->Active());
+        QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+        QApplication::exec();
+        // The close query ran before the window went.
+        EXPECT_TRUE(rec.log.calls.contains("Stop(wait)"));
+        EXPECT_FALSE(w.isVisible());
+    }
+}
+
+TEST(Termination, SigtermShutsDownInOrder) {
+    QTemporaryDir tmp;
+    const Folders f = test::FoldersUnder(tmp.path());
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kTermChild, tmp.path());
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=TerminationChild.Run"});
+    ASSERT_TRUE(p.waitForStarted());
+    if (!p.waitForFinished(120000)) {   // a guard only
+        p.kill();
+        p.waitForFinished();
+    }
+    const QByteArray out = p.readAll();
+    ASSERT_EQ(p.exitStatus(), QProcess::NormalExit) << out.toStdString();
+    EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
+    // Settings written, working files gone.
+    EXPECT_TRUE(test::ReadFile(f.ShareDir + "velmaris.ini").startsWith("21.0\r\n"));
+    EXPECT_FALSE(QFile::exists(f.TempDir + "temp0000.dtb"));
+}
+
+TEST(SetupDialog, OkAppliesTheFieldsAndCancelKeepsTheSettings) {
+    Settings s;
+    const Settings before = s;
+    auto answer = [](int button) {
+        return [button](TOKBottomDlgSetup& d) {
+            EXPECT_EQ(d.EditSectMt->text(), "15.0");
+            d.EditSectMt->setText("22.5");
+            d.EditMinLapDist->setText("9999");
+            d.EditMinLapTime->setText("99.9");
+            d.show();
+            button == QDialog::Accepted ? d.accept() : d.reject();
+            return d.result();
+        };
+    };
+    EXPECT_FALSE(TOKBottomDlgSetup::Run(nullptr, s, answer(QDialog::Rejected)));
+    EXPECT_EQ(s.SectMt, before.SectMt);
+    EXPECT_EQ(s.MinLapDist, before.MinLapDist);
+    EXPECT_EQ(s.MinLapTime, before.MinLapTime);
+
+    EXPECT_TRUE(TOKBottomDlgSetup::Run(nullptr, s, answer(QDialog::Accepted)));
+    EXPECT_EQ(double(s.SectMt), 22.5);
+    EXPECT_NEAR(double(s.MinLapDist), 9.999, 1e-12);
+    EXPECT_NEAR(double(s.MinLapTime), 99.9, 1e-12);
 }
 
 TEST(SetupDialog, RefusesInvalidOkAndDefaultsSetOnlyTheirField) {

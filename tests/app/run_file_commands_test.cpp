@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QUrl>
 #include "app/app_services.h"
@@ -16,7 +17,9 @@
 #include "import/bluetooth_records.h"
 #include "support/bluetooth_builder.h"
 #include "support/fake_prompts.h"
+#include "support/focus.h"
 #include "support/lap_builder.h"
+#include "support/motec_builder.h"
 #include "support/recording_services.h"
 #include "support/test_folders.h"
 
@@ -160,7 +163,7 @@ TEST_F(RunCommandsTest, SaveSelectedRunAsksBeforeOverwriteAndCopiesBytes) {
     prompts.saveResults.push_back(out + "x.txt");
     prompts.answers.push_back(Answer::No);
     cmd->SpeedButtonSvRunClick(1, true, false);
-    EXPECT_EQ(prompts.texts("yesno"), QStringList({"x.dtb は既に存在します。\r上書きしますか?"}));
+    EXPECT_EQ(prompts.texts("warnyesno"), QStringList({"x.dtb は既に存在します。\r上書きしますか?"}));
     EXPECT_EQ(test::ReadFile(out + "x.dtb"), QByteArray("old"));
     EXPECT_TRUE(prompts.lastSpec.fileName.startsWith("lap_0000_"));
 
@@ -189,6 +192,47 @@ TEST_F(RunCommandsTest, MotecRowsBlockSaving) {
     EXPECT_EQ(prompts.count("save"), 1);
 }
 
+namespace {
+// A MoTeC export with positions: 40 samples over 300 m.
+void WriteMotec(const QString& path) {
+    test::MotecFile f;
+    f.channels = {"Time", "Distance", "Ground Speed", "GPS Latitude", "GPS Longitude", "G Force Lat", "G Force Long"};
+    f.data = test::MotecData(f.channels, test::MotecLap(40, 10, 80, 300));
+    ASSERT_TRUE(test::WriteMotecCsv(path, f));
+}
+} // namespace
+
+TEST_F(RunCommandsTest, MotecButtonTakesCsvInAnyCaseOnlyAndRefreshesNothing) {
+    int rowsChanged = 0;
+    cmd->onRowsChanged = [&] { ++rowsChanged; };
+    struct Case { const char* name; bool added; };
+    const Case cases[] = {{"lap.CSV", true}, {"lap2.csv", true}, {"lap.Csv.txt", false}, {"lap.csvv", false}};
+    int rows = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString f = src + c.name;
+        WriteMotec(f);
+        prompts.openResults.push_back({f});
+        cmd->SpeedButtonMotecClick();
+        EXPECT_EQ(prompts.lastSpec.title, "MoTeCファイル(.csv)を開く");
+        if (c.added) ++rows;
+        ASSERT_EQ(list().LapStrLstNum(), rows);
+        if (c.added) EXPECT_EQ(list().Rows.last().Cells[7], f);
+        EXPECT_EQ(session.folders.RunMotecDir, src);
+    }
+    // The first dialog starts in the documents folder, later ones where the
+    // last one ended; the run-file folder stays.
+    EXPECT_EQ(session.folders.DataDir, test::FoldersUnder(tmp.path()).DataDir);
+    // A missing file adds nothing.
+    prompts.openResults.push_back({src + "gone.csv"});
+    cmd->SpeedButtonMotecClick();
+    EXPECT_EQ(list().LapStrLstNum(), rows);
+    // No ranking or column refresh: the next command that refreshes does it.
+    EXPECT_TRUE(rec.log.calls.isEmpty());
+    EXPECT_EQ(rowsChanged, 5);
+    EXPECT_EQ(prompts.count("error"), 0);
+}
+
 TEST_F(RunCommandsTest, SaveAllCopiesEveryRowSkippingMissingWorkingFiles) {
     cmd->SpeedButtonSvAllRunClick();   // empty list: nothing at all
     EXPECT_TRUE(prompts.calls.empty());
@@ -203,7 +247,7 @@ TEST_F(RunCommandsTest, SaveAllCopiesEveryRowSkippingMissingWorkingFiles) {
     EXPECT_EQ(test::ReadFile(out + SavedRunName(list().Rows[0])), test::ReadFile(src + "a.dtb"));
     EXPECT_FALSE(QFile::exists(out + SavedRunName(list().Rows[1])));
     EXPECT_EQ(test::ReadFile(out + SavedRunName(list().Rows[2])), test::ReadFile(src + "c.dtb"));
-    EXPECT_TRUE(prompts.texts("yesno").isEmpty());
+    EXPECT_TRUE(prompts.texts("warnyesno").isEmpty());
 }
 
 namespace {
@@ -243,4 +287,45 @@ TEST(MainWindowRunFiles, LoadButtonAndDropAddRowsToTheGrid) {
     ASSERT_EQ(w.dataTab().StringGridLapData->model()->rowCount(), 2);
     EXPECT_EQ(w.dataTab().StringGridLapData->model()->index(1, 1).data().toString(), "0001");
     EXPECT_EQ(w.dataTab().StringGridLapData->model()->index(1, 0).data().toString(), "a");
+}
+
+// The single save's refusal of a MoTeC row depends on the logger tab's status
+// list being switched on, not on it being on screen: the button sits on the
+// data tab, so the logger tab is never in front when it is pressed.
+TEST(MainWindowRunFiles, MotecButtonThenSingleSaveFollowsTheStatusListSwitch) {
+    QTemporaryDir tmp;
+    Session session;
+    session.folders = test::FoldersUnder(tmp.path());
+    test::RecordingServices rec;
+    test::FakePrompts prompts;
+    AppServices app(session, rec.overrides());
+    TFormMain w(session, app, &prompts);
+    const QString csv = tmp.path() + "/lap.CSV";
+    WriteMotec(csv);
+
+    prompts.openResults.push_back({csv});
+    w.dataTab().SpeedButtonMotec->click();
+    ASSERT_EQ(w.dataTab().StringGridLapData->model()->rowCount(), 1);
+    EXPECT_EQ(prompts.lastSpec.folder, session.folders.DocDir);
+
+    w.PageControl1->setCurrentIndex(1);
+    QTableView* grid = w.dataTab().StringGridLapData;
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    ASSERT_TRUE(test::GiveFocus(grid));
+
+    w.dataTab().SpeedButtonSvRun->click();
+    EXPECT_EQ(prompts.texts("inform"), QStringList({CsvRowSaveRefused}));
+    EXPECT_EQ(prompts.count("save"), 0);
+
+    w.loggerTab().PanelViewOnOffDblClick();   // status list on, logger tab behind
+    ASSERT_EQ(w.PageControl1->currentIndex(), 1);
+    ASSERT_TRUE(test::GiveFocus(grid));
+    w.dataTab().SpeedButtonSvRun->click();
+    EXPECT_EQ(prompts.count("inform"), 1);
+    EXPECT_EQ(prompts.count("save"), 1);
+
+    // Without the lap list's focus nothing happens.
+    ASSERT_TRUE(test::GiveFocus(w.dataTab().StringGridSectData));
+    w.dataTab().SpeedButtonSvRun->click();
+    EXPECT_EQ(prompts.count("save"), 1);
 }

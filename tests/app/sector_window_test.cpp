@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <QTableView>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -9,6 +10,7 @@
 #include "app/main_window.h"
 #include "import/run_loaders.h"
 #include "support/fake_prompts.h"
+#include "support/focus.h"
 #include "support/lap_builder.h"
 #include "support/test_folders.h"
 
@@ -60,4 +62,27 @@ TEST(MainWindowSectors, SettingTwoLinesFillsTheTablesAndRanksTheBest) {
     for (int r = 0; r < 3; ++r)
         for (int c = 8; c <= 10; ++c) EXPECT_FALSE(rows[r].Cells[c].isEmpty()) << r << "," << c;
     for (int c = 8; c <= 10; ++c) EXPECT_EQ(LapCellRank(w.ranking().State(), 2, c), 1) << c;
+
+    // The tool bar's sector save: the focused table's current cell, the table
+    // chosen by the lower page. Cell (1, 4) is sector 1 in the sector table
+    // (five columns a sector) and sector 2 in the drift table (four).
+    DataTab& d = w.dataTab();
+    w.PageControl1->setCurrentIndex(1);
+    d.StringGridSectData->setCurrentCell(1, 4);
+    if (!d.StringGridDrift->item(1, 4)) d.StringGridDrift->setItem(1, 4, new QTableWidgetItem);
+    d.StringGridDrift->item(1, 4)->setText("1");
+    d.StringGridDrift->setCurrentCell(1, 4);
+    auto saveAsked = [&]() -> QString {
+        const int before = prompts.count("save");
+        d.SpeedButtonSvRunSect->click();
+        return prompts.count("save") > before ? prompts.lastSpec.fileName : QString();
+    };
+    ASSERT_TRUE(test::GiveFocus(d.StringGridLapData));
+    EXPECT_EQ(saveAsked(), "");   // neither table focused
+    d.PageControl3->setCurrentIndex(0);
+    ASSERT_TRUE(test::GiveFocus(d.StringGridSectData));
+    EXPECT_EQ(saveAsked(), "0000_Sector1.dtb");
+    d.PageControl3->setCurrentIndex(1);
+    ASSERT_TRUE(test::GiveFocus(d.StringGridDrift));
+    EXPECT_EQ(saveAsked(), "0000_Sector2.dtb");
 }

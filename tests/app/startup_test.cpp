@@ -114,7 +114,8 @@ TEST_F(StartupTest, LocalEpochFollowsTimeZoneStandardOffset) {
 TEST_F(StartupTest, ShutdownWritesSettingsClosesPortAndDeletesOnlyWorkingFiles) {
     Start();
     session->settings.SectMt = 20.0L;
-    for (const char* name : {"temp0000.dtb", "Temp0001.DTB", "temp12345.dtb", "temp0001.dtb.bak", "other.dtb"})
+    for (const char* name : {"temp0000.dtb", "Temp0001.DTB", "temp12345.dtb", "temp0001.dtb.bak", "other.dtb",
+                             "tempabcd.dtb", "temp001.dtb"})
         WriteFile(f().TempDir + name, "x");
     rec.log.calls.clear();
     rec.logger.portOpen = true;
@@ -122,7 +123,8 @@ TEST_F(StartupTest, ShutdownWritesSettingsClosesPortAndDeletesOnlyWorkingFiles) 
     EXPECT_EQ(rec.log.calls, QStringList({"FreeLists", "CloseComPort"}));
     EXPECT_TRUE(ReadFile(f().ShareDir + "velmaris.ini").startsWith("20.0\r\n"));
     QStringList left = QDir(f().TempDir).entryList(QDir::Files, QDir::Name);
-    EXPECT_EQ(left, QStringList({"other.dtb", "temp0001.dtb.bak", "temp12345.dtb"}));
+    // Data numbers of five digits too.
+    EXPECT_EQ(left, QStringList({"other.dtb", "temp0001.dtb.bak", "temp001.dtb", "tempabcd.dtb"}));
 }
 
 TEST_F(StartupTest, ShutdownGoesOnWhenSettingsCannotBeWritten) {

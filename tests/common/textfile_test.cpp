@@ -118,6 +118,53 @@ TEST_F(TextFileIo, ReadsAFileLargerThanOneReadPieceWhole) {
     for (int i : {0, 174762, 174763, 349525, N - 1}) EXPECT_EQ(lines[i], QString::number(i));
 }
 
+TEST_F(TextFileIo, LineByLineStopsWhenTheReaderHasEnough) {
+    const QString path = Path("lines.txt");
+    struct Case { const char* name; QByteArray bytes; QStringList lines; };
+    const Case cases[] = {
+        {"line ends of every kind", "a\r\nb\nc\rd", {"a", "b", "c", "d"}},
+        {"empty lines and a final end", "\r\n\n\r\r\nx\r\n", {"", "", "", "", "x"}},
+        {"BOM dropped", "\xEF\xBB\xBF" "a\r\n" + kSector.toUtf8(), {"a", kSector}},
+        {"CP932", "x\r\n\x83\x5A\x83\x4E\x83\x5E\r\n", {"x", kSector}},
+        {"nothing", "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Put(path, c.bytes);
+        QStringList got;
+        ASSERT_TRUE(ReadTextLinesUntil(path, [&](const QString& l) { got << l; return true; }));
+        EXPECT_EQ(got, c.lines);
+        // Through ReadTextLines the same.
+        QStringList whole;
+        ASSERT_TRUE(ReadTextLines(path, whole));
+        EXPECT_EQ(whole, c.lines);
+    }
+
+    // A CR LF split across two reads of the buffer is one line end.
+    QByteArray edge(64 * 1024 - 1, 'a');
+    edge += "\r\nb";
+    Put(path, edge);
+    QStringList got;
+    ASSERT_TRUE(ReadTextLinesUntil(path, [&](const QString& l) { got << l; return true; }));
+    ASSERT_EQ(got.size(), 2);
+    EXPECT_EQ(got[1], "b");
+
+    // Stops at the first line; the rest, past the size limit, is never read.
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("first\r\n");
+        ASSERT_TRUE(f.resize(65LL * 1024 * 1024));   // sparse, cheap
+    }
+    got.clear();
+    ASSERT_TRUE(ReadTextLinesUntil(path, [&](const QString& l) { got << l; return false; }));
+    EXPECT_EQ(got, QStringList{"first"});
+    QString error;
+    EXPECT_FALSE(ReadTextLinesUntil(path, [](const QString&) { return true; }, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(ReadTextLinesUntil(Path("missing.txt"), [](const QString&) { return true; }, &error));
+}
+
 TEST_F(TextFileIo, ReadFailuresGiveAnErrorText) {
     const QString big = Path("big.txt");
     {

@@ -284,7 +284,7 @@ TEST_F(ControlLineDialogTest, SelectionSavedAsOneRunFileAsksBeforeOverwriting) {
         const QByteArray both = ReadFile(target);
         EXPECT_EQ(both.size(), st.LogItemNum * TLapElmRec::Size);
         EXPECT_EQ(both, SelectionRunBytes(st));
-        EXPECT_EQ(prompts.count("yesno"), 0);
+        EXPECT_EQ(prompts.count("warnyesno"), 0);
 
         // Typed with ".dtb" or not, an existing file is asked about.
         d.CheckListBoxLogBlk->item(1)->setCheckState(Qt::Unchecked);
@@ -294,7 +294,7 @@ TEST_F(ControlLineDialogTest, SelectionSavedAsOneRunFileAsksBeforeOverwriting) {
             d.SpeedButtonSvAsDtb->click();
             EXPECT_EQ(ReadFile(target), both);
         }
-        EXPECT_EQ(prompts.texts("yesno"), QStringList(2, OverwriteQuestion("heat.dtb")));
+        EXPECT_EQ(prompts.texts("warnyesno"), QStringList(2, OverwriteQuestion("heat.dtb")));
         prompts.saveResults.push_back(target);
         prompts.answers.push_back(Answer::Yes);
         d.SpeedButtonSvAsDtb->click();
@@ -341,7 +341,7 @@ TEST_F(ControlLineDialogTest, LinesSavedAndLoadedWithTheRallyStart) {
         prompts.answers.push_back(Answer::No);
         d.CheckBoxRallySta->setChecked(false);
         d.SpeedButtonSave->click();
-        EXPECT_EQ(prompts.texts("yesno"), QStringList{OverwriteQuestion("stage.cln")});
+        EXPECT_EQ(prompts.texts("warnyesno"), QStringList{OverwriteQuestion("stage.cln")});
         EXPECT_TRUE(ReadTextLines(cln, file));
         EXPECT_EQ(file.value(9), "1");
 

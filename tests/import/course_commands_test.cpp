@@ -160,7 +160,7 @@ TEST_F(CourseCommandsTest, SaveForcesPthAndAsksBeforeOverwriting) {
     EXPECT_EQ(test::ReadFile(sub + "map.pth"), want);
     EXPECT_FALSE(QFile::exists(sub + "map.txt"));
     EXPECT_EQ(session.folders.CircuitDir, sub);
-    EXPECT_EQ(prompts.count("yesno"), 0);
+    EXPECT_EQ(prompts.count("warnyesno"), 0);
 
     // Existing file: No keeps it, Yes overwrites; the folder is taken either way.
     test::WriteFile(sub + "old.pth", "keep");
@@ -169,7 +169,7 @@ TEST_F(CourseCommandsTest, SaveForcesPthAndAsksBeforeOverwriting) {
     prompts.answers.push_back(Answer::No);
     cmd.SpeedButtonPathSaveClick();
     EXPECT_EQ(test::ReadFile(sub + "old.pth"), "keep");
-    EXPECT_EQ(prompts.texts("yesno").last(), OverwriteQuestion("old.pth"));
+    EXPECT_EQ(prompts.texts("warnyesno").last(), OverwriteQuestion("old.pth"));
     EXPECT_EQ(session.folders.CircuitDir, sub);
 
     prompts.saveResults.push_back(sub + "old");

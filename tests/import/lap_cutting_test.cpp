@@ -426,6 +426,50 @@ TEST_F(LapCuttingTest, StartAndGoalRuns) {
     }
 }
 
+// The crossing records take elevation, heading and satellites from a sample:
+// the start record from the lap's first sample, the end record from the last
+// sample before the crossing. Every sample here has its own values.
+TEST_F(LapCuttingTest, CrossingRecordsTakeTheirSamplesElevationHeadingAndSatellites) {
+    ImageCircuit c;
+    c.kmh = 90;   // 2.5 m a sample at 10 Hz
+    struct Case { const char* what; std::vector<double> path; bool circuit; double lineA, lineB; int first, last; };
+    const Case cases[] = {
+        // Start at 10.3 m (between samples 4 and 5), goal at 300.7 m (120 and 121).
+        {"start and goal", {0, 400}, false, 10.3, 300.7, 5, 120},
+        // Control line at 100.3 m, out east (40 | 41) and back west (279 | 280).
+        {"control line", {0, 400, 0}, true, 100.3, 0, 41, 279},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        NewList();
+        Fill(Shuttle(c, k.path));
+        LogStore& st = session.logStore;
+        for (int32_t i = 0; i < st.LogItemNum; ++i) {
+            st.LogItem[i].Elv = 100.0f + i;
+            st.LogItem[i].Dir = static_cast<float>(i % 360);
+            st.LogItem[i].sat_used = static_cast<uint8_t>(4 + i % 7);
+        }
+        if (k.circuit)
+            ASSERT_TRUE(CutLapCircuit(session, ControlLine(LineAcross(c, k.lineA, 0)), &error));
+        else
+            ASSERT_TRUE(CutLapStaGoal(session, StartGoal(LineAcross(c, k.lineA, 0), LineAcross(c, k.lineB, 0)), &error));
+        ASSERT_EQ(Rows().size(), 1);
+        const auto recs = Records(0);
+        ASSERT_EQ(recs.size(), k.last - k.first + 3);
+        const TLapElmRec& a = recs.front();
+        EXPECT_EQ(a.Elv, 100.0L + k.first);
+        EXPECT_EQ(a.Dir, k.first);
+        EXPECT_EQ(a.UseSat, 4 + k.first % 7);
+        const TLapElmRec& z = recs.back();
+        EXPECT_EQ(z.Elv, 100.0L + k.last);
+        EXPECT_EQ(z.Dir, k.last % 360);
+        EXPECT_EQ(z.UseSat, 4 + k.last % 7);
+        // The sample records between keep their own.
+        EXPECT_EQ(recs[1].Elv, a.Elv);
+        EXPECT_EQ(recs[recs.size() - 2].UseSat, z.UseSat);
+    }
+}
+
 TEST_F(LapCuttingTest, RallyStartCountsFromTheWholeMinute) {
     // First sample at 11:00:59.000 local, 25 m/s at 10 Hz: the start line is
     // crossed at 11:01:00.250, the first sample after it is at .300, the goal

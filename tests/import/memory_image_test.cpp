@@ -193,6 +193,13 @@ TEST_F(MemoryImageTest, SectorRecordRejectRules) {
          {"1 records rejected", "spd abnormal 2000.01 km/h" + time}},
         {"speed below 0", [](ImageSample& s) { s.spd = -1; }, none, 2,
          {"1 records rejected", "spd abnormal -1.00 km/h" + time}},
+        // Never printed as a speed that reads as accepted.
+        {"speed not a number", [](ImageSample& s) { s.spd = std::numeric_limits<float>::quiet_NaN(); }, none, 2,
+         {"1 records rejected", "spd abnormal nan km/h" + time}},
+        {"speed infinite", [](ImageSample& s) { s.spd = std::numeric_limits<float>::infinity(); }, none, 2,
+         {"1 records rejected", "spd abnormal inf km/h" + time}},
+        {"speed minus infinity", [](ImageSample& s) { s.spd = -std::numeric_limits<float>::infinity(); }, none, 2,
+         {"1 records rejected", "spd abnormal -inf km/h" + time}},
         {"elevation not a number", [](ImageSample& s) { s.elv = std::numeric_limits<float>::infinity(); },
          none, 2, {"1 records rejected"}},
         {"999 ms is kept", [](ImageSample& s) { s.ms = 999; }, none, 3, {}},
@@ -323,6 +330,85 @@ TEST_F(MemoryImageTest, RecordCrossingASectorEndIsNeverRead) {
             EXPECT_EQ(store.LogItem[1].Ido, samples[2].lat);
         }
         EXPECT_EQ(status.Lines(), QStringList{"1 records rejected"});
+    }
+}
+
+// One corrupt satellite count near a sector's end makes its record reach
+// past the end; the walk picks up again behind its "*" and keeps every good
+// record after it in that sector.
+TEST_F(MemoryImageTest, RecordTooLongForItsSectorResynchronisesAtItsStar) {
+    const std::vector<ImageSample> samples = Circuit(11);
+    ImageWriter w(LogImageLayout::Sectors64K, LogFmtSat, 2);
+    w.Record(samples[0]);
+    w.SetOffset(LogSectorSize - 2048);
+    QByteArray bad = EncodeSectorRecord(samples[1], LogFmtSat);
+    ASSERT_EQ(bad.indexOf('*'), bad.size() - 2);
+    // The count byte of the satellites in view, behind time, position,
+    // elevation, speed and heading: 250 satellites of 10 bytes.
+    bad[32] = char(250);
+    w.Bytes(bad);
+    for (int i = 2; i < 10; ++i) w.Record(samples[i]);
+    ASSERT_EQ(w.Unit(), 0);
+    w.NextUnit();
+    w.Record(samples[10]);
+    Decode(w.Image(), LogImageLayout::Sectors64K);
+    ASSERT_EQ(store.LogItemNum, 10);
+    EXPECT_EQ(store.LogItem[0].Ido, samples[0].lat);
+    for (int i = 2; i <= 10; ++i) EXPECT_EQ(store.LogItem[i - 1].Ido, samples[i].lat) << i;
+    EXPECT_EQ(status.Lines(), QStringList{"1 records rejected"});
+    ExpectConsistentStore();
+}
+
+// Records written out byte by byte, apart from the image builder: one per
+// accepted sector format word and one of a 4 KiB block, each twice in a row
+// so that a wrong length loses the second. The fix: 2023-05-14 02:00:00.300
+// UTC, 34.84 N 136.54 E, 45.5 m, 90.25 km/h, 9 of 11 satellites.
+TEST_F(MemoryImageTest, HandWrittenRecordsOfEveryFormat) {
+    auto bytes = [](const char* hex) { return QByteArray::fromHex(QByteArray(hex).replace(' ', "")); };
+    const QByteArray fix = bytes("A0 40 60 64 EC 51 B8 1E 85 6B 41 40 E1 7A 14 AE 47 11 61 40 00 00 36 42 00 80 B4 42");
+    struct Case { const char* name; LogImageLayout layout; uint32_t word; QByteArray rec; uint8_t view; uint16_t valid; };
+    const Case cases[] = {
+        {"0x8004107D: with heading", LogImageLayout::Sectors64K, 0x8004107D,
+         bytes("A0 40 60 64 EC 51 B8 1E 85 6B 41 40 E1 7A 14 AE 47 11 61 40 00 00 36 42 00 80 B4 42 "
+               "00 00 F6 42 0B 09 2C 01 2A DF"), 11, 0},
+        {"0x8004103D: without heading", LogImageLayout::Sectors64K, 0x8004103D,
+         bytes("A0 40 60 64 EC 51 B8 1E 85 6B 41 40 E1 7A 14 AE 47 11 61 40 00 00 36 42 00 80 B4 42 "
+               "0B 09 2C 01 2A 6B"), 11, 0},
+        {"0x8005F07D: satellite data, 2 in view", LogImageLayout::Sectors64K, 0x8005F07D,
+         bytes("A0 40 60 64 EC 51 B8 1E 85 6B 41 40 E1 7A 14 AE 47 11 61 40 00 00 36 42 00 80 B4 42 "
+               "00 00 F6 42 02 09 05 00 00 00 1E 00 2D 00 14 00 0C 00 00 00 28 00 5A 00 20 00 2C 01 2A AA"), 2, 0},
+        {"4 KiB block 0x0004103F", LogImageLayout::Blocks4K, 0x0004103F,
+         bytes("A0 40 60 64 03 00 EC 51 B8 1E 85 6B 41 40 E1 7A 14 AE 47 11 61 40 00 00 36 42 00 80 B4 42 "
+               "0B 09 2C 01 2A 00"), 11, 3},
+    };
+    ASSERT_EQ(fix.size(), 28);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        status = StatusList();
+        const int unit = c.layout == LogImageLayout::Sectors64K ? LogSectorSize : LogBlockSize;
+        QByteArray image(unit, char(0xFF));
+        const uint32_t w = c.word;
+        const char word[4] = {char(w & 0xFF), char((w >> 8) & 0xFF), char((w >> 16) & 0xFF), char(w >> 24)};
+        image.replace(2, 4, word, 4);
+        image.replace(512, c.rec.size(), c.rec);
+        image.replace(512 + c.rec.size(), c.rec.size(), c.rec);
+        Decode(image, c.layout);
+        ASSERT_EQ(store.LogItemNum, 2);
+        for (int i = 0; i < 2; ++i) {
+            const TLogItem& s = store.LogItem[i];
+            EXPECT_NEAR(s.DtTm, 1684029600 / 86400.0 + Jst + 300 / 86400000.0, 1e-9);
+            EXPECT_EQ(s.Ido, 34.84);
+            EXPECT_EQ(s.Kdo, 136.54);
+            EXPECT_EQ(s.Elv, 45.5f);
+            EXPECT_EQ(s.Spd, 90.25f);
+            EXPECT_EQ(s.sat_view, c.view);
+            EXPECT_EQ(s.sat_used, 9);
+            EXPECT_EQ(s.ms, 300);
+            EXPECT_EQ(s.valid, c.valid);
+            EXPECT_EQ(s.Dir, 0.0f);
+        }
+        EXPECT_EQ(store.LogBlockNum(), 1);
+        EXPECT_TRUE(status.Lines().isEmpty());
     }
 }
 

@@ -2,6 +2,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <limits>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
@@ -141,6 +142,51 @@ TEST_F(RunLoaderTest, RunFileGoesToTheWorkingFileByteForByte) {
     EXPECT_EQ(RowCount(), 1);
     EXPECT_EQ(session.lapList.GrpNo, 1);
     EXPECT_FALSE(QFile::exists(Working(1)));
+}
+
+// A run file that holds no log data is refused whole, with a message: no
+// row, no working file. The limits of the date-time are kept.
+TEST_F(RunLoaderTest, RunFileOfNoNumbersOrImpossibleDatesIsRefused) {
+    const long double nan = std::numeric_limits<long double>::quiet_NaN();
+    const long double inf = std::numeric_limits<long double>::infinity();
+    struct Case { const char* name; std::function<void(TLapElmRec&)> edit; bool kept; };
+    const Case cases[] = {
+        {"speed not a number", [&](TLapElmRec& r) { r.Spd = nan; }, false},
+        {"elevation infinite", [&](TLapElmRec& r) { r.Elv = inf; }, false},
+        {"distance minus infinity", [&](TLapElmRec& r) { r.Dist = -inf; }, false},
+        {"seconds not a number", [&](TLapElmRec& r) { r.Sec = nan; }, false},
+        {"date-time not a number", [&](TLapElmRec& r) { r.DtTm = double(nan); }, false},
+        {"date-time 1899/12/30", [](TLapElmRec& r) { r.DtTm = 0; }, false},
+        {"date-time in 1979", [](TLapElmRec& r) { r.DtTm = EncodeDateTime(1979, 12, 31, 23, 59, 59, 999); }, false},
+        {"date-time in 2101", [](TLapElmRec& r) { r.DtTm = EncodeDateTime(2101, 1, 1, 0, 0, 0, 0); }, false},
+        {"first moment of 1980", [](TLapElmRec& r) { r.DtTm = EncodeDateTime(1980, 1, 1, 0, 0, 0, 0); }, true},
+        {"last second of 2100", [](TLapElmRec& r) { r.DtTm = EncodeDateTime(2100, 12, 31, 23, 59, 59, 0); }, true},
+    };
+    int rows = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray bytes = RunFileBytes();
+        auto* p = reinterpret_cast<uint8_t*>(bytes.data()) + 50 * TLapElmRec::Size;
+        TLapElmRec r = ReadLapElm(p);
+        c.edit(r);
+        WriteLapElm(r, p);   // the reserved bytes stay as they were
+        WriteFile(src + "x.dtb", bytes);
+        const LoadResult res = LoadLapFileToGrigBin(src + "x.dtb", session);
+        EXPECT_EQ(res.RowAdded, c.kept);
+        if (c.kept) {
+            ++rows;
+            EXPECT_TRUE(res.Error.isEmpty());
+            EXPECT_EQ(ReadFile(Working(rows - 1)), bytes);
+        } else {
+            EXPECT_EQ(res.Error, "有効なログデータがありません。");
+        }
+        EXPECT_EQ(RowCount(), rows);
+        EXPECT_EQ(TempFiles().size(), rows);
+    }
+    // Erased memory saved as a run: every byte 0xFF.
+    WriteFile(src + "ff.dtb", QByteArray(10 * TLapElmRec::Size, char(0xFF)));
+    EXPECT_EQ(LoadLapFileToGrigBin(src + "ff.dtb", session).Error, "有効なログデータがありません。");
+    EXPECT_EQ(RowCount(), rows);
 }
 
 TEST_F(RunLoaderTest, LapCsvLines) {

@@ -50,6 +50,16 @@ protected:
     }
 };
 
+TEST(WorkingFileNumber, DigitsBetweenTempAndDtbWhateverTheirCount) {
+    struct Case { const char* name; const char* number; };
+    const Case cases[] = {
+        {"/t/temp0003.dtb", "0003"}, {"Temp0003.DTB", "0003"}, {"temp10000.dtb", "10000"},
+        {"temp123456.dtb", "123456"}, {"temp.dtb", ""}, {"tempabcd.dtb", ""}, {"temp0003.dtb.bak", ""},
+        {"x0003.dtb", ""}, {"temp0003.dtx", ""}, {"temp00-3.dtb", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(WorkingFileNumber(c.name), c.number) << c.name;
+}
+
 TEST_F(LoadedLapsTest, StatisticsCoverEverySample) {
     Drive d;
     d.spd = 72;

@@ -1,6 +1,7 @@
 #include <clocale>
 #include <gtest/gtest.h>
 #include <QLocale>
+#include <QFile>
 #include <QTemporaryDir>
 #include "model/sector_lines.h"
 #include "support/test_folders.h"
@@ -81,6 +82,38 @@ TEST(SectFile, WritesSixDecimalsInTheCLocaleAndReadsBack) {
 
     std::setlocale(LC_NUMERIC, oldNumeric.c_str());
     QLocale::setDefault(before);
+}
+
+// Reading stops after the fourth accepted line: whatever follows, however
+// large, is never read.
+TEST(SectFile, ReadingStopsAfterFourAcceptedLines) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/big.sci";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("1,2,3,4,2\r\njunk\r\n5,6,7,8\r\n9,10,11,12,x\r\n,,,\r\n");
+        ASSERT_TRUE(f.resize(65LL * 1024 * 1024));   // sparse: past the text-file limit
+    }
+    SectorLines s;
+    QString error;
+    ASSERT_TRUE(ReadSectFile(path, s, &error)) << error.toStdString();
+    ASSERT_EQ(s.SectNum, 4);
+    EXPECT_EQ(s.Sect[0].PassNo, 2);
+    EXPECT_EQ(s.Sect[1].Ido1, 5);
+    EXPECT_EQ(s.Sect[2].PassNo, 1);
+    EXPECT_EQ(s.Sect[3].Kdo2, 0);
+
+    // Three lines and then the same bulk: past the limit before the fourth.
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("1,2,3,4\r\n1,2,3,4\r\n1,2,3,4\r\n");
+        ASSERT_TRUE(f.resize(65LL * 1024 * 1024));
+    }
+    EXPECT_FALSE(ReadSectFile(path, s, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(s.SectNum, 4);   // kept
 }
 
 TEST(SectFile, UnreadableFileLeavesTheTableAndReportsWhy) {

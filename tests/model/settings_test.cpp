@@ -112,6 +112,22 @@ TEST_F(SettingsFileTest, WriteAndReadBack) {
     EXPECT_EQ(r.MinUseSat, 6);
 }
 
+TEST_F(SettingsFileTest, NothingPastTheNinthLineIsRead) {
+    const QString path = share() + "velmaris.ini";
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("20.0\r\n0.5\r\n9.0\r\n0\r\n0\r\n1\r\n0\r\n5\r\n1\r\n");
+        ASSERT_TRUE(f.resize(65LL * 1024 * 1024));   // sparse: past the text-file limit
+    }
+    Settings r;
+    QString error;
+    ASSERT_TRUE(ReadSettingsFile(r, share(), &error)) << error.toStdString();
+    EXPECT_DOUBLE_EQ(double(r.SectMt), 20.0);
+    EXPECT_EQ(r.MinUseSat, 5);
+    EXPECT_TRUE(r.DriftOn);
+}
+
 TEST_F(SettingsFileTest, UserFolderCopyReplacesSharedOnce) {
     WriteRaw(share() + "velmaris.ini", "15.0\r\n");
     WriteRaw(user() + "velmaris.ini", "22.0\r\n");

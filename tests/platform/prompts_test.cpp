@@ -83,8 +83,8 @@ TEST(AskSaveTarget, ForcesTheExtensionAndAsksBeforeOverwriting) {
         EXPECT_EQ(closed, 1);
         EXPECT_TRUE(flagDownWhenClosed);
         EXPECT_FALSE(open);
-        EXPECT_EQ(prompts.count("yesno"), c.questions);
-        if (c.questions) EXPECT_EQ(prompts.texts("yesno")[0], vel::OverwriteQuestion("old.dtb"));
+        EXPECT_EQ(prompts.count("warnyesno"), c.questions);
+        if (c.questions) EXPECT_EQ(prompts.texts("warnyesno")[0], vel::OverwriteQuestion("old.dtb"));
     }
 }
 
@@ -121,6 +121,16 @@ TEST(FakePrompts, AnswersFromTheQueuesAndCountsUnscriptedCalls) {
     EXPECT_EQ(p.calls.size(), 11u);
     EXPECT_EQ(p.calls.front().kind, "inform");
     EXPECT_EQ(p.calls.back().kind, "error");
+
+    // The question and warning kinds are told apart.
+    p.answers = {vel::Answer::Yes, vel::Answer::Yes};
+    EXPECT_EQ(p.AskYesCancel("q5"), vel::Answer::Yes);
+    EXPECT_EQ(p.WarnYesNo("q6"), vel::Answer::Yes);
+    EXPECT_EQ(p.AskYesCancel("q7"), vel::Answer::Cancel);
+    EXPECT_EQ(p.WarnYesNo("q8"), vel::Answer::No);
+    EXPECT_EQ(p.texts("yescancel"), QStringList({"q5", "q7"}));
+    EXPECT_EQ(p.texts("warnyesno"), QStringList({"q6", "q8"}));
+    EXPECT_EQ(p.texts("yesno"), QStringList({"q1", "q3"}));
 }
 
 } // namespace

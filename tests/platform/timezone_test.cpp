@@ -37,6 +37,9 @@ TEST(TimeZoneBias, IsTheStandardOffsetWhateverTheSeason) {
         {"Asia/Tokyo", -540},  {"Europe/Berlin", -60},       {"Australia/Sydney", -600},
         {"America/New_York", 300}, {"Asia/Kolkata", -330}, {"UTC", 0},
         {"No/Such_Zone", 0},
+        // Its database entry calls summer time standard and winter a
+        // negative daylight saving; the standard offset is still GMT.
+        {"Europe/Dublin", 0}, {"Europe/London", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tz);

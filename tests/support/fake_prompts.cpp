@@ -27,6 +27,16 @@ vel::Answer FakePrompts::AskOkCancel(const QString& text) {
     return Next(answers, vel::Answer::Cancel, unscripted);
 }
 
+vel::Answer FakePrompts::AskYesCancel(const QString& text) {
+    calls.push_back({"yescancel", text});
+    return Next(answers, vel::Answer::Cancel, unscripted);
+}
+
+vel::Answer FakePrompts::WarnYesNo(const QString& text) {
+    calls.push_back({"warnyesno", text});
+    return Next(answers, vel::Answer::No, unscripted);
+}
+
 QStringList FakePrompts::OpenFiles(const vel::FileDialogSpec& dlg) {
     calls.push_back({"open", dlg.title});
     lastSpec = dlg;

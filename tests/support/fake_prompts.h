@@ -12,12 +12,14 @@ namespace vel::test {
 class FakePrompts : public vel::Prompts {
 public:
     struct Call {
-        QString kind;   // "inform", "warn", "error", "yesno", "okcancel", "open", "save"
+        // "inform", "warn", "error", "yesno", "okcancel", "yescancel" (question
+        // boxes), "warnyesno" (a warning box with Yes / No), "open", "save"
+        QString kind;
         QString text;   // the message, or the dialog title for "open" / "save"
     };
 
     std::vector<Call> calls;
-    // Answers for AskYesNo and AskOkCancel, in order of the questions.
+    // Answers for every question, in order of the questions.
     std::deque<vel::Answer> answers;
     std::deque<QStringList> openResults;
     std::deque<QString> saveResults;
@@ -31,6 +33,8 @@ public:
     void Error(const QString& text) override { calls.push_back({"error", text}); }
     vel::Answer AskYesNo(const QString& text) override;
     vel::Answer AskOkCancel(const QString& text) override;
+    vel::Answer AskYesCancel(const QString& text) override;
+    vel::Answer WarnYesNo(const QString& text) override;
     QStringList OpenFiles(const vel::FileDialogSpec& dlg) override;
     QString SaveFile(const vel::FileDialogSpec& dlg) override;
 
