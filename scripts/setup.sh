@@ -10,6 +10,7 @@ PACKAGES=(
   fonts-ipafont-gothic qt6-translations-l10n
   poppler-utils
   clang libclang-rt-14-dev
+  gpsbabel pngcheck zlib1g-dev
 )
 
 missing=()
