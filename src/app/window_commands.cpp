@@ -24,7 +24,9 @@
 #include "model/lap_list_model.h"
 #include "model/session.h"
 #include "platform/prompts.h"
+#include "platform/shell.h"
 #include "platform/tool_buttons.h"
+#include "views/export_commands.h"
 #include "views/graph_tab.h"
 
 namespace vel {
@@ -66,6 +68,7 @@ WindowCommands::WindowCommands(Session& session, const Services& services, LapRa
     sectorSave_ = std::make_unique<SectorSaveCommands>(session_, prompts_);
     WireGraphTab();
     WireDataTab();
+    WireExports();
 }
 
 WindowCommands::~WindowCommands() {
@@ -127,6 +130,27 @@ void WindowCommands::WireDataTab() {
     });
     QObject::connect(d.StringGridLapData, &QTableView::doubleClicked, ctx,
                      [this](const QModelIndex& index) { StringGridLapDataDblClick(index.row() + 1); });
+}
+
+void WindowCommands::WireExports() {
+    shell_ = std::make_unique<SystemShell>();
+    exports_ = std::make_unique<ExportCommands>(session_, prompts_, *shell_);
+    exports_->driftPanelOn = [this] { return SwitchPanelOn(tabs_.graph.PanelDrift); };
+    DataTab& d = tabs_.data;
+    exportButtons_ = AddExportButtons(tabs_.graph, d.PanelDataTool);
+    pictureMenu_ = MakePictureMenu(tabs_.window, *exports_);
+    ExportCommands* ex = exports_.get();
+    const ExportButtons& b = exportButtons_;
+    QObject::connect(b.SpeedButtonGoogleEarth, &QToolButton::clicked, &tabs_.graph,
+                     [ex] { ex->SpeedButtonGoogleEarthClick(); });
+    QObject::connect(b.SpeedButtonCsv2, &QToolButton::clicked, &d, [ex, &d] {
+        ex->SpeedButtonCsv2Click(d.CurrentLapRow(), d.StringGridLapData->hasFocus());
+    });
+    QObject::connect(b.SpeedButtonNMEA, &QToolButton::clicked, &d, [ex, &d] {
+        ex->SpeedButtonNMEAClick(d.CurrentLapRow(), d.StringGridLapData->hasFocus());
+    });
+    QObject::connect(b.SpeedButtonCsv, &QToolButton::clicked, &d,
+                     [ex, &d] { ex->SpeedButtonCsvClick(d.CurrentLapRow(), d.LapListHeaderTexts()); });
 }
 
 void WindowCommands::SectRefresh() { sector_->SectRefresh(true); }

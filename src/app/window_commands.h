@@ -5,6 +5,7 @@
 #include <memory>
 #include "analysis/lap_analysis.h"
 #include "model/services.h"
+#include "views/export_widgets.h"
 
 class QWidget;
 
@@ -13,6 +14,7 @@ namespace vel {
 class ControlLineDialog;
 class CourseCommands;
 class DataTab;
+class ExportCommands;
 class GraphTab;
 class LapListCommands;
 class LapRanking;
@@ -23,6 +25,7 @@ class RunFileCommands;
 class SectorCommands;
 class SectorEditCommands;
 class SectorSaveCommands;
+class Shell;
 struct Session;
 
 struct WindowTabs {
@@ -51,10 +54,15 @@ public:
 
     RunFileCommands& runCommands() { return *run_; }
     LogImportCommands& importCommands() { return *import_; }
+    // The exports, and the picture menu the graph panes open on a right click.
+    ExportCommands& exportCommands() { return *exports_; }
+    const PictureMenu& pictureMenu() const { return pictureMenu_; }
+    const ExportButtons& exportButtons() const { return exportButtons_; }
 
 private:
     void WireGraphTab();
     void WireDataTab();
+    void WireExports();
     void FillSectTables();
 
     Session& session_;
@@ -69,6 +77,10 @@ private:
     std::unique_ptr<LapListCommands> lapList_;
     std::unique_ptr<SectorEditCommands> sectorEdit_;
     std::unique_ptr<SectorSaveCommands> sectorSave_;
+    std::unique_ptr<Shell> shell_;
+    std::unique_ptr<ExportCommands> exports_;
+    ExportButtons exportButtons_;
+    PictureMenu pictureMenu_;
 };
 
 } // namespace vel
