@@ -87,7 +87,11 @@ void ExportCommands::SpeedButtonCsv2Click(int gridRow, bool gridHasFocus) {
     }
     const Settings& s = session_.settings;
     const LapCsvUnits units{s.SpdKmh, s.DistKm, driftPanelOn ? driftPanelOn() : true};
-    if (!Write(target, LapCsvLines(std::move(recs), units))) return;
+    QString why;
+    if (!WriteFileAtomic(target, LapCsvBytes(std::move(recs), units), &why)) {
+        prompts_.Error(WriteErrorText(target, why));
+        return;
+    }
     shell_.OpenWithApplication(target);
 }
 

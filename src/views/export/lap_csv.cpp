@@ -50,7 +50,7 @@ ExportRead ReadExportRecords(const QString& path, QVector<TLapElmRec>& recs, QSt
     return ExportRead::Failed;
 }
 
-QStringList LapCsvLines(QVector<TLapElmRec> recs, const LapCsvUnits& units) {
+QByteArray LapCsvBytes(QVector<TLapElmRec> recs, const LapCsvUnits& units) {
     const qsizetype n = recs.size();
     if (LacksRealHeading(recs)) {
         const QVector<long double> course = CourseFromPositions(recs);
@@ -68,14 +68,12 @@ QStringList LapCsvLines(QVector<TLapElmRec> recs, const LapCsvUnits& units) {
     for (qsizetype i = 0; i < n; ++i) angle[i] = DriftAngle(elm[i].Dir, course[i], elm[i].Spd);
     const bool drift = units.DriftOn && HasDriftRun(elm, angle);
 
-    QStringList lines;
-    lines.reserve(n + 1);
-    lines << (drift ? QStringLiteral("秒,時間,緯度,経度,距離(km),標高(m),速度(km/h),旋回半径(m),コーナリングG,加減速G,合算G,ドリフト角(度)")
-                    : QStringLiteral("秒,時間,緯度,経度,距離(km),標高(m),速度(km/h),旋回半径(m),コーナリングG,加減速G,合算G"));
-    std::string s;
+    // Built as bytes in one buffer: a long lap has tens of thousands of lines.
+    std::string s = drift ? "秒,時間,緯度,経度,距離(km),標高(m),速度(km/h),旋回半径(m),コーナリングG,加減速G,合算G,ドリフト角(度)\r\n"
+                          : "秒,時間,緯度,経度,距離(km),標高(m),速度(km/h),旋回半径(m),コーナリングG,加減速G,合算G\r\n";
+    s.reserve(s.size() + size_t(n) * 110);
     for (qsizetype i = 0; i < n; ++i) {
         const TLapElmRec& e = elm[i];
-        s.clear();
         AppendFixed(s, double(e.Sec), 3);
         s += ',';
         AppendClock(s, e.Tm);
@@ -113,8 +111,14 @@ QStringList LapCsvLines(QVector<TLapElmRec> recs, const LapCsvUnits& units) {
             s += end ? ",," : ",";
             AppendFixed(s, double(angle[i]), 1);
         }
-        lines << QString::fromLatin1(s.data(), qsizetype(s.size()));
+        s += "\r\n";
     }
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+QStringList LapCsvLines(QVector<TLapElmRec> recs, const LapCsvUnits& units) {
+    QStringList lines = QString::fromUtf8(LapCsvBytes(std::move(recs), units)).split(QStringLiteral("\r\n"));
+    lines.removeLast();   // after the last line end
     return lines;
 }
 

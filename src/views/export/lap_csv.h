@@ -27,8 +27,11 @@ struct LapCsvUnits {
     bool DriftOn = true;   // PanelDrift is on: a drifting lap gets the angle column
 };
 
-// The header and one line per record. Headings are taken from positions
-// when the first heading is exactly 0, 180 or 360.
+// The file's bytes: the header and one line per record, each ending with
+// CR LF. Headings are taken from positions when the first heading is
+// exactly 0, 180 or 360.
+QByteArray LapCsvBytes(QVector<TLapElmRec> recs, const LapCsvUnits& units);
+// The same as lines.
 QStringList LapCsvLines(QVector<TLapElmRec> recs, const LapCsvUnits& units);
 
 } // namespace vel
