@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QRect>
 #include "model/comparison.h"
+#include "model/graph_view.h"   // MapZoomMin: the main map's range, where the view starts
 #include "model/loaded_laps.h"
 #include "model/sector_lines.h"
 
@@ -16,7 +17,6 @@ namespace vel {
 constexpr int EdSectBoxSize = 460;          // both paint boxes, pixels
 constexpr long double EdSectZoomMax = 16;   // pixels per metre
 constexpr long double EdSectZoomOutMin = 1; // zooming out stops here
-constexpr long double MapZoomMin = 0.5L;    // the main map's range, where the view starts
 constexpr int EdSectPickPx = 3;             // an end is picked this close, across and down
 constexpr int EdSectPassMax = 99;           // largest pass number the field offers
 // Pixel coordinates are kept within this, far outside any box.

@@ -26,6 +26,8 @@ Services AppServices::services() {
             o.video ? o.video : &impl_->video, &impl_->analysis, &impl_->ranking};
 }
 
+bool AppServices::LoggerOverridden() const { return impl_->overrides.logger != nullptr; }
+
 LapRanking& AppServices::ranking() { return impl_->ranking; }
 GraphRefresh& AppServices::graphRefresh() { return impl_->graphs; }
 

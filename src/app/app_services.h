@@ -25,6 +25,9 @@ public:
     ~AppServices();
     Services services();
     LapRanking& ranking();
+    // Whether a test put a recorder in place of the logger link; the window
+    // makes the real link (it needs the window's prompts) otherwise.
+    bool LoggerOverridden() const;
     // The refresh rules the graph tab attaches its panes to (unused when overridden).
     GraphRefresh& graphRefresh();
 

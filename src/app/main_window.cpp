@@ -18,6 +18,8 @@
 #include "app/small_dialogs.h"
 #include "app/window_commands.h"
 #include "import/control_line_dialog.h"
+#include "import/log_import_commands.h"
+#include "logger/logger_link.h"
 #include "platform/shell.h"
 #include "views/graph_refresh.h"
 
@@ -70,11 +72,19 @@ TFormMain::TFormMain(Session& session, AppServices& services, Prompts* prompts, 
     LabelVersion->setObjectName("LabelVersion");
     statusBar()->addPermanentWidget(LabelVersion);
 
+    if (!services.LoggerOverridden()) {
+        loggerLink_ = std::make_unique<LoggerLink>(session_, *prompts_);
+        services_.logger = loggerLink_.get();
+        loggerTab_->AttachLink(*loggerLink_);
+    }
     if (!lineDialog_)
         lineDialog_ = RealLineDialog(*prompts_, this, [this] { commands_->SectRefresh(); });
     commands_ = std::make_unique<WindowCommands>(
         session_, services_, ranking_, *prompts_, *lineDialog_,
         WindowTabs{*graphTab_, *dataTab_, *loggerTab_, this, [this] { PageControl1->setCurrentIndex(DataTabIndex); }});
+    if (loggerLink_)
+        connect(loggerLink_.get(), &LoggerLink::LogLoaded, this,
+                [this] { importCommands().WMLogLoaded(session_.loggerHandover); });
     onFilesDropped = [this](const QStringList& files) {
         runCommands().DropFiles(files, PageControl1->currentIndex() == DataTabIndex);
     };
@@ -83,8 +93,10 @@ TFormMain::TFormMain(Session& session, AppServices& services, Prompts* prompts, 
 
 TFormMain::~TFormMain() {
     commands_.reset();
-    refresh_->SetSteps(nullptr);
     FormDestroy();
+    loggerTab_->DetachLink();
+    loggerLink_.reset();
+    refresh_->SetSteps(nullptr);
 }
 
 void TFormMain::BuildMenu() {

@@ -25,6 +25,7 @@ class AppServices;
 class GraphRefresh;
 class LapRanking;
 class LogImportCommands;
+class LoggerLink;
 class RunFileCommands;
 class WindowCommands;
 
@@ -99,6 +100,7 @@ private:
     GraphTab* graphTab_;
     DataTab* dataTab_;
     LoggerTab* loggerTab_;
+    std::unique_ptr<LoggerLink> loggerLink_;   // when no test recorder stands in
     std::unique_ptr<WindowCommands> commands_;
     StartupReport startup_;
     bool destroyed_ = false;

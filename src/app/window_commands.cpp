@@ -26,8 +26,11 @@
 #include "platform/prompts.h"
 #include "platform/shell.h"
 #include "platform/tool_buttons.h"
+#include <QPainter>
 #include "views/export_commands.h"
+#include "views/pane.h"
 #include "views/graph_tab.h"
+#include "views/graph_tab_controls.h"
 
 namespace vel {
 
@@ -66,6 +69,9 @@ WindowCommands::WindowCommands(Session& session, const Services& services, LapRa
         session_, QtEdSectDialogs(parent, session_, [this] { return SwitchPanelOn(tabs_.graph.PanelViewRdu); }),
         playing, [] { return 1.0L; }, [this] { sector_->SectRefresh(true); });
     sectorSave_ = std::make_unique<SectorSaveCommands>(session_, prompts_);
+    graphControls_ = std::make_unique<GraphTabControls>(tabs_.graph, parent->findChild<QTabWidget*>("PageControl1"),
+                                                        parent, session_, services_, prompts_,
+                                                        [this] { FillSectTables(); });
     WireGraphTab();
     WireDataTab();
     WireExports();
@@ -139,6 +145,24 @@ void WindowCommands::WireExports() {
     DataTab& d = tabs_.data;
     exportButtons_ = AddExportButtons(tabs_.graph, d.PanelDataTool);
     pictureMenu_ = MakePictureMenu(tabs_.window, *exports_);
+    // Each pane's picture is the pane as it draws itself, looked up at the
+    // moment of the export (panes may be set on the tab later).
+    const std::pair<int, PaneSlot> pictures[] = {{PaneSpd, PaneSlot::SpeedGraph},
+                                                 {PaneGraph, PaneSlot::Course},
+                                                 {PaneZoom, PaneSlot::ZoomMap},
+                                                 {PaneGraphG, PaneSlot::GView},
+                                                 {PaneGraphDrift, PaneSlot::Drift}};
+    GraphTab* graph = &tabs_.graph;
+    for (const auto& [id, slot] : pictures) {
+        const PaneSlot sl = slot;
+        exports_->SetPicturePane(id, {[graph, sl] {
+                                          const PaneWidget* p = graph->Pane(sl);
+                                          return p ? p->size() : QSize(1, 1);
+                                      },
+                                      [graph, sl](QPainter& painter, const QRect&) {
+                                          if (PaneWidget* p = graph->Pane(sl)) painter.drawImage(0, 0, p->Render());
+                                      }});
+    }
     ExportCommands* ex = exports_.get();
     const ExportButtons& b = exportButtons_;
     QObject::connect(b.SpeedButtonGoogleEarth, &QToolButton::clicked, &tabs_.graph,

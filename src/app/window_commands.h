@@ -16,6 +16,7 @@ class CourseCommands;
 class DataTab;
 class ExportCommands;
 class GraphTab;
+class GraphTabControls;
 class LapListCommands;
 class LapRanking;
 class LogImportCommands;
@@ -53,6 +54,7 @@ public:
     void SectRefresh();
 
     RunFileCommands& runCommands() { return *run_; }
+    GraphTabControls& graphControls() { return *graphControls_; }
     LogImportCommands& importCommands() { return *import_; }
     // The exports, and the picture menu the graph panes open on a right click.
     ExportCommands& exportCommands() { return *exports_; }
@@ -77,6 +79,7 @@ private:
     std::unique_ptr<LapListCommands> lapList_;
     std::unique_ptr<SectorEditCommands> sectorEdit_;
     std::unique_ptr<SectorSaveCommands> sectorSave_;
+    std::unique_ptr<GraphTabControls> graphControls_;
     std::unique_ptr<Shell> shell_;
     std::unique_ptr<ExportCommands> exports_;
     ExportButtons exportButtons_;

@@ -4,6 +4,8 @@
 #include <QFrame>
 #include <QListWidget>
 #include <QVBoxLayout>
+#include "logger/logger_controls.h"
+#include "logger/logger_link.h"
 #include "model/status_list.h"
 
 namespace vel {
@@ -32,7 +34,27 @@ LoggerTab::LoggerTab(StatusList& statusList, QWidget* parent) : QWidget(parent),
     };
 }
 
-LoggerTab::~LoggerTab() { statusList_.onChanged = nullptr; }
+LoggerTab::~LoggerTab() {
+    statusList_.onChanged = nullptr;
+    DetachLink();
+}
+
+void LoggerTab::DetachLink() {
+    if (link_) link_->monitor.onChanged = nullptr;
+    link_ = nullptr;
+}
+
+void LoggerTab::AttachLink(LoggerLink& link) {
+    link_ = &link;
+    controls_ = new LoggerControls(this);
+    ControlsLayout->addWidget(controls_);
+    controls_->Attach(link);
+    link.monitor.onChanged = [this] {
+        ListBox2->clear();
+        ListBox2->addItems(link_->monitor.Lines());
+        ListBox2->scrollToTop();
+    };
+}
 
 bool LoggerTab::eventFilter(QObject* watched, QEvent* e) {
     if (watched == PanelViewOnOff && e->type() == QEvent::MouseButtonDblClick) {

@@ -9,6 +9,8 @@ class QVBoxLayout;
 
 namespace vel {
 
+class LoggerControls;
+class LoggerLink;
 class StatusList;
 
 class LoggerTab : public QWidget {
@@ -21,6 +23,12 @@ public:
     void PanelViewOnOffDblClick();
     // The status list's own shown state, whether or not the tab is in front.
     bool StatusListShown() const;
+    // The logger's controls above the lists, following link; the sentence
+    // monitor shows the link's sentences.
+    void AttachLink(LoggerLink& link);
+    // Before the link goes away.
+    void DetachLink();
+    LoggerControls* Controls() const { return controls_; }
 
     QFrame* PanelViewOnOff;
     QListWidget* ListBox1;   // status list
@@ -33,6 +41,8 @@ protected:
 
 private:
     StatusList& statusList_;
+    LoggerControls* controls_ = nullptr;
+    LoggerLink* link_ = nullptr;
 };
 
 } // namespace vel

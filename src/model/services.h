@@ -14,8 +14,21 @@ enum class LapsChange {
     Clicked,   // a lap-list double click finished (loaded, removed or refused)
 };
 
-// What moved the play time: a tick, a step and a click each repaint in their own order.
-enum class PlayEntry { Other, PlaybackTick, FrameStep, Jump, Clear, SpeedGraphClick, MapClick };
+// What moved the play time (or what else of the cursor changed): each entry
+// repaints the panes in its own order.
+enum class PlayEntry {
+    Other,
+    PlaybackTick,      // Timer1
+    VideoDrive,        // DrawCurSec: the video timer set the play time
+    FrameStep,         // forward or back, button or key
+    Jump,              // to the start or to the alignment line
+    Align,             // alignment line chosen: the cursor moved to it
+    AlignLineChanged,  // alignment line chosen: offsets and curve recomputed
+    Clear,             // the whole display cleared
+    SpeedGraphClick,
+    CourseClick,
+    MapClick,
+};
 
 class GraphsService {
 public:
@@ -45,9 +58,14 @@ public:
     // GpsReqQueue and ComPortList made empty at start-up and freed at shut-down.
     virtual void CreateLists() {}
     virtual void FreeLists() {}
+    // Requests are being exchanged with the logger (its buttons are off):
+    // the main tabs stay on the logger tab meanwhile.
+    virtual bool IsBusy() const { return false; }
 };
 
 enum class TPlayState { psPlay, psPause, psResume, psStep, psStop, psEnd };
+// Seek flags of the player.
+enum TSeekFlag : unsigned { sfAny = 1 };
 
 class VideoService {
 public:
@@ -63,6 +81,23 @@ public:
     virtual void CalVideoRange() {}
     // Filter values, duration and sync flag to 0, TimerVideoChk off.
     virtual void ResetState() {}
+
+    // The video link's side of the play time; all do nothing without a video.
+    // After the playback clock started or stopped: a synchronised video follows it.
+    virtual void VideoFollowPlay() {}
+    // The video is synchronised, shown, and the play time lies within it.
+    virtual bool VideoInRange() const { return false; }
+    virtual void VideoStepFwd() {}
+    virtual void VideoStepBack() {}
+    // The video seeks to the play time (a click while VideoInRange).
+    virtual void VideoSeekToPlayTime() {}
+    // Video times in microseconds: of PlayTm = 0, of the reference lap's end,
+    // and of the picture shown now.
+    virtual long long VideoOfsPts() const { return 0; }
+    virtual long long VideoEndPts() const { return 0; }
+    virtual long long CurrentPts() const { return 0; }
+    virtual bool Paused() const { return true; }
+    virtual void Seek(long long targetUs, unsigned flags, bool wait) {}
 };
 
 // The analysis of a lap that has just been loaded (display slot, drift, G,

@@ -4,6 +4,7 @@
 #include "model/catalogue.h"
 #include "model/comparison.h"
 #include "model/course_path.h"
+#include "model/graph_view.h"
 #include "model/lap_list.h"
 #include "model/line_choice.h"
 #include "model/loaded_laps.h"
@@ -29,6 +30,7 @@ struct Session {
     LapList lapList;
     LoadedLaps loadedLaps;
     Comparison comparison;
+    GraphView graphView;     // switches, axis mode, zooms and playback state of the "グラフ" tab
     Catalogue catalogue;
     CoursePaths coursePaths;
     SectorLines sectorLines;

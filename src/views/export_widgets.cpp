@@ -40,16 +40,18 @@ QToolButton* StripButton(QWidget* strip, const char* name, const QString& text, 
 ExportButtons AddExportButtons(GraphTab& graph, QWidget* dataStrip) {
     ExportButtons b;
     b.SpeedButtonGoogleEarth =
-        StripButton(graph.PanelTool, "SpeedButtonGoogleEarth", QStringLiteral("KML出力"), QStringLiteral("走行ラインをグーグルアースに出力"));
+        StripButton(graph.PanelTool, "SpeedButtonGoogleEarth", QStringLiteral("KML"), QStringLiteral("走行ラインをグーグルアースに出力"));
     if (dataStrip) {
-        auto dataTool = [dataStrip](const char* name, const QString& hint) {
-            QToolButton* t = StripButton(dataStrip, name, hint, hint);
+        // Short captions: the strip must still fit a 1280-pixel window.
+        auto dataTool = [dataStrip](const char* name, const QString& text, const QString& hint) {
+            QToolButton* t = StripButton(dataStrip, name, text, hint);
             t->setToolButtonStyle(Qt::ToolButtonTextOnly);
             return t;
         };
-        b.SpeedButtonCsv2 = dataTool("SpeedButtonCsv2", QStringLiteral("走行データをCSVファイル保存"));
-        b.SpeedButtonNMEA = dataTool("SpeedButtonNMEA", QStringLiteral("NMEAファイル出力"));
-        b.SpeedButtonCsv = dataTool("SpeedButtonCsv", QStringLiteral("走行データ一覧をCSVファイルとして保存"));
+        b.SpeedButtonCsv2 = dataTool("SpeedButtonCsv2", QStringLiteral("CSV"), QStringLiteral("走行データをCSVファイル保存"));
+        b.SpeedButtonNMEA = dataTool("SpeedButtonNMEA", QStringLiteral("NMEA"), QStringLiteral("NMEAファイル出力"));
+        b.SpeedButtonCsv = dataTool("SpeedButtonCsv", QStringLiteral("表"),
+                                    QStringLiteral("走行データ一覧をCSVファイルとして保存"));
     }
     return b;
 }

@@ -38,15 +38,50 @@ void GraphRefresh::SectorsChanged() {
     p.SetDataStr();
 }
 
-void GraphRefresh::PlayTimeMoved(PlayEntry) {
+void GraphRefresh::PlayTimeMoved(PlayEntry entry) {
     PaneSteps& p = *steps_;
-    p.PaintBoxSpdPaint();
+    switch (entry) {
+    case PlayEntry::AlignLineChanged:
+        p.PaintBoxSpdPaint();
+        p.PaintBoxSpdBarPaint();
+        p.DrawCurG();
+        p.DrawCurDrift();
+        return;
+    case PlayEntry::Clear:
+        p.SetGraphDirty();
+        p.PaintBoxGraphPaint();
+        p.PaintBoxZoomPaint();
+        p.PaintBoxSpdPaint();
+        p.PaintBoxSpdBarPaint();
+        p.SetGraphGDirty();
+        p.PaintBoxGraphGPaint();
+        p.SetGraphDriftDirty();
+        p.PaintBoxGraphDriftPaint();
+        p.SetDataStr();
+        return;
+    case PlayEntry::Other:
+    case PlayEntry::PlaybackTick:
+    case PlayEntry::VideoDrive:
+        p.PaintBoxZoomPaint();
+        p.PaintBoxSpdBarPaint();
+        p.PaintBoxSpdPaint();
+        break;
+    case PlayEntry::FrameStep:
+    case PlayEntry::Jump:
+    case PlayEntry::Align:
+    case PlayEntry::SpeedGraphClick:
+    case PlayEntry::CourseClick:
+    case PlayEntry::MapClick:
+        // A step or a click paints the speed graph before its bars.
+        p.PaintBoxZoomPaint();
+        p.PaintBoxSpdPaint();
+        p.PaintBoxSpdBarPaint();
+        break;
+    }
     p.SetPosMarker();
-    p.PaintBoxZoomPaint();
+    p.SetDataStr();
     p.DrawCurG();
     p.DrawCurDrift();
-    p.PaintBoxSpdBarPaint();
-    p.SetDataStr();
 }
 
 void GraphRefresh::SettingsChanged(bool lapsCleared) {

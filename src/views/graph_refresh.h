@@ -16,6 +16,10 @@ public:
     virtual void SetPosMarker() {}
     virtual void DrawCurG() {}
     virtual void DrawCurDrift() {}
+    // Full repaints of the cached panes (course view, G view, drift view).
+    virtual void PaintBoxGraphPaint() {}
+    virtual void PaintBoxGraphGPaint() {}
+    virtual void PaintBoxGraphDriftPaint() {}
     // Marks the cached course, G and drift views for a redraw at their next paint.
     virtual void SetGraphDirty() {}
     virtual void SetGraphGDirty() {}

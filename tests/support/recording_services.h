@@ -25,6 +25,9 @@ public:
     void SetPosMarker() override { log_.calls << "SetPosMarker"; }
     void DrawCurG() override { log_.calls << "DrawCurG"; }
     void DrawCurDrift() override { log_.calls << "DrawCurDrift"; }
+    void PaintBoxGraphPaint() override { log_.calls << "PaintBoxGraphPaint"; }
+    void PaintBoxGraphGPaint() override { log_.calls << "PaintBoxGraphGPaint"; }
+    void PaintBoxGraphDriftPaint() override { log_.calls << "PaintBoxGraphDriftPaint"; }
     void SetGraphDirty() override { log_.calls << "GraphDirty"; }
     void SetGraphGDirty() override { log_.calls << "GraphGDirty"; }
     void SetGraphDriftDirty() override { log_.calls << "GraphDriftDirty"; }
@@ -55,6 +58,8 @@ public:
     void Pause() override { log_.calls << "Pause"; }
     void CalVideoRange() override { log_.calls << "CalVideoRange"; }
     void ResetState() override { log_.calls << "ResetVideoState"; }
+protected:
+    CallLog& log() const { return log_; }
 private:
     CallLog& log_;
 };

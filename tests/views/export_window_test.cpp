@@ -56,6 +56,8 @@ TEST(ExportWindow, SampleLapExportedFromTheButtons) {
     FakePrompts prompts;
     TFormMain w(session, services, &prompts, nullptr, std::move(dialog));
     w.show();
+    // The new buttons keep the window within the smallest supported width.
+    EXPECT_LE(w.minimumSizeHint().width(), 1280);
     prompts.openResults.push_back({samples + SampleRawFile});
     w.graphTab().SpeedButtonLdLogFile->click();
     ASSERT_GE(session.lapList.Rows.size(), 1);

@@ -1,0 +1,149 @@
+#include "logger/link_core.h"
+
+#include <algorithm>
+
+namespace vel {
+
+LinkCore::LinkCore(Writer writer, Poster poster)
+    : writer_(std::move(writer)), poster_(std::move(poster)) {}
+
+void LinkCore::Start(const ProbeFlags& probe, uint64_t conn) {
+    started_ = true;
+    probe_ = probe;
+    conn_ = conn;
+    run_ = 0;
+    queue_.clear();
+    curCmd_.clear();
+    retries_ = 0;
+    awaitReply_ = outstanding_ = valueSeen_ = false;
+    rx_.Reset();
+    slots_.LoggerRelease.clear();
+}
+
+void LinkCore::Stop() {
+    started_ = false;
+    queue_.clear();
+    awaitReply_ = outstanding_ = false;
+    rx_.Reset();
+}
+
+void LinkCore::Post(LinkEvent::Kind kind, int param, QByteArray text) {
+    LinkEvent ev;
+    ev.kind = kind;
+    ev.param = param;
+    ev.text = std::move(text);
+    ev.conn = conn_;
+    ev.run = run_;
+    if (kind == LinkEvent::QueueDone || kind == LinkEvent::LoggerIdent) ev.answers = slots_;
+    poster_(std::move(ev));
+}
+
+void LinkCore::Send(const QByteArray& body, int64_t nowMs) {
+    // The wait is set before the write so that a fast reply finds it.
+    awaitReply_ = true;
+    outstanding_ = true;
+    valueSeen_ = false;
+    lastSendMs_ = nowMs;
+    replyActivityMs_ = nowMs;
+    writer_(FrameSentence(body));
+}
+
+void LinkCore::SendHead(int64_t nowMs) {
+    curCmd_ = queue_.front();
+    queue_.pop_front();
+    retries_ = 0;
+    Send(curCmd_, nowMs);
+}
+
+void LinkCore::Run(const QList<QByteArray>& bodies, uint64_t run, int64_t nowMs) {
+    if (!started_) return;
+    run_ = run;
+    for (const QByteArray& b : bodies) queue_.push_back(b);
+    if (!outstanding_ && !queue_.empty()) SendHead(nowMs);
+}
+
+void LinkCore::EndReplyWait(bool ident, int64_t nowMs) {
+    awaitReply_ = false;
+    outstanding_ = false;
+    if (!queue_.empty()) {
+        SendHead(nowMs);
+        return;
+    }
+    Post(ident ? LinkEvent::LoggerIdent : LinkEvent::QueueDone);
+}
+
+void LinkCore::OnBytes(QByteArrayView bytes, int64_t nowMs) {
+    if (!started_) return;
+    for (char c : bytes) {
+        switch (rx_.Feed(c)) {
+        case LineAssembler::Event::None: break;
+        case LineAssembler::Event::Line: HandleLine(rx_.Line(), nowMs); break;
+        case LineAssembler::Event::Broken: Post(LinkEvent::RxLog, 0, "<break>" + rx_.Broken()); break;
+        case LineAssembler::Event::Cut:
+            Post(LinkEvent::RxLog, 0, "Line too long, cut. " + rx_.Broken());
+            break;
+        }
+        if (!started_) return;
+    }
+    if (rx_.ReplyInProgress()) replyActivityMs_ = nowMs;
+}
+
+void LinkCore::HandleLine(const QByteArray& line, int64_t nowMs) {
+    ReplyAction a;
+    switch (RouteLine(line)) {
+    case LineRoute::Drop: return;
+    case LineRoute::Nmea: Post(LinkEvent::NmeaLine, 0, line); return;
+    case LineRoute::Pmtk: a = ParsePmtkLine(line, slots_, probe_); break;
+    case LineRoute::Ptsi: a = ParsePtsiLine(line, slots_); break;
+    }
+    if (!a.log.isEmpty()) Post(LinkEvent::RxLog, 0, a.log);
+    switch (a.kind) {
+    case ReplyAction::Log:
+    case ReplyAction::Rejected:
+        return;
+    case ReplyAction::FrameError:
+        if (a.postError) {
+            // The connection is aborted: nothing more is sent on it.
+            queue_.clear();
+            awaitReply_ = outstanding_ = false;
+            Post(LinkEvent::ComError, a.errorCode);
+        }
+        return;
+    case ReplyAction::Value:
+    case ReplyAction::DataLine:
+        if (outstanding_ && ReplyAnswers(curCmd_, line)) {
+            valueSeen_ = true;
+            replyActivityMs_ = nowMs;   // the answer is under way: its end follows
+        }
+        return;
+    case ReplyAction::EndWait:
+    case ReplyAction::Ident: {
+        // Late, duplicated or unasked replies end no wait.
+        if (!outstanding_ || !ReplyAnswers(curCmd_, line)) return;
+        const bool needsValue = curCmd_.startsWith("PMTK182,2,");
+        if (needsValue && !valueSeen_) return;
+        EndReplyWait(a.kind == ReplyAction::Ident, nowMs);
+        return;
+    }
+    }
+}
+
+int64_t LinkCore::Deadline() const {
+    if (!started_ || !awaitReply_ || !probe_.Any()) return -1;
+    return std::max(lastSendMs_, replyActivityMs_) + ReplyTimeoutMs + 1;
+}
+
+void LinkCore::OnTimer(int64_t nowMs) {
+    const int64_t d = Deadline();
+    if (d < 0 || nowMs < d) return;
+    awaitReply_ = false;
+    if (retries_ >= MaxRetries) return;   // the watchdog takes over
+    ++retries_;
+    // The memory erase is never sent twice.
+    if (curCmd_.contains("PMTK182,6,1")) return;
+    Post(LinkEvent::TxLog, 0, "R)" + curCmd_);
+    // A partly received line is kept: its end may still come.
+    Send(curCmd_, nowMs);
+}
+
+} // namespace vel

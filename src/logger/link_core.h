@@ -1,0 +1,100 @@
+#pragma once
+// The logger link's protocol engine: transmit queue, the sentence awaiting
+// its reply, resends, line assembly and routing, reply parsing and answer
+// answers. Plain C++, driven by one thread (the link worker): bytes in, bytes
+// out, events out, and a deadline for the resend timer. Tests drive it
+// without a port.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <QByteArray>
+#include <QList>
+#include "logger/framing.h"
+#include "logger/replies.h"
+
+namespace vel {
+
+// What the link tells the main thread. conn and run name the connection and
+// the run of queued sentences the event belongs to; the main thread drops
+// events of a connection or run that is over.
+struct LinkEvent {
+    enum Kind {
+        QueueDone,     // WM_COMQUEUEDONE: every queued sentence was answered
+        ComError,      // WM_COMERROR: param 0 no "*", 1 checksum
+        LoggerIdent,   // WM_LOGGERIDENT: identification with an empty queue
+        ComProgress,   // WM_COMPROGRESS: one memory block stored
+        RxLog,         // a line for the communication log
+        TxLog,         // a resend for the communication log
+        NmeaLine,      // a position sentence for the sentence monitor
+    };
+    Kind kind = RxLog;
+    int param = 0;
+    QByteArray text;
+    AnswerSlots answers;   // QueueDone and LoggerIdent: the answers as they stand
+    uint64_t conn = 0;
+    uint64_t run = 0;
+};
+
+class LinkCore {
+public:
+    static constexpr int64_t ReplyTimeoutMs = 300;
+    static constexpr int MaxRetries = 5;
+
+    using Writer = std::function<bool(const QByteArray&)>;
+    using Poster = std::function<void(LinkEvent&&)>;
+
+    LinkCore(Writer writer, Poster poster);
+
+    // A port was opened for a probe state: queue, waits and line are new,
+    // LoggerRelease is emptied; the other answers are kept.
+    void Start(const ProbeFlags& probe, uint64_t conn);
+    // The port is closed: nothing is sent or awaited any more.
+    void Stop();
+    bool Started() const { return started_; }
+
+    // Queues sentence bodies and sends the head unless a sentence already
+    // awaits its reply (then the reply sends the next).
+    void Run(const QList<QByteArray>& bodies, uint64_t run, int64_t nowMs);
+    // Empties the answers (all but LoggerRelease, and AnsQK4Set when kept).
+    void ClearAnswers(bool keepQK4Set) { slots_.ClearAnswers(keepQK4Set); }
+    void ClearQueue() { queue_.clear(); }
+
+    void OnBytes(QByteArrayView bytes, int64_t nowMs);
+    // The resend timer fired (or any time: it checks the deadline itself).
+    void OnTimer(int64_t nowMs);
+    // When OnTimer has work to do, or -1 when no timer is needed.
+    int64_t Deadline() const;
+
+    const AnswerSlots& Slots() const { return slots_; }
+    const QByteArray& CurCmd() const { return curCmd_; }
+    bool AwaitReply() const { return awaitReply_; }
+    int QueueSize() const { return int(queue_.size()); }
+
+private:
+    void Send(const QByteArray& body, int64_t nowMs);
+    void SendHead(int64_t nowMs);
+    void EndReplyWait(bool ident, int64_t nowMs);
+    void HandleLine(const QByteArray& line, int64_t nowMs);
+    void Post(LinkEvent::Kind kind, int param = 0, QByteArray text = {});
+
+    Writer writer_;
+    Poster poster_;
+    bool started_ = false;
+    ProbeFlags probe_;
+    uint64_t conn_ = 0;
+    uint64_t run_ = 0;
+    std::deque<QByteArray> queue_;   // ComCmdQueue
+    QByteArray curCmd_;
+    int retries_ = 0;
+    bool awaitReply_ = false;        // the resend timer runs
+    bool outstanding_ = false;       // CurCmd is not answered yet
+    bool valueSeen_ = false;         // a status value for CurCmd came before its acknowledgement
+    int64_t lastSendMs_ = 0;
+    // Last byte of a partly received reply line, or the end of a line that
+    // answered part of CurCmd: the reply time-out counts from here.
+    int64_t replyActivityMs_ = 0;
+    LineAssembler rx_;
+    AnswerSlots slots_;
+};
+
+} // namespace vel

@@ -1,0 +1,152 @@
+// The protocol engine without a port: a fake line and a fake clock.
+#include <gtest/gtest.h>
+#include "logger/link_core.h"
+
+using namespace vel;
+
+namespace {
+
+class CoreFixture : public ::testing::Test {
+protected:
+    CoreFixture()
+        : core([this](const QByteArray& b) { sent << b; return true; },
+               [this](LinkEvent&& e) { events.push_back(std::move(e)); }) {}
+
+    void Reply(const QByteArray& body) { core.OnBytes(FrameSentence(body), now); }
+    void Advance(int64_t ms) {
+        for (int64_t end = now + ms; now < end;) {
+            ++now;
+            core.OnTimer(now);
+        }
+    }
+    int Count(LinkEvent::Kind k) const {
+        int n = 0;
+        for (const LinkEvent& e : events) n += e.kind == k;
+        return n;
+    }
+
+    LinkCore core;
+    QList<QByteArray> sent;
+    std::vector<LinkEvent> events;
+    int64_t now = 1000;
+};
+
+TEST_F(CoreFixture, RepliesSendTheNextSentenceAndEndTheRun) {
+    core.Start(ProbeFlags::All(), 1);
+    core.Run({"PMTK605", "PMTK400"}, 7, now);
+    ASSERT_EQ(sent, QList<QByteArray>{FrameSentence("PMTK605")});
+    Reply("PMTK705,QK4,V1");   // with a sentence still queued: it goes out, nothing is posted
+    EXPECT_EQ(sent.size(), 2);
+    EXPECT_EQ(Count(LinkEvent::LoggerIdent), 0);
+    Reply("PMTK500,100,0,0,0,0");
+    ASSERT_EQ(Count(LinkEvent::QueueDone), 1);
+    EXPECT_EQ(events.back().run, 7u);
+    EXPECT_EQ(events.back().answers.AnsFixIntv, "100");
+    EXPECT_EQ(events.back().answers.LoggerRelease, "QK4,V1");
+    // Late or unasked replies end nothing more.
+    Reply("PMTK500,100,0,0,0,0");
+    Reply("PMTK001,300,3");
+    EXPECT_EQ(Count(LinkEvent::QueueDone), 1);
+    // The identification on an empty queue is WM_LOGGERIDENT.
+    core.Run({"PMTK605"}, 8, now);
+    Reply("PMTK705,QK4,V1");
+    EXPECT_EQ(Count(LinkEvent::LoggerIdent), 1);
+}
+
+TEST_F(CoreFixture, StatusQueriesWaitForValueAndAcknowledgement) {
+    core.Start(ProbeFlags::All(), 1);
+    core.Run({"PMTK182,2,8", "PMTK182,2,3"}, 1, now);
+    Reply("PMTK182,3,8,0000F000");
+    EXPECT_EQ(sent.size(), 1);            // the value alone does not end the wait
+    Reply("PMTK001,182,2,3");
+    EXPECT_EQ(sent.size(), 2);
+    Reply("PMTK001,182,2,3");             // a duplicated acknowledgement: no value for item 3 yet
+    EXPECT_EQ(Count(LinkEvent::QueueDone), 0);
+    Reply("PMTK182,3,3,1");
+    Reply("PMTK001,182,2,3");
+    ASSERT_EQ(Count(LinkEvent::QueueDone), 1);
+    EXPECT_EQ(events.back().answers.AnsLogUsed, "0000F000");
+    EXPECT_EQ(events.back().answers.AnsLogRate, "1");
+}
+
+TEST_F(CoreFixture, ResendRules) {
+    struct Case { ProbeFlags probe; QByteArray body; int resends; };
+    const Case cases[] = {
+        {ProbeFlags::All(), "PMTK400", LinkCore::MaxRetries},
+        {{false, false, true}, "PMTK400", LinkCore::MaxRetries},
+        {{}, "PMTK400", 0},                        // older loggers: never
+        {ProbeFlags::All(), "PMTK182,6,1", 0},     // the erase: never
+    };
+    for (const Case& c : cases) {
+        sent.clear();
+        events.clear();
+        core.Start(c.probe, 1);
+        core.Run({c.body}, 1, now);
+        Advance(300);
+        EXPECT_EQ(sent.size(), 1) << "not before 300 ms";
+        Advance(5000);
+        EXPECT_EQ(sent.size(), 1 + c.resends) << c.body.constData();
+        EXPECT_EQ(Count(LinkEvent::TxLog), c.resends);
+        if (c.resends) EXPECT_EQ(events.front().text, "R)" + c.body);
+        EXPECT_EQ(core.Deadline(), -1);
+    }
+}
+
+TEST_F(CoreFixture, ALongReplyLineHoldsTheResendBack) {
+    core.Start(ProbeFlags::All(), 1);
+    core.Run({"PMTK182,7,0,800"}, 1, now);
+    const QByteArray line = FrameSentence("PMTK182,8,00000000," + QByteArray(4096, 'A'));
+    // 4,121 bytes at 11,520 bytes a second, a position sentence in between.
+    qsizetype pos = 0;
+    for (int ms = 1; pos < line.size(); ++ms) {
+        ++now;
+        const qsizetype n = qMin<qsizetype>(12, line.size() - pos);
+        core.OnBytes(QByteArrayView(line).sliced(pos, n), now);
+        pos += n;
+        core.OnTimer(now);
+    }
+    EXPECT_GT(now - 1000, 300);
+    EXPECT_EQ(sent.size(), 1);
+    Reply("PMTK001,182,7,3");
+    EXPECT_EQ(Count(LinkEvent::QueueDone), 1);
+
+    // A partial line that stops: resent 300 ms after its last byte, and the
+    // partial line is kept, to be reported when the next line begins.
+    core.Run({"PMTK400"}, 2, now);
+    core.OnBytes("$PMTK500,1", now + 100);
+    Advance(399);
+    EXPECT_EQ(sent.size(), 2);
+    Advance(2);
+    EXPECT_EQ(sent.size(), 3);
+    Reply("PMTK500,100,0,0,0,0");
+    EXPECT_EQ(Count(LinkEvent::QueueDone), 2);
+    bool broken = false;
+    for (const LinkEvent& e : events) broken |= e.text == "<break>$PMTK500,1";
+    EXPECT_TRUE(broken);
+}
+
+TEST_F(CoreFixture, PositionSentencesDoNotExtendTheWait) {
+    core.Start(ProbeFlags::All(), 1);
+    core.Run({"PMTK400"}, 1, now);
+    for (int i = 0; i < 40; ++i) {
+        Advance(10);
+        core.OnBytes("$GPRMC,1,2,3*00\r\n", now);
+    }
+    EXPECT_EQ(sent.size(), 2);
+    EXPECT_EQ(Count(LinkEvent::NmeaLine), 40);
+}
+
+TEST_F(CoreFixture, AFrameErrorStopsTheRun) {
+    core.Start({}, 3);
+    core.Run({"PMTK400", "PMTK401"}, 1, now);
+    core.OnBytes("$PMTK500,100*00\r\n", now);
+    ASSERT_EQ(Count(LinkEvent::ComError), 1);
+    EXPECT_EQ(events.back().param, 1);
+    EXPECT_EQ(events.back().conn, 3u);
+    EXPECT_EQ(core.QueueSize(), 0);
+    Reply("PMTK500,100,0,0,0,0");
+    EXPECT_EQ(sent.size(), 1);
+    EXPECT_EQ(Count(LinkEvent::QueueDone), 0);
+}
+
+} // namespace
