@@ -12,6 +12,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libavfilter-dev libavdevice-dev libsdl1.2-dev ffmpeg
+  gpsbabel pngcheck zlib1g-dev
 )
 
 missing=()

@@ -18,6 +18,7 @@
 #include "model/lap_list_model.h"
 #include "model/session.h"
 #include "platform/tool_buttons.h"
+#include "views/export/grid_text.h"
 
 namespace vel {
 
@@ -35,11 +36,13 @@ QTableWidget* EmptyGrid(QWidget* parent, const char* name) {
 
 } // namespace
 
-DataTab::DataTab(Session& session, const LapRankState& ranking, QWidget* parent) : QWidget(parent) {
+DataTab::DataTab(Session& session, const LapRankState& ranking, QWidget* parent)
+    : QWidget(parent), session_(session), ranking_(ranking) {
     auto* dpv = new QVBoxLayout(this);
     dpv->setContentsMargins(2, 2, 2, 2);
     auto* dataTool = new QFrame(this);
     dataTool->setObjectName("PanelDataTool");
+    PanelDataTool = dataTool;
     auto* dth = new QHBoxLayout(dataTool);
     dth->setContentsMargins(0, 0, 0, 0);
     auto tool = [&](const char* name, const QString& hint) {
@@ -76,10 +79,22 @@ DataTab::DataTab(Session& session, const LapRankState& ranking, QWidget* parent)
     PopupMenu4 = new QMenu(this);
     A1 = PopupMenu4->addAction("データをクリップボードへ(&A)");
     connect(A1, &QAction::triggered, this, &DataTab::pmDriftDtClick);
-    for (QWidget* w : std::initializer_list<QWidget*>{PageControl3, StringGridSectData, StringGridDrift}) {
+    PopupMenu2 = new QMenu(this);
+    pmAllDt = PopupMenu2->addAction("全データをクリップボードへ(&A)");
+    pmSelDt = PopupMenu2->addAction("表示対象データをクリップボードへ(&S)");
+    connect(pmAllDt, &QAction::triggered, this, &DataTab::pmAllDtClick);
+    connect(pmSelDt, &QAction::triggered, this, &DataTab::pmSelDtClick);
+    PopupMenu3 = new QMenu(this);
+    pmSectDt = PopupMenu3->addAction("データをクリップボードへ(&A)");
+    connect(pmSectDt, &QAction::triggered, this, &DataTab::pmSectDtClick);
+    const std::pair<QWidget*, QMenu*> popups[] = {{PageControl3, PopupMenu4},
+                                                  {StringGridSectData, PopupMenu3},
+                                                  {StringGridDrift, PopupMenu4},
+                                                  {StringGridLapData, PopupMenu2}};
+    for (const auto& [w, menu] : popups) {
         w->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(w, &QWidget::customContextMenuRequested, this,
-                [this, w](const QPoint& pos) { PopupMenu4->popup(w->mapToGlobal(pos)); });
+                [w, menu](const QPoint& pos) { menu->popup(w->mapToGlobal(pos)); });
     }
     data->addWidget(StringGridLapData);
     data->addWidget(PageControl3);
@@ -117,6 +132,39 @@ int DataTab::CurrentLapRow() const {
 
 void DataTab::pmDriftDtClick() {
     QGuiApplication::clipboard()->setText(DriftTableClipboardText(GridRows(StringGridDrift)));
+}
+
+QStringList DataTab::LapListHeaderTexts() const {
+    QStringList h;
+    for (int c = 0; c < LapListColumns; ++c) h << LapListHeader(ranking_, c);
+    return h;
+}
+
+namespace {
+
+QVector<QStringList> LapListCells(const LapList& list) {
+    QVector<QStringList> rows;
+    rows.reserve(list.Rows.size());
+    for (const LapRow& r : list.Rows) rows << QStringList(r.Cells.begin(), r.Cells.end());
+    return rows;
+}
+
+} // namespace
+
+void DataTab::pmAllDtClick() {
+    QGuiApplication::clipboard()->setText(LapListClipboardText(LapListHeaderTexts(), LapListCells(session_.lapList)));
+}
+
+void DataTab::pmSelDtClick() {
+    QStringList shown;
+    const LoadedLaps& laps = session_.loadedLaps;
+    for (int k = 0; k < laps.LapDtNum && k < laps.LapDt.size(); ++k) shown << laps.LapDt[k].DtName;
+    QGuiApplication::clipboard()->setText(
+        ShownLapsClipboardText(LapListHeaderTexts(), LapListCells(session_.lapList), shown));
+}
+
+void DataTab::pmSectDtClick() {
+    QGuiApplication::clipboard()->setText(SectTableClipboardText(GridRows(StringGridSectData)));
 }
 
 QVector<QStringList> GridRows(const QTableWidget* grid) {

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class QAction;
+class QFrame;
 class QMenu;
 class QTableView;
 class QTableWidget;
@@ -26,6 +27,13 @@ public:
 
     // Copies the drift table to the clipboard.
     void pmDriftDtClick();
+    // Copy the whole lap list, the rows of the shown laps and the sector
+    // table to the clipboard.
+    void pmAllDtClick();
+    void pmSelDtClick();
+    void pmSectDtClick();
+    // Row 0 of the lap list as shown, with the current sector headers.
+    QStringList LapListHeaderTexts() const;
     // The grid row (1 = first data row) of the lap list's current cell, 0 for none.
     int CurrentLapRow() const;
 
@@ -44,11 +52,20 @@ public:
     QTableWidget* StringGridDrift;
     QMenu* PopupMenu4;
     QAction* A1;
+    QMenu* PopupMenu2;   // on the lap list
+    QAction* pmAllDt;
+    QAction* pmSelDt;
+    QMenu* PopupMenu3;   // on the sector table
+    QAction* pmSectDt;
+    QFrame* PanelDataTool;
     LapListModel* lapListModel;
     LapListHeaderModel* lapListHeaderModel;
 
 private:
     void SetLapListLayout();
+
+    Session& session_;
+    const LapRankState& ranking_;
 };
 
 // The cells of a grid, row by row.

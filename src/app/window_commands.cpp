@@ -24,7 +24,11 @@
 #include "model/lap_list_model.h"
 #include "model/session.h"
 #include "platform/prompts.h"
+#include "platform/shell.h"
 #include "platform/tool_buttons.h"
+#include <QPainter>
+#include "views/export_commands.h"
+#include "views/pane.h"
 #include "views/graph_tab.h"
 #include "views/graph_tab_controls.h"
 #include "views/speed_graph_pane.h"
@@ -76,6 +80,7 @@ WindowCommands::WindowCommands(Session& session, const Services& services, LapRa
     InstallGDriftPanes(tabs_.graph);
     WireGraphTab();
     WireDataTab();
+    WireExports();
 }
 
 WindowCommands::~WindowCommands() {
@@ -137,6 +142,45 @@ void WindowCommands::WireDataTab() {
     });
     QObject::connect(d.StringGridLapData, &QTableView::doubleClicked, ctx,
                      [this](const QModelIndex& index) { StringGridLapDataDblClick(index.row() + 1); });
+}
+
+void WindowCommands::WireExports() {
+    shell_ = std::make_unique<SystemShell>();
+    exports_ = std::make_unique<ExportCommands>(session_, prompts_, *shell_);
+    exports_->driftPanelOn = [this] { return SwitchPanelOn(tabs_.graph.PanelDrift); };
+    DataTab& d = tabs_.data;
+    exportButtons_ = AddExportButtons(tabs_.graph, d.PanelDataTool);
+    pictureMenu_ = MakePictureMenu(tabs_.window, *exports_);
+    // Each pane's picture is the pane as it draws itself, looked up at the
+    // moment of the export (panes may be set on the tab later).
+    const std::pair<int, PaneSlot> pictures[] = {{PaneSpd, PaneSlot::SpeedGraph},
+                                                 {PaneGraph, PaneSlot::Course},
+                                                 {PaneZoom, PaneSlot::ZoomMap},
+                                                 {PaneGraphG, PaneSlot::GView},
+                                                 {PaneGraphDrift, PaneSlot::Drift}};
+    GraphTab* graph = &tabs_.graph;
+    for (const auto& [id, slot] : pictures) {
+        const PaneSlot sl = slot;
+        exports_->SetPicturePane(id, {[graph, sl] {
+                                          const PaneWidget* p = graph->Pane(sl);
+                                          return p ? p->size() : QSize(1, 1);
+                                      },
+                                      [graph, sl](QPainter& painter, const QRect&) {
+                                          if (PaneWidget* p = graph->Pane(sl)) painter.drawImage(0, 0, p->Render());
+                                      }});
+    }
+    ExportCommands* ex = exports_.get();
+    const ExportButtons& b = exportButtons_;
+    QObject::connect(b.SpeedButtonGoogleEarth, &QToolButton::clicked, &tabs_.graph,
+                     [ex] { ex->SpeedButtonGoogleEarthClick(); });
+    QObject::connect(b.SpeedButtonCsv2, &QToolButton::clicked, &d, [ex, &d] {
+        ex->SpeedButtonCsv2Click(d.CurrentLapRow(), d.StringGridLapData->hasFocus());
+    });
+    QObject::connect(b.SpeedButtonNMEA, &QToolButton::clicked, &d, [ex, &d] {
+        ex->SpeedButtonNMEAClick(d.CurrentLapRow(), d.StringGridLapData->hasFocus());
+    });
+    QObject::connect(b.SpeedButtonCsv, &QToolButton::clicked, &d,
+                     [ex, &d] { ex->SpeedButtonCsvClick(d.CurrentLapRow(), d.LapListHeaderTexts()); });
 }
 
 void WindowCommands::SectRefresh() { sector_->SectRefresh(true); }

@@ -5,6 +5,7 @@
 #include <memory>
 #include "analysis/lap_analysis.h"
 #include "model/services.h"
+#include "views/export_widgets.h"
 
 class QWidget;
 
@@ -13,6 +14,7 @@ namespace vel {
 class ControlLineDialog;
 class CourseCommands;
 class DataTab;
+class ExportCommands;
 class GraphTab;
 class GraphTabControls;
 class LapListCommands;
@@ -24,6 +26,7 @@ class RunFileCommands;
 class SectorCommands;
 class SectorEditCommands;
 class SectorSaveCommands;
+class Shell;
 struct Session;
 
 struct WindowTabs {
@@ -53,10 +56,15 @@ public:
     RunFileCommands& runCommands() { return *run_; }
     GraphTabControls& graphControls() { return *graphControls_; }
     LogImportCommands& importCommands() { return *import_; }
+    // The exports, and the picture menu the graph panes open on a right click.
+    ExportCommands& exportCommands() { return *exports_; }
+    const PictureMenu& pictureMenu() const { return pictureMenu_; }
+    const ExportButtons& exportButtons() const { return exportButtons_; }
 
 private:
     void WireGraphTab();
     void WireDataTab();
+    void WireExports();
     void FillSectTables();
 
     Session& session_;
@@ -72,6 +80,10 @@ private:
     std::unique_ptr<SectorEditCommands> sectorEdit_;
     std::unique_ptr<SectorSaveCommands> sectorSave_;
     std::unique_ptr<GraphTabControls> graphControls_;
+    std::unique_ptr<Shell> shell_;
+    std::unique_ptr<ExportCommands> exports_;
+    ExportButtons exportButtons_;
+    PictureMenu pictureMenu_;
 };
 
 } // namespace vel

@@ -56,7 +56,7 @@ void LoggerCommands::Start(const QStringList& requests) {
 void LoggerCommands::ButtonLogSpaceClick() { Start({Req::CheckStat, Req::ViewStat2}); }
 
 void LoggerCommands::ButtonLogEraseClick() {
-    if (link_.prompts().AskYesNo(QString::fromUtf8(LoggerText::EraseAsk)) != Answer::Yes) return;
+    if (link_.prompts().AskYesCancel(QString::fromUtf8(LoggerText::EraseAsk)) != Answer::Yes) return;
     Start({Req::CheckStatQK3, Req::FormatAll, Req::FormatMsg});
 }
 

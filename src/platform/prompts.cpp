@@ -40,6 +40,7 @@ void SetUpDialog(QFileDialog& dlg, const FileDialogSpec& ask) {
     dlg.setWindowTitle(ask.title.isEmpty() ? kTitle : ask.title);
     if (!ask.folder.isEmpty()) dlg.setDirectory(ask.folder);
     if (!ask.filters.isEmpty()) dlg.setNameFilters(ask.filters);
+    if (!ask.selectedFilter.isEmpty()) dlg.selectNameFilter(ask.selectedFilter);
 }
 
 } // namespace
@@ -95,12 +96,19 @@ QString QtPrompts::SaveFile(const FileDialogSpec& ask) {
     SetUpDialog(dlg, ask);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
-    // Callers ask themselves, with their own wording.
-    dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    if (ask.confirmOverwrite) {
+        // The dialog appends the suffix to a bare name and asks about the
+        // name it returns; the caller asks only about a name it changes.
+        dlg.setDefaultSuffix(ask.defaultSuffix);
+    } else {
+        // Callers ask themselves, with their own wording.
+        dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    }
     if (!ask.fileName.isEmpty()) dlg.selectFile(ask.fileName);
     if (dlg.exec() != QDialog::Accepted) return {};
     const QStringList files = dlg.selectedFiles();
     if (files.isEmpty() || files.first().isEmpty()) return {};
+    if (ask.confirmOverwrite) return files.first();
     return WithDefaultSuffix(files.first(), ask.defaultSuffix);
 }
 
@@ -138,9 +146,10 @@ QString AskSaveTarget(Prompts& prompts, const FileDialogSpec& dlg, const QString
     }
     if (steps.dialogClosed) steps.dialogClosed();
     if (chosen.isEmpty()) return {};
-    const QString target = ExtensionOf(chosen) == ext ? chosen : ChangeExt(chosen, ext);
+    const bool replaced = ExtensionOf(chosen) != ext;
+    const QString target = replaced ? ChangeExt(chosen, ext) : chosen;
     if (steps.chosen) steps.chosen(target);
-    if (QFileInfo::exists(target) &&
+    if ((replaced || !dlg.confirmOverwrite) && QFileInfo::exists(target) &&
         prompts.WarnYesNo(OverwriteQuestion(QFileInfo(target).fileName())) != Answer::Yes)
         return {};
     return target;

@@ -20,6 +20,10 @@ struct FileDialogSpec {
     QStringList filters;     // e.g. "走行データ (*.dtb)"
     QString defaultSuffix;   // forced extension without dot, e.g. "dtb"
     bool multiSelect = false;
+    QString selectedFilter;  // one of filters, chosen at opening; empty: the first
+    // Save: the dialog asks itself before a name it shows is overwritten;
+    // the caller asks only about a name it changed afterwards.
+    bool confirmOverwrite = false;
 };
 
 // A file dialog with its title, start folder and one filter.
@@ -38,8 +42,8 @@ public:
     // Empty list when cancelled.
     virtual QStringList OpenFiles(const FileDialogSpec& dlg) = 0;
     // Empty when cancelled. The default suffix is forced when the typed name
-    // lacks it. It does not ask about overwriting: callers ask with
-    // OverwriteQuestion through WarnYesNo.
+    // lacks it. Unless confirmOverwrite is set it does not ask about
+    // overwriting: callers ask with OverwriteQuestion through WarnYesNo.
     virtual QString SaveFile(const FileDialogSpec& dlg) = 0;
 };
 
@@ -96,8 +100,10 @@ struct SaveTargetSteps {
 // The save recipe: the save dialog, then extension ext (with its dot, e.g.
 // ".dtb") forced unless the chosen name ends with it exactly (case counts:
 // "a.DTB" becomes "a.dtb"), then the overwrite question for an existing
-// file, since the dialog never asks itself. Returns the file to write, or
-// empty when the dialog was cancelled or overwriting declined.
+// file. A dialog with confirmOverwrite has asked about the name it returned,
+// so the question then comes only when the extension was replaced. Returns
+// the file to write, or empty when the dialog was cancelled or overwriting
+// declined.
 QString AskSaveTarget(Prompts& prompts, const FileDialogSpec& dlg, const QString& ext,
                       const SaveTargetSteps& steps = {});
 

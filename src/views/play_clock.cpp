@@ -167,7 +167,7 @@ void PlayClock::SpeedButtonDistOfsClick() {
 
 void PlayClock::SpeedButtonResetClick() {
     if (!RefActive()) return;
-    if (prompts_.AskYesNo(ClearDisplayQuestion) != Answer::Yes) return;
+    if (prompts_.AskYesCancel(ClearDisplayQuestion) != Answer::Yes) return;
     if (Playing()) Stop();
     LoadedLaps& laps = s_.loadedLaps;
     Comparison& cmp = s_.comparison;

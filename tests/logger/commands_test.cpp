@@ -113,7 +113,7 @@ TEST_F(CommandsTest, EraseAsksThenErasesAndShowsTheStatus) {
     cmds->ButtonLogEraseClick();
     ASSERT_TRUE(WaitFor([&] { return !controls->LabelLogStat->text().isEmpty(); }, 15000));
     ASSERT_TRUE(Idle());
-    EXPECT_EQ(Messages(), QStringList({"yesno: " + QString::fromUtf8(LoggerText::EraseAsk),
+    EXPECT_EQ(Messages(), QStringList({"yescancel: " + QString::fromUtf8(LoggerText::EraseAsk),
                                        "inform: " + QString::fromUtf8(LoggerText::Erased)}));
     EXPECT_TRUE(sim.Control("state").contains("erased=1"));
     EXPECT_EQ(controls->LabelLogStat->text(), "空き領域 100.0%");

@@ -203,7 +203,7 @@ TEST_F(PlayClockTest, ClearingAsksThenEmptiesTheDisplay) {
     video.state = TPlayState::psResume;
     log.calls.clear();
     play.SpeedButtonResetClick();
-    EXPECT_EQ(prompts.texts("yesno").back(), ClearDisplayQuestion);
+    EXPECT_EQ(prompts.texts("yescancel").back(), ClearDisplayQuestion);
     EXPECT_FALSE(play.Playing());
     EXPECT_EQ(playTm(), 0);
     EXPECT_EQ(s.loadedLaps.LapDtNum, 0);

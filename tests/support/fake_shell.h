@@ -1,0 +1,22 @@
+#pragma once
+// Stand-in for the desktop: records what would have been opened or shown.
+#include <QStringList>
+#include "platform/shell.h"
+
+namespace vel::test {
+
+class FakeShell : public vel::Shell {
+public:
+    QStringList opened;   // OpenWithApplication
+    QStringList shown;    // ShowInFolder
+    bool OpenWithApplication(const QString& path) override {
+        opened << path;
+        return true;
+    }
+    bool ShowInFolder(const QString& path) override {
+        shown << path;
+        return true;
+    }
+};
+
+} // namespace vel::test
