@@ -53,7 +53,7 @@ enum : int {
 
 struct ExtField {
     int offset;
-    long double TLapElmRec::*member;
+    double TLapElmRec::*member;
 };
 
 constexpr ExtField ExtFields[] = {
@@ -137,10 +137,8 @@ TLapElmRec ReadLapElm(const uint8_t* bytes) {
     TLapElmRec r;
     r.DtTm = GetDouble(bytes + OffDtTm);
     r.Tm = GetDouble(bytes + OffTm);
-    for (const ExtField& f : ExtFields) r.*f.member = DecodeExtended(bytes + f.offset);
+    for (const ExtField& f : ExtFields) r.*f.member = static_cast<double>(DecodeExtended(bytes + f.offset));
     r.UseSat = GetI32(bytes + OffUseSat);
-    std::memcpy(r.raw.data(), bytes, TLapElmRec::Size);
-    r.hasRaw = true;
     return r;
 }
 
@@ -152,22 +150,26 @@ void EncodeLapElm(const TLapElmRec& rec, uint8_t* bytes) {
     PutI32(bytes + OffUseSat, rec.UseSat);
 }
 
-void WriteLapElm(const TLapElmRec& rec, uint8_t* bytes) {
-    if (!rec.hasRaw) {
+void WriteLapElm(const TLapElmRec& rec, const uint8_t* raw, uint8_t* bytes) {
+    if (!raw) {
         EncodeLapElm(rec, bytes);
         return;
     }
     // Start from the bytes read and touch only the fields that changed, so an
-    // unedited record goes back byte for byte (reserved bytes, odd encodings).
-    const uint8_t* raw = rec.raw.data();
+    // unedited record goes back byte for byte (reserved bytes, odd encodings,
+    // the bits below double precision).
     std::memcpy(bytes, raw, TLapElmRec::Size);
     if (std::bit_cast<uint64_t>(rec.DtTm) != GetU64(raw + OffDtTm)) PutDouble(bytes + OffDtTm, rec.DtTm);
     if (std::bit_cast<uint64_t>(rec.Tm) != GetU64(raw + OffTm)) PutDouble(bytes + OffTm, rec.Tm);
     for (const ExtField& f : ExtFields) {
-        // Compared as encodings: NaN-safe, and tells 0 from -0.
+        // Unchanged when the value is the double the bytes decode to. Compared
+        // as encodings: NaN-safe, and tells 0 from -0.
+        const double v = rec.*f.member;
+        const double old = static_cast<double>(DecodeExtended(raw + f.offset));
+        if (std::bit_cast<uint64_t>(v) == std::bit_cast<uint64_t>(old)) continue;
         uint8_t now[10], was[10];
-        EncodeExtended(rec.*f.member, now);
-        EncodeExtended(DecodeExtended(raw + f.offset), was);
+        EncodeExtended(v, now);
+        EncodeExtended(old, was);
         if (std::memcmp(now, was, 10) != 0) std::memcpy(bytes + f.offset, now, 10);
     }
     if (rec.UseSat != GetI32(raw + OffUseSat)) PutI32(bytes + OffUseSat, rec.UseSat);

@@ -42,11 +42,11 @@ QString TooLargeText(const QString& fn) {
 
 // Adds the row, then advances the group number as every run loader does.
 LoadResult AddRun(Session& session, const QVector<TLapElmRec>& samples, const QString& fn,
-                  bool nameInColumn7) {
+                  bool nameInColumn7, const QByteArray* raw = nullptr) {
     LoadResult result;
     const QString name = RunNameOf(fn);
     const std::optional<QString> column7 = nameInColumn7 ? std::optional<QString>(name) : std::nullopt;
-    if (!AddLapRow(session, samples, name, column7, session.lapList.GrpNo, &result.Error)) return result;
+    if (!AddLapRow(session, samples, name, column7, session.lapList.GrpNo, &result.Error, raw)) return result;
     ++session.lapList.GrpNo;
     result.RowAdded = true;
     return result;
@@ -78,14 +78,14 @@ bool CsvDateTime(QStringView text, double& dtTm) {
 }
 
 // "hh:nn:ss.zzz"
-bool CsvElapsed(QStringView text, double& tm, long double& sec) {
+bool CsvElapsed(QStringView text, double& tm, double& sec) {
     int h = 0, mi = 0, s = 0, ms = 0;
     if (!FieldInt(text, 1, 2, h) || !FieldInt(text, 4, 2, mi) || !FieldInt(text, 7, 2, s) ||
         !FieldInt(text, 10, 3, ms) || !ValidTime(h, mi, s, ms))
         return false;
     const long long totalMs = ((static_cast<long long>(h) * 60 + mi) * 60 + s) * 1000 + ms;
     tm = static_cast<double>(totalMs) / 86400000.0;
-    sec = h * 3600.0L + mi * 60.0L + s + ms / 1000.0L;
+    sec = static_cast<double>(h * 3600.0L + mi * 60.0L + s + ms / 1000.0L);
     return true;
 }
 
@@ -229,7 +229,8 @@ LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session) {
         return result;
     }
     QVector<TLapElmRec> samples;
-    switch (ReadLapFile(fn, samples, &result.Error)) {
+    QByteArray raw;
+    switch (ReadLapFile(fn, samples, &result.Error, &raw)) {
     case LapFileStatus::Ok:
         break;
     case LapFileStatus::Missing:
@@ -243,7 +244,7 @@ LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session) {
         result.Error = NoRecordText(fn);
         return result;
     }
-    return AddRun(session, samples, fn, true);
+    return AddRun(session, samples, fn, true, &raw);
 }
 
 LoadResult LoadLapFileToGrigBon(const QString& fn, Session& session) {

@@ -200,8 +200,8 @@ TEST_F(RunLoaderTest, LapCsvLines) {
     EXPECT_EQ(FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", recs[0].DtTm), d0);
     EXPECT_DOUBLE_EQ(recs[1].Tm, 1.0 / 86400);
     EXPECT_EQ(recs[1].Sec, 1.0L);
-    EXPECT_EQ(recs[0].Ido, 35.1L);
-    EXPECT_EQ(recs[0].Kdo, 139.2L);
+    EXPECT_EQ(recs[0].Ido, 35.1);
+    EXPECT_EQ(recs[0].Kdo, 139.2);
     EXPECT_EQ(recs[0].Elv, 12.5L);
     EXPECT_EQ(recs[0].Spd, 80.25L);
     EXPECT_EQ(recs[0].Dir, 270.0L);
