@@ -1,6 +1,7 @@
 #include <cfloat>
 #include "common/records.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -140,6 +141,38 @@ TLapElmRec ReadLapElm(const uint8_t* bytes) {
     for (const ExtField& f : ExtFields) r.*f.member = static_cast<double>(DecodeExtended(bytes + f.offset));
     r.UseSat = GetI32(bytes + OffUseSat);
     return r;
+}
+
+bool ReadPlainLapElm(const uint8_t* bytes, TLapElmRec& out) {
+    double ext[std::size(ExtFields)];
+    for (size_t k = 0; k < std::size(ExtFields); ++k) {
+        const uint8_t* p = bytes + ExtFields[k].offset;
+        // The rest of the 16-byte slot is reserved (Dist's up to UseSat).
+        const int slotEnd = std::min(16, OffUseSat - ExtFields[k].offset);
+        for (int i = 10; i < slotEnd; ++i)
+            if (p[i] != 0) return false;   // reserved bytes in use
+        const uint64_t sig = GetU64(p);
+        const unsigned se = p[8] | (static_cast<unsigned>(p[9]) << 8);
+        const uint64_t sign = static_cast<uint64_t>(se >> 15) << 63;
+        const int exp = static_cast<int>(se & 0x7FFFu);
+        if (exp == 0) {
+            if (sig != 0) return false;    // a denormal
+            ext[k] = std::bit_cast<double>(sign);
+            continue;
+        }
+        // A normal double: integer bit set, the 11 bits below double's
+        // significand clear, the exponent within double's.
+        constexpr int Lo = ExpBias - 1022, Hi = ExpBias + 1023;
+        if ((sig & IntBit) == 0 || (sig & 0x7FF) != 0 || exp < Lo || exp > Hi) return false;
+        const uint64_t bits = sign | (static_cast<uint64_t>(exp - ExpBias + 1023) << 52) | ((sig >> 11) & ((1ull << 52) - 1));
+        ext[k] = std::bit_cast<double>(bits);
+    }
+    out.DtTm = GetDouble(bytes + OffDtTm);
+    out.Tm = GetDouble(bytes + OffTm);
+    for (size_t k = 0; k < std::size(ExtFields); ++k) out.*ExtFields[k].member = ext[k];
+    out.UseSat = GetI32(bytes + OffUseSat);
+    out.RawIdx = -1;
+    return true;
 }
 
 void EncodeLapElm(const TLapElmRec& rec, uint8_t* bytes) {

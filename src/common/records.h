@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <QByteArray>
+#include <QVector>
 #include <QString>
 
 namespace vel {
@@ -43,8 +44,10 @@ struct TLogBlock {
 // In memory every real is a double: the files' 80-bit reals are decoded at
 // the file boundary and nothing the program shows needs more. The bytes a
 // record was read from are not kept here but in a side table beside the
-// records (see ReadLapFile), so that an unedited record goes back to a file
-// byte for byte; RawIdx is its place there.
+// records (LapRawTable, see ReadLapFile), so that an unedited record goes
+// back to a file byte for byte; RawIdx is its place there. Only records that
+// field-by-field encoding would not give back (reserved bytes set, 80-bit
+// reals beyond double) need a place: those this program writes never do.
 struct TLapElmRec {
     static constexpr int Size = 128;
 
@@ -58,8 +61,12 @@ struct TLapElmRec {
     double Dir = 0;         // heading, degrees
     double Dist = 0;        // cumulative distance, km
     int32_t UseSat = 0;     // satellites used
-    int32_t RawIdx = -1;    // record number in the side table of the bytes read; -1 built field by field
+    int32_t RawIdx = -1;    // place in the side table of the bytes read; -1 none needed
 };
+
+// The side table: the bytes of the records that need them.
+using LapElmBytes = std::array<uint8_t, TLapElmRec::Size>;
+using LapRawTable = QVector<LapElmBytes>;
 
 // Lap-list row figures used for ranking.
 struct TLapStrLstRec {
@@ -74,6 +81,10 @@ long double DecodeExtended(const uint8_t in[10]);
 
 // Decodes one record from 128 bytes (80-bit reals rounded to double).
 TLapElmRec ReadLapElm(const uint8_t* bytes);
+// Decodes one record when field-by-field encoding gives its bytes back
+// (reserved bytes zero, every real a double or zero); false, out unchanged,
+// when the record needs its bytes kept. Cheaper than ReadLapElm.
+bool ReadPlainLapElm(const uint8_t* bytes, TLapElmRec& out);
 // Encodes one record into 128 bytes. Given the 128 bytes it was read from
 // (raw), those are kept: reserved bytes and every field whose value is
 // unchanged, so an unedited record goes back byte for byte. Without raw the

@@ -42,7 +42,7 @@ QString TooLargeText(const QString& fn) {
 
 // Adds the row, then advances the group number as every run loader does.
 LoadResult AddRun(Session& session, const QVector<TLapElmRec>& samples, const QString& fn,
-                  bool nameInColumn7, const QByteArray* raw = nullptr) {
+                  bool nameInColumn7, const LapRawTable* raw = nullptr) {
     LoadResult result;
     const QString name = RunNameOf(fn);
     const std::optional<QString> column7 = nameInColumn7 ? std::optional<QString>(name) : std::nullopt;
@@ -229,7 +229,7 @@ LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session) {
         return result;
     }
     QVector<TLapElmRec> samples;
-    QByteArray raw;
+    LapRawTable raw;
     switch (ReadLapFile(fn, samples, &result.Error, &raw)) {
     case LapFileStatus::Ok:
         break;

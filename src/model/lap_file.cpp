@@ -20,16 +20,14 @@ constexpr qsizetype BufRecords = 512;
 QString SizeChangedText() { return QStringLiteral("ファイルの読み込み中にサイズが変わりました。"); }
 
 // Encodes recs through a fixed-size buffer into out.
-bool WriteRecords(QIODevice& out, const QVector<TLapElmRec>& recs, const QByteArray* raw) {
+bool WriteRecords(QIODevice& out, const QVector<TLapElmRec>& recs, const LapRawTable* raw) {
     uint8_t buf[BufRecords * TLapElmRec::Size];
-    const qsizetype rawRecs = raw ? raw->size() / TLapElmRec::Size : 0;
-    const auto* rawBytes = raw ? reinterpret_cast<const uint8_t*>(raw->constData()) : nullptr;
+    const qsizetype rawRecs = raw ? raw->size() : 0;
     for (qsizetype at = 0; at < recs.size();) {
         const qsizetype n = std::min(BufRecords, recs.size() - at);
         for (qsizetype i = 0; i < n; ++i) {
             const TLapElmRec& r = recs[at + i];
-            const uint8_t* from = r.RawIdx >= 0 && r.RawIdx < rawRecs ? rawBytes + qsizetype{r.RawIdx} * TLapElmRec::Size
-                                                                      : nullptr;
+            const uint8_t* from = r.RawIdx >= 0 && r.RawIdx < rawRecs ? (*raw)[r.RawIdx].data() : nullptr;
             WriteLapElm(r, from, buf + i * TLapElmRec::Size);
         }
         const qint64 bytes = n * TLapElmRec::Size;
@@ -41,7 +39,7 @@ bool WriteRecords(QIODevice& out, const QVector<TLapElmRec>& recs, const QByteAr
 
 } // namespace
 
-LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString* error, QByteArray* raw) {
+LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString* error, LapRawTable* raw) {
     QFile f(path);
     if (!QFileInfo(path).isFile()) return LapFileStatus::Missing;
     const qint64 size = f.size();
@@ -55,37 +53,35 @@ LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString
         return LapFileStatus::ReadError;
     };
     const qsizetype n = static_cast<qsizetype>(size / TLapElmRec::Size);
-    QVector<TLapElmRec> recs;
-    recs.reserve(n);
-    if (raw) {
-        // The side table is the file's bytes themselves, read in one go.
-        QByteArray bytes(static_cast<qsizetype>(size), Qt::Uninitialized);
-        if (f.read(bytes.data(), size) != size) return failed();
-        const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
-        for (qsizetype i = 0; i < n; ++i) {
-            TLapElmRec& r = recs.emplace_back(ReadLapElm(p + i * TLapElmRec::Size));
-            r.RawIdx = static_cast<int32_t>(i);
-        }
-        *raw = std::move(bytes);
-    } else {
-        uint8_t buf[BufRecords * TLapElmRec::Size];
-        for (qsizetype at = 0; at < n;) {
-            const qsizetype k = std::min(BufRecords, n - at);
-            const qint64 bytes = k * TLapElmRec::Size;
-            if (f.read(reinterpret_cast<char*>(buf), bytes) != bytes) return failed();
-            for (qsizetype i = 0; i < k; ++i) recs.push_back(ReadLapElm(buf + i * TLapElmRec::Size));
-            at += k;
+    QVector<TLapElmRec> recs(n);
+    TLapElmRec* r = recs.data();
+    LapRawTable table;
+    uint8_t buf[BufRecords * TLapElmRec::Size];
+    for (qsizetype at = 0; at < n;) {
+        const qsizetype k = std::min(BufRecords, n - at);
+        const qint64 bytes = k * TLapElmRec::Size;
+        if (f.read(reinterpret_cast<char*>(buf), bytes) != bytes) return failed();
+        for (qsizetype i = 0; i < k; ++i, ++at) {
+            const uint8_t* p = buf + i * TLapElmRec::Size;
+            if (ReadPlainLapElm(p, r[at])) continue;
+            r[at] = ReadLapElm(p);
+            if (raw) {
+                r[at].RawIdx = static_cast<int32_t>(table.size());
+                LapElmBytes& kept = table.emplace_back();
+                std::memcpy(kept.data(), p, TLapElmRec::Size);
+            }
         }
     }
     // Grown since its size was taken: not the file measured.
     char extra;
     if (f.read(&extra, 1) != 0) return failed();
     out = std::move(recs);
+    if (raw) *raw = std::move(table);
     return LapFileStatus::Ok;
 }
 
 bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error, bool scratch,
-                  const QByteArray* raw) {
+                  const LapRawTable* raw) {
     if (!scratch) {
         QSaveFile f(path);
         if (!f.open(QIODevice::WriteOnly)) {

@@ -21,7 +21,7 @@ QString RunNameOf(const QString& path) {
 }
 
 bool AddLapRow(Session& session, const QVector<TLapElmRec>& samples, const QString& name,
-               const std::optional<QString>& column7, int32_t grpNo, QString* error, const QByteArray* raw) {
+               const std::optional<QString>& column7, int32_t grpNo, QString* error, const LapRawTable* raw) {
     if (samples.isEmpty()) {
         if (error) *error = QStringLiteral("データが1件もないため、ラップ一覧に追加できません。");
         return false;

@@ -20,6 +20,6 @@ QString RunNameOf(const QString& path);
 // the samples were read with, if any.
 bool AddLapRow(Session& session, const QVector<TLapElmRec>& samples, const QString& name,
                const std::optional<QString>& column7, int32_t grpNo, QString* error = nullptr,
-               const QByteArray* raw = nullptr);
+               const LapRawTable* raw = nullptr);
 
 } // namespace vel

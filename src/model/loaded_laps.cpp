@@ -19,7 +19,7 @@ enum class Read { Ok, Skip, Empty, Failed };
 
 // Reads the records of fn. A missing file or one that is not a whole number
 // of records is skipped; a read error fails with the reason in error.
-Read ReadRecords(const QString& fn, QVector<TLapElmRec>& recs, QString* error, QByteArray* raw = nullptr) {
+Read ReadRecords(const QString& fn, QVector<TLapElmRec>& recs, QString* error, LapRawTable* raw = nullptr) {
     if (error) error->clear();
     QString why;
     switch (ReadLapFile(fn, recs, &why, raw)) {
@@ -57,7 +57,7 @@ void ResetLapStats(TLapDtRec& lap) {
 
 bool ReadLapFileBin(const QString& fn, TLapDtRec& out, QString* error) {
     QVector<TLapElmRec> recs;
-    QByteArray raw;
+    LapRawTable raw;
     const Read read = ReadRecords(fn, recs, error, &raw);
     if (read == Read::Empty && error) *error = QStringLiteral("データがありません。");
     if (read != Read::Ok) return false;

@@ -38,7 +38,7 @@ struct TLapDtRec {
     QString DtName;                 // data number of the lap-list row ("0003")
     int32_t ElmNum = 0;             // number of samples
     QVector<TLapElmRec> Elm;
-    QByteArray Raw;                 // the records' bytes as read (RawIdx indexes it)
+    LapRawTable Raw;                // bytes of the records that need them (RawIdx indexes it)
     double LapTim = 0;              // Tm of the last sample, days
     double LapDist = 0;        // Dist of the last sample, km
     double MaxSpd = 0;
