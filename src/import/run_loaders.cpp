@@ -26,7 +26,7 @@ namespace {
 constexpr int CsvFields = 8;
 constexpr int32_t CsvBadUseSat = 7;
 constexpr int32_t BtUseSat = 8;
-constexpr long double BonDir = 180.0L;
+constexpr double BonDir = 180.0;
 
 QString DisplayName(const QString& fn) {
     return QFileInfo(fn).fileName();
@@ -91,13 +91,13 @@ bool CsvElapsed(QStringView text, double& tm, double& sec) {
 
 // Step length in km by the equirectangular rule, the newer sample's
 // latitude setting the cos factor.
-long double StepKm(double ido, double kdo, long double prevIdo, long double prevKdo) {
-    constexpr long double DegToRad = Pi / 180.0L;
-    // cos in double: its error lies far below that of the stored positions.
-    const long double c = std::cos(ido * static_cast<double>(DegToRad));
-    const long double x = c * EarthR * ((kdo - prevKdo) * DegToRad);
-    const long double y = EarthR * ((ido - prevIdo) * DegToRad);
-    return std::sqrt(x * x + y * y) / 1000.0L;
+double StepKm(double ido, double kdo, double prevIdo, double prevKdo) {
+    constexpr double DegToRad = static_cast<double>(Pi) / 180.0;
+    constexpr double R = static_cast<double>(EarthR);
+    const double c = std::cos(ido * DegToRad);
+    const double x = c * R * ((kdo - prevKdo) * DegToRad);
+    const double y = R * ((ido - prevIdo) * DegToRad);
+    return std::sqrt(x * x + y * y) / 1000.0;
 }
 
 // Reads a Bluetooth log as one run: the accepted records become samples,
@@ -136,7 +136,7 @@ bool ReadBtRun(const QString& fn, BtKind kind, QVector<TLapElmRec>& samples,
         } else {
             const TLapElmRec& prev = samples[samples.size() - 2];
             s.Tm = rec.DtTm - firstDtTm;
-            s.Sec = static_cast<long double>(s.Tm) * 86400.0L;
+            s.Sec = s.Tm * 86400.0;
             s.Dist = prev.Dist + StepKm(rec.Ido, rec.Kdo, prev.Ido, prev.Kdo);
         }
         s.Ido = rec.Ido;
