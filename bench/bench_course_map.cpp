@@ -2,6 +2,7 @@
 // selected samples (100 laps of a 10 km oval at 10 Hz) with a course map,
 // and the overlay alone, which is all a drag redraws.
 #include <benchmark/benchmark.h>
+#include "memcpy_reference.h"
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>

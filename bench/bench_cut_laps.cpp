@@ -2,6 +2,7 @@
 // (100 laps of 10 km), every lap written as its working file and listed.
 #include <cmath>
 #include <benchmark/benchmark.h>
+#include "memcpy_reference.h"
 #include <QDir>
 #include <QTemporaryDir>
 #include "common/geodesy.h"

@@ -4,6 +4,7 @@
 // at 66 ms ticks never stalls).
 #include <cmath>
 #include <benchmark/benchmark.h>
+#include "memcpy_reference.h"
 #include "analysis/cursor_values.h"
 #include "analysis/display_slots.h"
 #include "analysis/lap_derive.h"

@@ -1,6 +1,7 @@
 // Loading a full-size BLE-Z log (630,000 records) as one run: read, decode,
 // heading correction and the working file written.
 #include <benchmark/benchmark.h>
+#include "memcpy_reference.h"
 #include <QDir>
 #include <QTemporaryDir>
 #include "import/bluetooth_records.h"

@@ -1,7 +1,9 @@
 // Loading a working file of an hour at 10 Hz (36,000 samples) as a loaded
 // lap: read, statistics, headings from positions. Aim: under 20 ms.
 #include <benchmark/benchmark.h>
+#include "memcpy_reference.h"
 #include <QTemporaryDir>
+#include "analysis/lap_derive.h"
 #include "model/lap_file.h"
 #include "model/loaded_laps.h"
 #include "support/lap_builder.h"
@@ -42,6 +44,29 @@ void BM_ReadLapFileBin(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * Samples);
 }
 BENCHMARK(BM_ReadLapFileBin)->Unit(benchmark::kMillisecond);
+
+// All in, as the graph tab shows a lap: the load and its derive.
+void BM_LoadLapWithDerive(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString fn = WriteLap(dir);
+    if (fn.isEmpty()) {
+        state.SkipWithError("working file not written");
+        return;
+    }
+    for (auto _ : state) {
+        vel::TLapDtRec lap;
+        QString error;
+        if (!vel::ReadLapFileBin(fn, lap, &error)) {
+            state.SkipWithError("lap not read");
+            break;
+        }
+        vel::SetDElm(lap);
+        vel::SetGElm(lap);
+        benchmark::DoNotOptimize(lap.GElm.data());
+    }
+    state.SetItemsProcessed(state.iterations() * Samples);
+}
+BENCHMARK(BM_LoadLapWithDerive)->Unit(benchmark::kMillisecond);
 
 // The file read alone, for the share of the load it takes.
 void BM_ReadLapFile(benchmark::State& state) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 #include "common/geodesy.h"
 #include "model/heading_drift.h"
@@ -10,28 +11,34 @@ namespace vel {
 
 namespace {
 
-constexpr long double OneG = 9.80665L;      // m/s^2
-constexpr long double KmhPerMs = 3.6L;
+constexpr double OneG = 9.80665;      // m/s^2
+constexpr double KmhPerMs = 3.6;
 
 // Shortest sample interval, s, that chooses the radius filter.
-constexpr long double NoFilterSec = 0.2L;   // above: raw radius as it is
-constexpr long double DipSec = 0.1L;        // above (and up to NoFilterSec): dip-keeping median
+constexpr double NoFilterSec = 0.2;   // above: raw radius as it is
+constexpr double DipSec = 0.1;        // above (and up to NoFilterSec): dip-keeping median
 
-inline void Exchange(std::array<long double, 5>& a, int n) {
+// A drift run, as HasDriftRun judges it: more than RunLength samples in a row
+// above RunAngle at above RunKmh.
+constexpr double RunAngle = 10.0;
+constexpr double RunKmh = 15.0;
+constexpr int RunLength = 5;
+
+inline void Exchange(std::array<double, 5>& a, int n) {
     n = std::clamp(n, 0, 5);
     for (int pass = 0; pass + 1 < n; ++pass)
         for (int i = 0; i + 1 < n; ++i)
             if (a[i] > a[i + 1]) std::swap(a[i], a[i + 1]);
 }
 
-inline bool CentreDips(const std::array<long double, 5>& a) {
+inline bool CentreDips(const std::array<double, 5>& a) {
     return a[2] < a[0] && a[2] < a[1] && a[2] < a[3] && a[2] < a[4];
 }
 
 // Turn sign from the course of the previous sample to this one: a falling
 // course is a left-hand turn under the heading rule; passing 0 counts by
 // the way it went.
-int32_t TurnSign(long double prev, long double cur) {
+int32_t TurnSign(double prev, double cur) {
     if (cur > 270 && prev < 90) return 1;
     if (prev > 270 && cur < 90) return -1;
     return cur <= prev ? 1 : -1;
@@ -39,21 +46,21 @@ int32_t TurnSign(long double prev, long double cur) {
 
 // Median and mean filters of the raw radii r into r1 and r2, samples 1 to
 // n - 2; a lap of fewer than four samples never gets here.
-void FilterRadius(const long double* r, long double* r1, long double* r2, qsizetype n, bool keepDip) {
+void FilterRadius(const double* r, double* r1, double* r2, qsizetype n, bool keepDip) {
     // Medians as the exchange sort leaves them, without its branches: radii
     // are never NaN, so any sort gives the same order.
     auto median3 = [r](qsizetype k) {
-        const long double a = r[k], b = r[k + 1], c = r[k + 2];
+        const double a = r[k], b = r[k + 1], c = r[k + 2];
         return std::max(std::min(a, b), std::min(std::max(a, b), c));
     };
     auto median5 = [r, keepDip](qsizetype k) {
-        const std::array<long double, 5> a = {r[k - 2], r[k - 1], r[k], r[k + 1], r[k + 2]};
+        const std::array<double, 5> a = {r[k - 2], r[k - 1], r[k], r[k + 1], r[k + 2]};
         if (keepDip && CentreDips(a)) return a[2];
-        const long double lo1 = std::min(a[0], a[1]), hi1 = std::max(a[0], a[1]);
-        const long double lo2 = std::min(a[3], a[4]), hi2 = std::max(a[3], a[4]);
+        const double lo1 = std::min(a[0], a[1]), hi1 = std::max(a[0], a[1]);
+        const double lo2 = std::min(a[3], a[4]), hi2 = std::max(a[3], a[4]);
         // Dropping the smaller of the two lows and the larger of the two
         // highs leaves three values whose median is the median of five.
-        const long double lo = std::max(lo1, lo2), hi = std::min(hi1, hi2);
+        const double lo = std::max(lo1, lo2), hi = std::min(hi1, hi2);
         return std::max(std::min(lo, hi), std::min(std::max(lo, hi), a[2]));
     };
 
@@ -66,113 +73,171 @@ void FilterRadius(const long double* r, long double* r1, long double* r2, qsizet
     r2[1] = (r1[1] + r1[2]) / 2;
     if (keepDip) {
         for (qsizetype k = 2; k <= n - 3; ++k) {
-            const long double a = r1[k - 1], b = r1[k], c = r1[k + 1];
+            const double a = r1[k - 1], b = r1[k], c = r1[k + 1];
             r2[k] = (b < a && b < c) ? (a + 2 * b + c) / 4 : (a + b + c) / 3;
         }
     } else {
         r2[2] = (r1[1] + r1[2] + r1[3]) / 3;
         for (qsizetype k = 3; k <= n - 4; ++k)
-            r2[k] = (0.5L * r1[k - 2] + r1[k - 1] + r1[k] + r1[k + 1] + 0.5L * r1[k + 2]) / 4;
+            r2[k] = (0.5 * r1[k - 2] + r1[k - 1] + r1[k] + r1[k + 1] + 0.5 * r1[k + 2]) / 4;
         r2[n - 3] = (r1[n - 4] + r1[n - 3] + r1[n - 2]) / 3;
     }
     r2[n - 2] = (r1[n - 3] + r1[n - 2]) / 2;
 }
 
+// Packed arrays of one derive, grown as laps grow and kept for the next.
+struct Scratch {
+    std::vector<double> dir, spd, ido, kdo, sIdo, sKdo, course, angle, smooth, X, Y, r, r1, r2, lat, lon;
+    std::vector<int32_t> rl;
+    std::vector<uint8_t> win;
+
+    void Fill(const TLapElmRec* e, qsizetype n) {
+        const auto m = static_cast<size_t>(n);
+        for (auto* v : {&dir, &spd, &ido, &kdo, &sIdo, &sKdo, &course, &angle, &smooth, &X, &Y, &r, &r1, &r2, &lat,
+                        &lon})
+            if (v->size() < m) v->resize(m);
+        if (rl.size() < m) rl.resize(m);
+        if (win.size() < m) win.resize(m);
+        // One pass over the records: the fields the derive reads, side by side.
+        for (qsizetype i = 0; i < n; ++i) {
+            dir[i] = e[i].Dir;
+            spd[i] = e[i].Spd;
+            ido[i] = e[i].Ido;
+            kdo[i] = e[i].Kdo;
+        }
+        NeighbourWindows(e, n, win.data());
+    }
+};
+
+Scratch& TheScratch() {
+    thread_local Scratch s;
+    return s;
+}
+
 } // namespace
 
-void SortFloatsAsc(std::array<long double, 5>& a, int n) { Exchange(a, n); }
+void SortFloatsAsc(std::array<double, 5>& a, int n) { Exchange(a, n); }
 
-void SortFloatsKeepDip(std::array<long double, 5>& a, int n) {
+void SortFloatsKeepDip(std::array<double, 5>& a, int n) {
     if (n == 5 && CentreDips(a)) return;
     Exchange(a, n);
 }
 
-long double TurnRadius(long double px, long double py, long double qx, long double qy,
-                       long double sx, long double sy) {
-    const long double d1x = qx - px, d1y = qy - py;
-    const long double d2x = sx - qx, d2y = sy - qy;
-    const long double d3x = sx - px, d3y = sy - py;
-    const long double cross = d1x * d2y - d1y * d2x;
-    const long double a2 = d1x * d1x + d1y * d1y;
-    const long double b2 = d2x * d2x + d2y * d2y;
+double TurnRadius(double px, double py, double qx, double qy,
+                       double sx, double sy) {
+    const double d1x = qx - px, d1y = qy - py;
+    const double d2x = sx - qx, d2y = sy - qy;
+    const double d3x = sx - px, d3y = sy - py;
+    const double cross = d1x * d2y - d1y * d2x;
+    const double a2 = d1x * d1x + d1y * d1y;
+    const double b2 = d2x * d2x + d2y * d2y;
     if (a2 == 0 || b2 == 0 || cross == 0) return MaxRadius;
     // |PQ| |QS| |PS| / (2 |cross|), under one root.
-    const long double r = std::sqrt(a2 * b2 * (d3x * d3x + d3y * d3y)) / (2 * std::fabs(cross));
+    const double r = std::sqrt(a2 * b2 * (d3x * d3x + d3y * d3y)) / (2 * std::fabs(cross));
     return r <= MaxRadius ? r : MaxRadius;   // also catches a value that is not finite
 }
 
 void SetDElm(TLapDtRec& lap) {
-    const QVector<TLapElmRec>& elm = lap.Elm;
-    const qsizetype n = elm.size();
+    const qsizetype n = lap.Elm.size();
     lap.DElm.resize(n);
     if (n == 0) return;
-    const QVector<long double> course = CourseFromPositions(elm);
-    QVector<long double> angle(n);
-    for (qsizetype i = 0; i < n; ++i) angle[i] = DriftAngle(elm[i].Dir, course[i], elm[i].Spd);
-    if (HasDriftRun(elm, angle)) lap.driftAct = true;
-    const QVector<long double> smooth = SmoothDriftAngles(elm, angle);
+    Scratch& s = TheScratch();
+    s.Fill(lap.Elm.constData(), n);
+    double* course = s.course.data();
+    double* angle = s.angle.data();
+    CourseOfPositions(s.dir.data(), s.spd.data(), s.ido.data(), s.kdo.data(), n, course);
+    // Drift angles and the drift run in one pass.
+    int count = 0;
+    bool run = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        angle[i] = DriftAngle(s.dir[i], course[i], s.spd[i]);
+        if (i == 0 || i + 1 >= n) continue;
+        if (std::fabs(angle[i]) > RunAngle && s.spd[i] > RunKmh) {
+            if (++count > RunLength) run = true;
+        } else {
+            count = 0;
+        }
+    }
+    if (run) lap.driftAct = true;
+    SmoothInWindows(angle, s.win.data(), n, {0.3, 0.2, 0.1}, s.smooth.data());
     TDriftRec* d = lap.DElm.data();
     for (qsizetype i = 0; i < n; ++i) {
         d[i].GpsDir = course[i];
-        d[i].DAngle = smooth[i];
+        d[i].DAngle = s.smooth[i];
     }
 }
 
 void SetGElm(TLapDtRec& lap) {
-    const QVector<TLapElmRec>& elm = lap.Elm;
-    const qsizetype n = elm.size();
-    const TLapElmRec* e = elm.constData();
+    const qsizetype n = lap.Elm.size();
+    const TLapElmRec* e = lap.Elm.constData();
+    Scratch& s = TheScratch();
+    s.Fill(e, n);
 
-    // Positions smoothed over the neighbours within 210 ms, the raw values only.
-    QVector<long double> ido(n), kdo(n);
+    // Positions smoothed over the neighbours within 210 ms, the raw values
+    // only. They are smoothed as offsets from the first sample (exact
+    // differences), so that double keeps the millimetres a radius of a few
+    // hundred metres over steps of a few decimetres depends on.
+    const double ido0 = n > 0 ? s.ido[0] : 0;
+    const double kdo0 = n > 0 ? s.kdo[0] : 0;
     for (qsizetype i = 0; i < n; ++i) {
-        ido[i] = e[i].Ido;
-        kdo[i] = e[i].Kdo;
+        s.ido[i] -= ido0;
+        s.kdo[i] -= kdo0;
     }
-    const QVector<long double> sIdo = SmoothOverNeighbours(elm, ido, {0.75L, 0.5L, 0.25L});
-    const QVector<long double> sKdo = SmoothOverNeighbours(elm, kdo, {0.75L, 0.5L, 0.25L});
-    const QVector<long double> c = CourseFromPositions(elm, sIdo, sKdo);
+    const double* sIdo = s.sIdo.data();
+    const double* sKdo = s.sKdo.data();
+    SmoothInWindows(s.ido.data(), s.win.data(), n, {0.75, 0.5, 0.25}, s.sIdo.data());
+    SmoothInWindows(s.kdo.data(), s.win.data(), n, {0.75, 0.5, 0.25}, s.sKdo.data());
+    const double* c = s.course.data();
+    CourseOfPositions(s.dir.data(), s.spd.data(), sIdo, sKdo, n, s.course.data(), ido0);
 
-    // The passes run over packed arrays and the records are written once at
-    // the end, which keeps the work in cache. A value no step writes stays 0.
-    std::vector<long double> spd(n), X(n), Y(n), r(n), r1(n), r2(n), lat(n), lon(n);
-    std::vector<int32_t> rl(n);
+    // A value no step writes stays 0.
+    const double* spd = s.spd.data();
+    double* X = s.X.data();
+    double* Y = s.Y.data();
+    double* r = s.r.data();
+    double* r1 = s.r1.data();
+    double* r2 = s.r2.data();
+    double* lat = s.lat.data();
+    double* lon = s.lon.data();
+    int32_t* rl = s.rl.data();
+    if (n > 0) {
+        X[0] = Y[0] = r[0] = r1[0] = r2[0] = lat[0] = lon[0] = 0;
+        rl[0] = 0;
+        const qsizetype l = n - 1;
+        r[l] = r1[l] = r2[l] = lat[l] = lon[l] = 0;
+        rl[l] = 0;
+    }
 
-    constexpr long double Rad = Pi / 180.0L;
-    const long double phi0 = n > 0 ? sIdo[0] * Rad : 0;
-    const long double lam0 = n > 0 ? sKdo[0] * Rad : 0;
-    for (qsizetype k = 0; k < n; ++k) {
-        spd[k] = e[k].Spd;
-        if (k == 0) continue;
-        const long double phi = sIdo[k] * Rad;
-        // The cos in double: its rounding is far below a millimetre here,
-        // and the extended one would cost a third of the pass.
-        X[k] = EarthR * std::cos(static_cast<double>(phi)) * (sKdo[k] * Rad - lam0);
-        Y[k] = EarthR * (phi - phi0);
+    constexpr double Rad = static_cast<double>(Pi) / 180.0;
+    constexpr double R = static_cast<double>(EarthR);
+    const double dIdo0 = n > 0 ? sIdo[0] : 0;
+    const double dKdo0 = n > 0 ? sKdo[0] : 0;
+    // Plane positions, turn signs and the shortest interval (the intervals at
+    // the two ends of the lap do not count) in one pass; the radius at k - 1
+    // once k is placed.
+    double dt = 9.9;
+    for (qsizetype k = 1; k < n; ++k) {
+        X[k] = R * std::cos((ido0 + sIdo[k]) * Rad) * ((sKdo[k] - dKdo0) * Rad);
+        Y[k] = R * ((sIdo[k] - dIdo0) * Rad);
         if (k < n - 1) rl[k] = TurnSign(c[k - 1], c[k]);
+        if (k + 1 < n && k >= 2) r[k - 1] = TurnRadius(X[k - 2], Y[k - 2], X[k - 1], Y[k - 1], X[k], Y[k]);
+        if (k + 2 < n) dt = std::min(dt, e[k + 1].Sec - e[k].Sec);
     }
+    if (n >= 3) r[n - 2] = TurnRadius(X[n - 3], Y[n - 3], X[n - 2], Y[n - 2], X[n - 1], Y[n - 1]);
 
-    for (qsizetype k = 1; k + 1 < n; ++k) r[k] = TurnRadius(X[k - 1], Y[k - 1], X[k], Y[k], X[k + 1], Y[k + 1]);
-
-    // The intervals at the two ends of the lap do not count.
-    long double dt = 9.9L;
-    for (qsizetype k = 1; k + 2 < n; ++k) {
-        const long double step = e[k + 1].Sec - e[k].Sec;
-        if (step < dt) dt = step;
-    }
     const bool filtered = !(dt > NoFilterSec);
     if (filtered) {
-        FilterRadius(r.data(), r1.data(), r2.data(), n, dt > DipSec);
+        FilterRadius(r, r1, r2, n, dt > DipSec);
     } else {
-        r1 = r;
-        r2 = r;
+        std::copy(r, r + n, r1);
+        std::copy(r, r + n, r2);
     }
 
     for (qsizetype k = 1; k + 1 < n; ++k) {
         if (r2[k] > MaxRadius) r2[k] = MaxRadius;
-        const long double v = spd[k] / KmhPerMs;
+        const double v = spd[k] / KmhPerMs;
         lat[k] = r2[k] <= 0 ? 0 : (v * v / r2[k]) / OneG * rl[k];
-        const long double step = e[k].Sec - e[k - 1].Sec;
+        const double step = e[k].Sec - e[k - 1].Sec;
         lon[k] = step > 0 ? ((v - spd[k - 1] / KmhPerMs) / step) / OneG : 0;
     }
 

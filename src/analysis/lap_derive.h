@@ -6,7 +6,10 @@
 
 namespace vel {
 
-constexpr long double MaxRadius = 9999.9L;   // m; also "no turn"
+constexpr double MaxRadius = 9999.9;   // m; also "no turn"
+
+// Both run in double over packed arrays kept between calls (one lap after
+// the other on the GUI thread), so a derive allocates nothing of its own.
 
 // Course from positions (GpsDir) and smoothed drift angle (DAngle) of every
 // sample; sets driftAct when the lap holds a drift run (never clears it).
@@ -18,13 +21,12 @@ void SetGElm(TLapDtRec& lap);
 // Raw turning radius at q through its neighbours p and s (plane points in
 // metres): the circumradius, MaxRadius at most and MaxRadius for a chord of
 // no length or three points on one line.
-long double TurnRadius(long double px, long double py, long double qx, long double qy,
-                       long double sx, long double sy);
+double TurnRadius(double px, double py, double qx, double qy, double sx, double sy);
 
 // Sorts the first n (3 or 5) entries ascending; the median is entry (n-1)/2.
-void SortFloatsAsc(std::array<long double, 5>& a, int n);
+void SortFloatsAsc(std::array<double, 5>& a, int n);
 // As SortFloatsAsc, but five values whose centre is strictly below the other
 // four stay as they are, so the centre dip is taken as the median.
-void SortFloatsKeepDip(std::array<long double, 5>& a, int n);
+void SortFloatsKeepDip(std::array<double, 5>& a, int n);
 
 } // namespace vel

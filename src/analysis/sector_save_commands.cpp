@@ -23,7 +23,10 @@ int SampleCount(const TLapDtRec& lap) {
 TLapElmRec InterpRec(const TLapElmRec& a, const TLapElmRec& b, long double x, const TLapElmRec& elvFrom) {
     TLapElmRec r;
     r.DtTm = a.DtTm + static_cast<double>((x - a.Sec) / SecPerDay);
-    InterpPt(x, a.Sec, b.Sec, a.Kdo, a.Ido, b.Kdo, b.Ido, r.Kdo, r.Ido);
+    long double kdo = 0, ido = 0;
+    InterpPt(x, a.Sec, b.Sec, a.Kdo, a.Ido, b.Kdo, b.Ido, kdo, ido);
+    r.Kdo = static_cast<double>(kdo);
+    r.Ido = static_cast<double>(ido);
     r.Spd = InterpVal(x, a.Sec, b.Sec, a.Spd, b.Spd);
     r.Dir = InterpDir(x, a.Sec, b.Sec, a.Dir, b.Dir);
     r.Elv = elvFrom.Elv;
@@ -190,7 +193,7 @@ SectSaveOutcome SectorSaveCommands::Save(SectGrid grid, int row, int col, const 
     const QVector<TLapElmRec> recs = SectorRecords(*lap, slot, s, n);
     if (recs.isEmpty()) return SectSaveOutcome::Empty;
     QString error;
-    if (!WriteLapFile(target, recs, &error)) {
+    if (!WriteLapFile(target, recs, &error, false, &lap->Raw)) {
         prompts_.Error(error);
         return SectSaveOutcome::Failed;
     }

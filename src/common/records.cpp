@@ -1,6 +1,7 @@
 #include <cfloat>
 #include "common/records.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -53,7 +54,7 @@ enum : int {
 
 struct ExtField {
     int offset;
-    long double TLapElmRec::*member;
+    double TLapElmRec::*member;
 };
 
 constexpr ExtField ExtFields[] = {
@@ -137,11 +138,41 @@ TLapElmRec ReadLapElm(const uint8_t* bytes) {
     TLapElmRec r;
     r.DtTm = GetDouble(bytes + OffDtTm);
     r.Tm = GetDouble(bytes + OffTm);
-    for (const ExtField& f : ExtFields) r.*f.member = DecodeExtended(bytes + f.offset);
+    for (const ExtField& f : ExtFields) r.*f.member = static_cast<double>(DecodeExtended(bytes + f.offset));
     r.UseSat = GetI32(bytes + OffUseSat);
-    std::memcpy(r.raw.data(), bytes, TLapElmRec::Size);
-    r.hasRaw = true;
     return r;
+}
+
+bool ReadPlainLapElm(const uint8_t* bytes, TLapElmRec& out) {
+    double ext[std::size(ExtFields)];
+    for (size_t k = 0; k < std::size(ExtFields); ++k) {
+        const uint8_t* p = bytes + ExtFields[k].offset;
+        // The rest of the 16-byte slot is reserved (Dist's up to UseSat).
+        const int slotEnd = std::min(16, OffUseSat - ExtFields[k].offset);
+        for (int i = 10; i < slotEnd; ++i)
+            if (p[i] != 0) return false;   // reserved bytes in use
+        const uint64_t sig = GetU64(p);
+        const unsigned se = p[8] | (static_cast<unsigned>(p[9]) << 8);
+        const uint64_t sign = static_cast<uint64_t>(se >> 15) << 63;
+        const int exp = static_cast<int>(se & 0x7FFFu);
+        if (exp == 0) {
+            if (sig != 0) return false;    // a denormal
+            ext[k] = std::bit_cast<double>(sign);
+            continue;
+        }
+        // A normal double: integer bit set, the 11 bits below double's
+        // significand clear, the exponent within double's.
+        constexpr int Lo = ExpBias - 1022, Hi = ExpBias + 1023;
+        if ((sig & IntBit) == 0 || (sig & 0x7FF) != 0 || exp < Lo || exp > Hi) return false;
+        const uint64_t bits = sign | (static_cast<uint64_t>(exp - ExpBias + 1023) << 52) | ((sig >> 11) & ((1ull << 52) - 1));
+        ext[k] = std::bit_cast<double>(bits);
+    }
+    out.DtTm = GetDouble(bytes + OffDtTm);
+    out.Tm = GetDouble(bytes + OffTm);
+    for (size_t k = 0; k < std::size(ExtFields); ++k) out.*ExtFields[k].member = ext[k];
+    out.UseSat = GetI32(bytes + OffUseSat);
+    out.RawIdx = -1;
+    return true;
 }
 
 void EncodeLapElm(const TLapElmRec& rec, uint8_t* bytes) {
@@ -152,22 +183,26 @@ void EncodeLapElm(const TLapElmRec& rec, uint8_t* bytes) {
     PutI32(bytes + OffUseSat, rec.UseSat);
 }
 
-void WriteLapElm(const TLapElmRec& rec, uint8_t* bytes) {
-    if (!rec.hasRaw) {
+void WriteLapElm(const TLapElmRec& rec, const uint8_t* raw, uint8_t* bytes) {
+    if (!raw) {
         EncodeLapElm(rec, bytes);
         return;
     }
     // Start from the bytes read and touch only the fields that changed, so an
-    // unedited record goes back byte for byte (reserved bytes, odd encodings).
-    const uint8_t* raw = rec.raw.data();
+    // unedited record goes back byte for byte (reserved bytes, odd encodings,
+    // the bits below double precision).
     std::memcpy(bytes, raw, TLapElmRec::Size);
     if (std::bit_cast<uint64_t>(rec.DtTm) != GetU64(raw + OffDtTm)) PutDouble(bytes + OffDtTm, rec.DtTm);
     if (std::bit_cast<uint64_t>(rec.Tm) != GetU64(raw + OffTm)) PutDouble(bytes + OffTm, rec.Tm);
     for (const ExtField& f : ExtFields) {
-        // Compared as encodings: NaN-safe, and tells 0 from -0.
+        // Unchanged when the value is the double the bytes decode to. Compared
+        // as encodings: NaN-safe, and tells 0 from -0.
+        const double v = rec.*f.member;
+        const double old = static_cast<double>(DecodeExtended(raw + f.offset));
+        if (std::bit_cast<uint64_t>(v) == std::bit_cast<uint64_t>(old)) continue;
         uint8_t now[10], was[10];
-        EncodeExtended(rec.*f.member, now);
-        EncodeExtended(DecodeExtended(raw + f.offset), was);
+        EncodeExtended(v, now);
+        EncodeExtended(old, was);
         if (std::memcmp(now, was, 10) != 0) std::memcpy(bytes + f.offset, now, 10);
     }
     if (rec.UseSat != GetI32(raw + OffUseSat)) PutI32(bytes + OffUseSat, rec.UseSat);

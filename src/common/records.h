@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <QByteArray>
+#include <QVector>
 #include <QString>
 
 namespace vel {
@@ -40,25 +41,32 @@ struct TLogBlock {
 };
 
 // One sample of a lap; the 128-byte record of run files and working files.
+// In memory every real is a double: the files' 80-bit reals are decoded at
+// the file boundary and nothing the program shows needs more. The bytes a
+// record was read from are not kept here but in a side table beside the
+// records (LapRawTable, see ReadLapFile), so that an unedited record goes
+// back to a file byte for byte; RawIdx is its place there. Only records that
+// field-by-field encoding would not give back (reserved bytes set, 80-bit
+// reals beyond double) need a place: those this program writes never do.
 struct TLapElmRec {
     static constexpr int Size = 128;
 
     double DtTm = 0;        // local date-time, days
     double Tm = 0;          // time since the lap's first sample, days
-    long double Sec = 0;    // the same, seconds
-    long double Ido = 0;    // latitude, degrees
-    long double Kdo = 0;    // longitude, degrees
-    long double Elv = 0;    // elevation, m
-    long double Spd = 0;    // speed, km/h
-    long double Dir = 0;    // heading, degrees
-    long double Dist = 0;   // cumulative distance, km
+    double Sec = 0;         // the same, seconds
+    double Ido = 0;         // latitude, degrees
+    double Kdo = 0;         // longitude, degrees
+    double Elv = 0;         // elevation, m
+    double Spd = 0;         // speed, km/h
+    double Dir = 0;         // heading, degrees
+    double Dist = 0;        // cumulative distance, km
     int32_t UseSat = 0;     // satellites used
-
-    // The bytes this record was read from, reserved bytes included; empty
-    // for a record built field by field (its reserved bytes are zero).
-    std::array<uint8_t, Size> raw{};
-    bool hasRaw = false;
+    int32_t RawIdx = -1;    // place in the side table of the bytes read; -1 none needed
 };
+
+// The side table: the bytes of the records that need them.
+using LapElmBytes = std::array<uint8_t, TLapElmRec::Size>;
+using LapRawTable = QVector<LapElmBytes>;
 
 // Lap-list row figures used for ranking.
 struct TLapStrLstRec {
@@ -71,12 +79,17 @@ struct TLapStrLstRec {
 void EncodeExtended(long double v, uint8_t out[10]);
 long double DecodeExtended(const uint8_t in[10]);
 
-// Decodes one record from 128 bytes; keeps the raw bytes.
+// Decodes one record from 128 bytes (80-bit reals rounded to double).
 TLapElmRec ReadLapElm(const uint8_t* bytes);
-// Encodes one record into 128 bytes. A record read from a file keeps its raw
-// bytes (reserved bytes and every field whose value is unchanged); a record
-// built field by field gets zero reserved bytes.
-void WriteLapElm(const TLapElmRec& rec, uint8_t* bytes);
+// Decodes one record when field-by-field encoding gives its bytes back
+// (reserved bytes zero, every real a double or zero); false, out unchanged,
+// when the record needs its bytes kept. Cheaper than ReadLapElm.
+bool ReadPlainLapElm(const uint8_t* bytes, TLapElmRec& out);
+// Encodes one record into 128 bytes. Given the 128 bytes it was read from
+// (raw), those are kept: reserved bytes and every field whose value is
+// unchanged, so an unedited record goes back byte for byte. Without raw the
+// record is encoded field by field with zero reserved bytes.
+void WriteLapElm(const TLapElmRec& rec, const uint8_t* raw, uint8_t* bytes);
 // Field-by-field encoding, ignoring any raw copy.
 void EncodeLapElm(const TLapElmRec& rec, uint8_t* bytes);
 

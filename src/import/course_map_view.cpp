@@ -29,7 +29,11 @@ int ClampPix(long double v) {
 
 // Truncation toward zero, with a millionth of a pixel of slack so that the
 // position of a pixel maps back onto that pixel.
-long double Snap(long double f) { return std::trunc(f + (f < 0 ? -1e-6L : 1e-6L)); }
+// Clamped first, so a far point can't overflow; not for NaN.
+int SnapPix(double f) {
+    f = std::clamp(f, -2.0 * MaxPixelCoord, 2.0 * MaxPixelCoord);
+    return static_cast<int>(f + (f < 0 ? -1e-6 : 1e-6));
+}
 
 bool Finite(const TLogRect& r) {
     return std::isfinite(r.IdoMin) && std::isfinite(r.IdoMax) && std::isfinite(r.KdoMin) &&
@@ -207,14 +211,13 @@ void ClampAxis(long double& lo, long double& hi, long double curLo, long double 
 
 } // namespace
 
-QPoint MapProjection::ToPixel(long double ido, long double kdo) const {
+QPoint MapProjection::ToPixel(double ido, double kdo) const {
     if (!valid) return QPoint(-MaxPixelCoord, -MaxPixelCoord);
-    const long double fx = (kdo - view.KdoMin) / dLon * Dw;
-    const long double fy = (ido - view.IdoMin) / dLat * Dh;
-    // Clamped before the truncation, so a far point can't overflow.
-    const long double cx = fx > 2 * MaxPixelCoord ? 2 * MaxPixelCoord : (fx < -2 * MaxPixelCoord ? -2 * MaxPixelCoord : fx);
-    const long double cy = fy > 2 * MaxPixelCoord ? 2 * MaxPixelCoord : (fy < -2 * MaxPixelCoord ? -2 * MaxPixelCoord : fy);
-    return QPoint(ClampPix(x0 + Snap(cx)), ClampPix(y0 + Dh - Snap(cy)));
+    // NaN falls to the low end.
+    const double fx = px.Dx(kdo), fy = px.Dy(ido);
+    const int x = std::isnan(fx) ? -MaxPixelCoord : ClampTrunc(double(x0) + SnapPix(fx));
+    const int y = std::isnan(fy) ? -MaxPixelCoord : ClampTrunc(double(y0) + Dh - SnapPix(fy));
+    return QPoint(x, y);
 }
 
 void MapProjection::ToPos(int x, int y, long double& ido, long double& kdo) const {
@@ -261,6 +264,9 @@ MapProjection MakeProjection(const TLogRect& rect, int W, int H) {
     // A log along one meridian or parallel still gets a line of pixels.
     m.Dw = std::max(m.Dw, 1);
     m.Dh = std::max(m.Dh, 1);
+    m.px = PixelProjection::Fit(static_cast<double>(m.view.KdoMin), static_cast<double>(m.view.IdoMin),
+                                static_cast<double>(m.dLon), static_cast<double>(m.dLat), m.x0, m.y0 + m.Dh, m.Dw,
+                                m.Dh);
     m.valid = true;
     return m;
 }

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QWidget>
+#include "common/pixel_projection.h"
 #include "model/course_path.h"
 #include "model/line_choice.h"
 #include "model/log_store.h"
@@ -27,8 +28,6 @@ struct MbViewState {
 // A view narrower than this (degrees, about 11 m) is widened about its
 // centre before it is projected, so a log standing at one place still draws.
 constexpr long double MinViewSpanDeg = 1e-4L;
-// Pixel coordinates are kept within this before they are drawn.
-constexpr int MaxPixelCoord = 30000;
 
 // The view fitted into a paint box of W x H pixels.
 struct MapProjection {
@@ -36,9 +35,10 @@ struct MapProjection {
     TLogRect view;             // the view actually projected (widened when narrow)
     long double dLat = 0, dLon = 0;
     int x0 = 0, y0 = 0, Dw = 0, Dh = 0;
+    PixelProjection px;        // the box's scales, worked out once
 
     // Pixel of a position, clamped to +-MaxPixelCoord.
-    QPoint ToPixel(long double ido, long double kdo) const;
+    QPoint ToPixel(double ido, double kdo) const;
     // Position of a pixel.
     void ToPos(int x, int y, long double& ido, long double& kdo) const;
     bool Inside(long double ido, long double kdo) const;

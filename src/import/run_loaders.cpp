@@ -26,7 +26,7 @@ namespace {
 constexpr int CsvFields = 8;
 constexpr int32_t CsvBadUseSat = 7;
 constexpr int32_t BtUseSat = 8;
-constexpr long double BonDir = 180.0L;
+constexpr double BonDir = 180.0;
 
 QString DisplayName(const QString& fn) {
     return QFileInfo(fn).fileName();
@@ -48,10 +48,7 @@ bool HoldsLogData(const QVector<TLapElmRec>& samples) {
     static const double after = EncodeDateTime(2101, 1, 1, 0, 0, 0, 0);
     for (const TLapElmRec& r : samples) {
         if (!(r.DtTm >= first && r.DtTm < after)) return false;
-        for (const long double v : {static_cast<long double>(r.Tm), static_cast<long double>(r.Sec),
-                                    static_cast<long double>(r.Ido), static_cast<long double>(r.Kdo),
-                                    static_cast<long double>(r.Elv), static_cast<long double>(r.Spd),
-                                    static_cast<long double>(r.Dir), static_cast<long double>(r.Dist)})
+        for (const double v : {r.Tm, r.Sec, r.Ido, r.Kdo, r.Elv, r.Spd, r.Dir, r.Dist})
             if (!std::isfinite(v)) return false;
     }
     return true;
@@ -59,11 +56,11 @@ bool HoldsLogData(const QVector<TLapElmRec>& samples) {
 
 // Adds the row, then advances the group number as every run loader does.
 LoadResult AddRun(Session& session, const QVector<TLapElmRec>& samples, const QString& fn,
-                  bool nameInColumn7) {
+                  bool nameInColumn7, const LapRawTable* raw = nullptr) {
     LoadResult result;
     const QString name = RunNameOf(fn);
     const std::optional<QString> column7 = nameInColumn7 ? std::optional<QString>(name) : std::nullopt;
-    if (!AddLapRow(session, samples, name, column7, session.lapList.GrpNo, &result.Error)) return result;
+    if (!AddLapRow(session, samples, name, column7, session.lapList.GrpNo, &result.Error, raw)) return result;
     ++session.lapList.GrpNo;
     result.RowAdded = true;
     return result;
@@ -95,26 +92,26 @@ bool CsvDateTime(QStringView text, double& dtTm) {
 }
 
 // "hh:nn:ss.zzz"
-bool CsvElapsed(QStringView text, double& tm, long double& sec) {
+bool CsvElapsed(QStringView text, double& tm, double& sec) {
     int h = 0, mi = 0, s = 0, ms = 0;
     if (!FieldInt(text, 1, 2, h) || !FieldInt(text, 4, 2, mi) || !FieldInt(text, 7, 2, s) ||
         !FieldInt(text, 10, 3, ms) || !ValidTime(h, mi, s, ms))
         return false;
     const long long totalMs = ((static_cast<long long>(h) * 60 + mi) * 60 + s) * 1000 + ms;
     tm = static_cast<double>(totalMs) / 86400000.0;
-    sec = h * 3600.0L + mi * 60.0L + s + ms / 1000.0L;
+    sec = static_cast<double>(h * 3600.0L + mi * 60.0L + s + ms / 1000.0L);
     return true;
 }
 
 // Step length in km by the equirectangular rule, the newer sample's
 // latitude setting the cos factor.
-long double StepKm(double ido, double kdo, long double prevIdo, long double prevKdo) {
-    constexpr long double DegToRad = Pi / 180.0L;
-    // cos in double: its error lies far below that of the stored positions.
-    const long double c = std::cos(ido * static_cast<double>(DegToRad));
-    const long double x = c * EarthR * ((kdo - prevKdo) * DegToRad);
-    const long double y = EarthR * ((ido - prevIdo) * DegToRad);
-    return std::sqrt(x * x + y * y) / 1000.0L;
+double StepKm(double ido, double kdo, double prevIdo, double prevKdo) {
+    constexpr double DegToRad = static_cast<double>(Pi) / 180.0;
+    constexpr double R = static_cast<double>(EarthR);
+    const double c = std::cos(ido * DegToRad);
+    const double x = c * R * ((kdo - prevKdo) * DegToRad);
+    const double y = R * ((ido - prevIdo) * DegToRad);
+    return std::sqrt(x * x + y * y) / 1000.0;
 }
 
 // Reads a Bluetooth log as one run: the accepted records become samples,
@@ -153,7 +150,7 @@ bool ReadBtRun(const QString& fn, BtKind kind, QVector<TLapElmRec>& samples,
         } else {
             const TLapElmRec& prev = samples[samples.size() - 2];
             s.Tm = rec.DtTm - firstDtTm;
-            s.Sec = static_cast<long double>(s.Tm) * 86400.0L;
+            s.Sec = s.Tm * 86400.0;
             s.Dist = prev.Dist + StepKm(rec.Ido, rec.Kdo, prev.Ido, prev.Kdo);
         }
         s.Ido = rec.Ido;
@@ -246,7 +243,8 @@ LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session) {
         return result;
     }
     QVector<TLapElmRec> samples;
-    switch (ReadLapFile(fn, samples, &result.Error)) {
+    LapRawTable raw;
+    switch (ReadLapFile(fn, samples, &result.Error, &raw)) {
     case LapFileStatus::Ok:
         break;
     case LapFileStatus::Missing:
@@ -264,7 +262,7 @@ LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session) {
         result.Error = RunNoLogData;
         return result;
     }
-    return AddRun(session, samples, fn, true);
+    return AddRun(session, samples, fn, true, &raw);
 }
 
 LoadResult LoadLapFileToGrigBon(const QString& fn, Session& session) {

@@ -10,55 +10,58 @@ namespace vel {
 
 namespace {
 
-constexpr long double SlowKmh = 1.5L;       // at or below: no course from this step
-constexpr long double StillKmh = 7.0L;      // at or below: no drift angle
-constexpr long double RunKmh = 15.0L;       // at or below: no drift run
-constexpr long double RunAngle = 10.0L;
+constexpr double SlowKmh = 1.5;       // at or below: no course from this step
+constexpr double StillKmh = 7.0;      // at or below: no drift angle
+constexpr double RunKmh = 15.0;       // at or below: no drift run
+constexpr double RunAngle = 10.0;
 constexpr int RunLength = 5;                // a run is longer than this
 constexpr double WindowDays = 210.0 / 86400000.0;
 
-inline long double StepCourseOf(long double ido1, long double kdo1, long double ido2, long double kdo2,
-                                long double prev) {
-    // The trigonometry runs in double: extended precision changes a course
-    // by about 1e-14 degrees and costs a third of a lap's load time.
-    const long double dx = (kdo2 - kdo1) * std::cos(static_cast<double>(ido2) * (3.14159265358979323846 / 180.0));
-    const long double dy = ido2 - ido1;
-    const long double len2 = dx * dx + dy * dy;
+inline double StepCourseOf(double ido1, double kdo1, double ido2, double kdo2,
+                                double prev, double idoBase = 0) {
+    const double dx = (kdo2 - kdo1) * std::cos((idoBase + ido2) * (3.14159265358979323846 / 180.0));
+    const double dy = ido2 - ido1;
+    const double len2 = dx * dx + dy * dy;
     if (!(len2 > 0) || !std::isfinite(len2)) return prev;
     // The angle of the step from east, 0 to 180 above and below the axis;
     // atan2 rather than arccos of dx / length, which rounding can push past 1.
-    long double theta = std::atan2(std::fabs(static_cast<double>(dy)), static_cast<double>(dx)) * (180.0 / 3.14159265358979323846);
-    if (dy < 0) theta = 360.0L - theta;
-    long double h = 360.0L - (theta + 90.0L);
-    if (h < 0) h += 360.0L;
+    double theta = std::atan2(std::fabs(dy), dx) * (180.0 / 3.14159265358979323846);
+    if (dy < 0) theta = 360.0 - theta;
+    double h = 360.0 - (theta + 90.0);
+    if (h < 0) h += 360.0;
     return h;
 }
 
-inline long double MeanCourseOf(long double a, long double b) {
-    long double m = std::fabs(a - b) > 180.0L ? (a + b + 360.0L) / 2 : (a + b) / 2;
-    if (m > 360.0L) m -= 360.0L;
+inline double MeanCourseOf(double a, double b) {
+    double m = std::fabs(a - b) > 180.0 ? (a + b + 360.0) / 2 : (a + b) / 2;
+    if (m > 360.0) m -= 360.0;
     return m;
 }
 
-// pos(i) gives the latitude and longitude of sample i.
-template <class Pos>
-QVector<long double> CoursePass(const QVector<TLapElmRec>& elm, Pos pos) {
-    const qsizetype n = elm.size();
-    const TLapElmRec* e = elm.constData();
-    QVector<long double> out(n);
-    long double* course = out.data();
-    for (qsizetype i = 0; i < n; ++i) course[i] = e[i].Dir;
-    long double prev = 0;
+// pos(i) gives the latitude and longitude of sample i, dir(i) and spd(i)
+// its heading and speed.
+template <class Pos, class Dir, class Spd>
+void CoursePass(qsizetype n, Pos pos, Dir dir, Spd spd, double* course, double idoBase = 0) {
+    for (qsizetype i = 0; i < n; ++i) course[i] = dir(i);
+    double prev = 0;
     for (qsizetype i = 1; i < n; ++i) {
-        if (!(e[i].Spd > SlowKmh)) continue;
+        if (!(spd(i) > SlowKmh)) continue;
         const auto [ido0, kdo0] = pos(i - 1);
         const auto [ido1, kdo1] = pos(i);
-        const long double h = StepCourseOf(ido0, kdo0, ido1, kdo1, prev);
+        const double h = StepCourseOf(ido0, kdo0, ido1, kdo1, prev, idoBase);
         if (i == 1) prev = h;
         course[i - 1] = MeanCourseOf(prev, h);
         if (i == n - 1) course[i] = h;
         prev = h;
     }
+}
+
+template <class Pos>
+QVector<double> CoursePass(const QVector<TLapElmRec>& elm, Pos pos) {
+    const TLapElmRec* e = elm.constData();
+    QVector<double> out(elm.size());
+    CoursePass(elm.size(), pos, [e](qsizetype i) { return e[i].Dir; }, [e](qsizetype i) { return e[i].Spd; },
+               out.data());
     return out;
 }
 
@@ -66,41 +69,41 @@ QVector<long double> CoursePass(const QVector<TLapElmRec>& elm, Pos pos) {
 
 bool LacksRealHeading(const QVector<TLapElmRec>& elm) {
     if (elm.isEmpty()) return false;
-    const long double d = elm.front().Dir;
+    const double d = elm.front().Dir;
     return d == 0 || d == 180 || d == 360;
 }
 
-long double StepCourse(long double ido1, long double kdo1, long double ido2, long double kdo2,
-                       long double prev) {
+double StepCourse(double ido1, double kdo1, double ido2, double kdo2,
+                       double prev) {
     return StepCourseOf(ido1, kdo1, ido2, kdo2, prev);
 }
 
-long double MeanCourse(long double a, long double b) { return MeanCourseOf(a, b); }
+double MeanCourse(double a, double b) { return MeanCourseOf(a, b); }
 
-QVector<long double> CourseFromPositions(const QVector<TLapElmRec>& elm) {
+QVector<double> CourseFromPositions(const QVector<TLapElmRec>& elm) {
     const TLapElmRec* e = elm.constData();
     return CoursePass(elm, [e](qsizetype i) { return std::pair(e[i].Ido, e[i].Kdo); });
 }
 
-QVector<long double> CourseFromPositions(const QVector<TLapElmRec>& elm,
-                                         const QVector<long double>& ido,
-                                         const QVector<long double>& kdo) {
+QVector<double> CourseFromPositions(const QVector<TLapElmRec>& elm,
+                                         const QVector<double>& ido,
+                                         const QVector<double>& kdo) {
     // Positions that do not match the samples one to one are not used.
     if (ido.size() != elm.size() || kdo.size() != elm.size()) return CourseFromPositions(elm);
-    const long double* y = ido.constData();
-    const long double* x = kdo.constData();
+    const double* y = ido.constData();
+    const double* x = kdo.constData();
     return CoursePass(elm, [y, x](qsizetype i) { return std::pair(y[i], x[i]); });
 }
 
-long double DriftAngle(long double dir, long double course, long double spd) {
-    long double a = dir - course;
+double DriftAngle(double dir, double course, double spd) {
+    double a = dir - course;
     if (spd <= StillKmh) a = 0;
-    if (a > 180.0L) a -= 360.0L;
-    else if (a < -180.0L) a += 360.0L;
+    if (a > 180.0) a -= 360.0;
+    else if (a < -180.0) a += 360.0;
     return a;
 }
 
-bool HasDriftRun(const QVector<TLapElmRec>& elm, const QVector<long double>& angle) {
+bool HasDriftRun(const QVector<TLapElmRec>& elm, const QVector<double>& angle) {
     const qsizetype n = std::min(elm.size(), angle.size());
     int count = 0;
     for (qsizetype i = 1; i + 1 < n; ++i) {
@@ -113,35 +116,58 @@ bool HasDriftRun(const QVector<TLapElmRec>& elm, const QVector<long double>& ang
     return false;
 }
 
-QVector<long double> SmoothOverNeighbours(const QVector<TLapElmRec>& elm,
-                                          const QVector<long double>& values,
-                                          const std::array<long double, 3>& weights) {
-    const qsizetype n = std::min(elm.size(), values.size());
-    QVector<long double> out(n);
-    // The times side by side: the records are large and each is read 7 times.
-    std::vector<double> t(static_cast<size_t>(n));
-    for (qsizetype i = 0; i < n; ++i) t[i] = elm[i].DtTm;
-    static constexpr int Offsets[] = {-3, -2, -1, 1, 2, 3};
+void NeighbourWindows(const TLapElmRec* e, qsizetype n, uint8_t* flags) {
     for (qsizetype i = 0; i < n; ++i) {
-        long double s = values[i];
-        long double w = 1;
-        for (const int j : Offsets) {
+        uint8_t f = 0;
+        for (int b = 0; b < 6; ++b) {
+            const int j = NeighbourOffsets[b];
             const qsizetype k = i + j;
             if (k < 0 || k >= n) continue;
-            const double gap = j > 0 ? t[k] - t[i] : t[i] - t[k];
-            if (!(gap < WindowDays)) continue;
-            const long double wj = weights[std::abs(j) - 1];
-            s += wj * values[k];
+            const double gap = j > 0 ? e[k].DtTm - e[i].DtTm : e[i].DtTm - e[k].DtTm;
+            if (gap < WindowDays) f |= uint8_t(1u << b);
+        }
+        flags[i] = f;
+    }
+}
+
+void SmoothInWindows(const double* values, const uint8_t* flags, qsizetype n,
+                     const std::array<double, 3>& weights, double* out) {
+    for (qsizetype i = 0; i < n; ++i) {
+        double s = values[i];
+        double w = 1;
+        const uint8_t f = flags[i];
+        for (int b = 0; b < 6; ++b) {
+            if (!(f & (1u << b))) continue;
+            const int j = NeighbourOffsets[b];
+            const double wj = weights[std::abs(j) - 1];
+            s += wj * values[i + j];
             w += wj;
         }
         out[i] = s / w;
     }
+}
+
+void CourseOfPositions(const double* dir, const double* spd, const double* ido, const double* kdo,
+                       qsizetype n, double* course, double idoBase) {
+    CoursePass(
+        n, [ido, kdo](qsizetype i) { return std::pair(ido[i], kdo[i]); }, [dir](qsizetype i) { return dir[i]; },
+        [spd](qsizetype i) { return spd[i]; }, course, idoBase);
+}
+
+QVector<double> SmoothOverNeighbours(const QVector<TLapElmRec>& elm,
+                                          const QVector<double>& values,
+                                          const std::array<double, 3>& weights) {
+    const qsizetype n = std::min(elm.size(), values.size());
+    QVector<double> out(n);
+    std::vector<uint8_t> flags(static_cast<size_t>(n));
+    NeighbourWindows(elm.constData(), n, flags.data());
+    SmoothInWindows(values.constData(), flags.data(), n, weights, out.data());
     return out;
 }
 
-QVector<long double> SmoothDriftAngles(const QVector<TLapElmRec>& elm,
-                                       const QVector<long double>& angle) {
-    return SmoothOverNeighbours(elm, angle, {0.3L, 0.2L, 0.1L});
+QVector<double> SmoothDriftAngles(const QVector<TLapElmRec>& elm,
+                                       const QVector<double>& angle) {
+    return SmoothOverNeighbours(elm, angle, {0.3, 0.2, 0.1});
 }
 
 } // namespace vel

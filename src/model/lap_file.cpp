@@ -1,13 +1,45 @@
 #include "model/lap_file.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include "common/textfile.h"
+#include <QSaveFile>
 
 namespace vel {
 
-LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString* error) {
+namespace {
+
+// Records read or written at a time: the files go through a buffer of this
+// size rather than a whole-file image.
+constexpr qsizetype BufRecords = 512;
+
+QString SizeChangedText() { return QStringLiteral("ファイルの読み込み中にサイズが変わりました。"); }
+
+// Encodes recs through a fixed-size buffer into out.
+bool WriteRecords(QIODevice& out, const QVector<TLapElmRec>& recs, const LapRawTable* raw) {
+    uint8_t buf[BufRecords * TLapElmRec::Size];
+    const qsizetype rawRecs = raw ? raw->size() : 0;
+    for (qsizetype at = 0; at < recs.size();) {
+        const qsizetype n = std::min(BufRecords, recs.size() - at);
+        for (qsizetype i = 0; i < n; ++i) {
+            const TLapElmRec& r = recs[at + i];
+            const uint8_t* from = r.RawIdx >= 0 && r.RawIdx < rawRecs ? (*raw)[r.RawIdx].data() : nullptr;
+            WriteLapElm(r, from, buf + i * TLapElmRec::Size);
+        }
+        const qint64 bytes = n * TLapElmRec::Size;
+        if (out.write(reinterpret_cast<const char*>(buf), bytes) != bytes) return false;
+        at += n;
+    }
+    return true;
+}
+
+} // namespace
+
+LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString* error, LapRawTable* raw) {
     QFile f(path);
     if (!QFileInfo(path).isFile()) return LapFileStatus::Missing;
     const qint64 size = f.size();
@@ -16,26 +48,78 @@ LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString
         if (error) *error = f.errorString();
         return LapFileStatus::ReadError;
     }
-    const QByteArray bytes = f.readAll();
-    if (bytes.size() != size || f.error() != QFileDevice::NoError) {
-        if (error) *error = f.error() != QFileDevice::NoError ? f.errorString()
-                                                              : QStringLiteral("ファイルの読み込み中にサイズが変わりました。");
+    auto failed = [&] {
+        if (error) *error = f.error() != QFileDevice::NoError ? f.errorString() : SizeChangedText();
         return LapFileStatus::ReadError;
+    };
+    const qsizetype n = static_cast<qsizetype>(size / TLapElmRec::Size);
+    QVector<TLapElmRec> recs(n);
+    TLapElmRec* r = recs.data();
+    LapRawTable table;
+    uint8_t buf[BufRecords * TLapElmRec::Size];
+    for (qsizetype at = 0; at < n;) {
+        const qsizetype k = std::min(BufRecords, n - at);
+        const qint64 bytes = k * TLapElmRec::Size;
+        if (f.read(reinterpret_cast<char*>(buf), bytes) != bytes) return failed();
+        for (qsizetype i = 0; i < k; ++i, ++at) {
+            const uint8_t* p = buf + i * TLapElmRec::Size;
+            if (ReadPlainLapElm(p, r[at])) continue;
+            r[at] = ReadLapElm(p);
+            if (raw) {
+                r[at].RawIdx = static_cast<int32_t>(table.size());
+                LapElmBytes& kept = table.emplace_back();
+                std::memcpy(kept.data(), p, TLapElmRec::Size);
+            }
+        }
     }
-    const qsizetype n = bytes.size() / TLapElmRec::Size;
-    QVector<TLapElmRec> recs;
-    recs.reserve(n);
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
-    for (qsizetype i = 0; i < n; ++i) recs.push_back(ReadLapElm(p + i * TLapElmRec::Size));
+    // Grown since its size was taken: not the file measured.
+    char extra;
+    if (f.read(&extra, 1) != 0) return failed();
     out = std::move(recs);
+    if (raw) *raw = std::move(table);
     return LapFileStatus::Ok;
 }
 
-bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error, bool scratch) {
-    QByteArray bytes(recs.size() * TLapElmRec::Size, '\0');
-    auto* p = reinterpret_cast<uint8_t*>(bytes.data());
-    for (qsizetype i = 0; i < recs.size(); ++i) WriteLapElm(recs[i], p + i * TLapElmRec::Size);
-    return scratch ? WriteScratchFile(path, bytes, error) : WriteFileAtomic(path, bytes, error);
+bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error, bool scratch,
+                  const LapRawTable* raw) {
+    if (!scratch) {
+        QSaveFile f(path);
+        if (!f.open(QIODevice::WriteOnly)) {
+            if (error) *error = f.errorString();
+            return false;
+        }
+        if (!WriteRecords(f, recs, raw)) {
+            if (error) *error = f.errorString();
+            f.cancelWriting();
+            return false;
+        }
+        if (!f.commit()) {
+            if (error) *error = f.errorString();
+            return false;
+        }
+        return true;
+    }
+    // A working file: written beside under a temporary name and renamed, not
+    // forced to disk.
+    const QString tmp = path + QStringLiteral(".part");
+    QFile f(tmp);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (error) *error = f.errorString();
+        return false;
+    }
+    if (!WriteRecords(f, recs, raw) || !f.flush()) {
+        if (error) *error = f.errorString();
+        f.close();
+        QFile::remove(tmp);
+        return false;
+    }
+    f.close();
+    if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0) {
+        if (error) *error = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(tmp);
+        return false;
+    }
+    return true;
 }
 
 QString WorkingFileName(const QString& tempDir, int dataNumber) {

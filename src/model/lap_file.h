@@ -13,12 +13,16 @@ enum class LapFileStatus {
     ReadError,    // the file could not be read (error text given)
 };
 
-// Reads every record, keeping each record's raw bytes.
-LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString* error = nullptr);
-// Writes the records (raw bytes kept where a record has them), replacing
-// the file atomically; a scratch file (a working file) is not forced to disk.
+// Reads every record through a fixed-size buffer. With raw, the bytes of
+// the records that field-by-field encoding would not give back go there (the
+// side table their RawIdx indexes), for a byte-exact write-back.
+LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString* error = nullptr,
+                          LapRawTable* raw = nullptr);
+// Writes the records, replacing the file atomically; a scratch file (a
+// working file) is not forced to disk. A record whose RawIdx lies in raw (the
+// side table it was read with) keeps its bytes where its values are unchanged.
 bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error = nullptr,
-                  bool scratch = false);
+                  bool scratch = false, const LapRawTable* raw = nullptr);
 
 // The working file of a data number: TempDir + "temp%.4d.dtb".
 QString WorkingFileName(const QString& tempDir, int dataNumber);

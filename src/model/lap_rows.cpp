@@ -21,14 +21,14 @@ QString RunNameOf(const QString& path) {
 }
 
 bool AddLapRow(Session& session, const QVector<TLapElmRec>& samples, const QString& name,
-               const std::optional<QString>& column7, int32_t grpNo, QString* error) {
+               const std::optional<QString>& column7, int32_t grpNo, QString* error, const LapRawTable* raw) {
     if (samples.isEmpty()) {
         if (error) *error = QStringLiteral("データが1件もないため、ラップ一覧に追加できません。");
         return false;
     }
     LapList& list = session.lapList;
     const int32_t number = list.LapStrLstNum();
-    if (!WriteLapFile(WorkingFileName(session.folders.TempDir, number), samples, error, true)) return false;
+    if (!WriteLapFile(WorkingFileName(session.folders.TempDir, number), samples, error, true, raw)) return false;
 
     const TLapElmRec& first = samples.front();
     const TLapElmRec& last = samples.back();

@@ -16,8 +16,10 @@ QString RunNameOf(const QString& path);
 // when that succeeded appends the row: columns 0 (name) to 6, column 7 when
 // given, column 19 (grpNo), and the row's ranking figures. The caller
 // advances GrpNo as its rule says. false with error text, and the list
-// unchanged, when there is no sample or the write fails.
+// unchanged, when there is no sample or the write fails. raw: the side table
+// the samples were read with, if any.
 bool AddLapRow(Session& session, const QVector<TLapElmRec>& samples, const QString& name,
-               const std::optional<QString>& column7, int32_t grpNo, QString* error = nullptr);
+               const std::optional<QString>& column7, int32_t grpNo, QString* error = nullptr,
+               const LapRawTable* raw = nullptr);
 
 } // namespace vel

@@ -17,10 +17,10 @@ enum class Read { Ok, Skip, Empty, Failed };
 
 // Reads the records of fn. A missing file or one that is not a whole number
 // of records is skipped; a read error fails with the reason in error.
-Read ReadRecords(const QString& fn, QVector<TLapElmRec>& recs, QString* error) {
+Read ReadRecords(const QString& fn, QVector<TLapElmRec>& recs, QString* error, LapRawTable* raw = nullptr) {
     if (error) error->clear();
     QString why;
-    switch (ReadLapFile(fn, recs, &why)) {
+    switch (ReadLapFile(fn, recs, &why, raw)) {
     case LapFileStatus::Ok:
         return recs.isEmpty() ? Read::Empty : Read::Ok;
     case LapFileStatus::Missing:
@@ -55,7 +55,8 @@ void ResetLapStats(TLapDtRec& lap) {
 
 bool ReadLapFileBin(const QString& fn, TLapDtRec& out, QString* error) {
     QVector<TLapElmRec> recs;
-    const Read read = ReadRecords(fn, recs, error);
+    LapRawTable raw;
+    const Read read = ReadRecords(fn, recs, error, &raw);
     if (read == Read::Empty && error) *error = QStringLiteral("データがありません。");
     if (read != Read::Ok) return false;
 
@@ -76,17 +77,18 @@ bool ReadLapFileBin(const QString& fn, TLapDtRec& out, QString* error) {
     }
     // Headings recomputed here live in memory only; the file keeps its own.
     if (LacksRealHeading(recs)) {
-        const QVector<long double> course = CourseFromPositions(recs);
+        const QVector<double> course = CourseFromPositions(recs);
         for (qsizetype i = 0; i < recs.size(); ++i) recs[i].Dir = course[i];
     }
     lap.LapTim = recs.back().Tm;
     lap.LapDist = recs.back().Dist;
     // A lap of one sample has no time to divide by.
-    lap.AveSpd = lap.LapTim > 0 ? lap.LapDist / (lap.LapTim * 24.0L) : 0.0L;
+    lap.AveSpd = lap.LapTim > 0 ? lap.LapDist / (lap.LapTim * 24.0) : 0.0;
     lap.ElmNum = static_cast<int32_t>(recs.size());
     lap.GElm.resize(recs.size());
     lap.DElm.resize(recs.size());
     lap.Elm = std::move(recs);
+    lap.Raw = std::move(raw);
     out = std::move(lap);
     return true;
 }
@@ -100,6 +102,7 @@ bool LoadLapFileBinForDAngle(const QString& fn, TLapDtRec& workLap, bool& drift,
 
     const qsizetype n = recs.size();
     workLap.ElmNum = static_cast<int32_t>(n);
+    workLap.Raw.clear();
     workLap.DElm = QVector<TDriftRec>(n);
     // Without a real heading there is nothing to measure a drift against.
     if (LacksRealHeading(recs)) {
@@ -107,11 +110,11 @@ bool LoadLapFileBinForDAngle(const QString& fn, TLapDtRec& workLap, bool& drift,
         return true;
     }
 
-    const QVector<long double> course = CourseFromPositions(recs);
-    QVector<long double> angle(n);
+    const QVector<double> course = CourseFromPositions(recs);
+    QVector<double> angle(n);
     for (qsizetype j = 0; j < n; ++j) angle[j] = DriftAngle(recs[j].Dir, course[j], recs[j].Spd);
     drift = HasDriftRun(recs, angle);
-    const QVector<long double> smooth = SmoothDriftAngles(recs, angle);
+    const QVector<double> smooth = SmoothDriftAngles(recs, angle);
     for (qsizetype j = 0; j < n; ++j) {
         workLap.DElm[j].GpsDir = course[j];
         workLap.DElm[j].DAngle = smooth[j];
@@ -126,6 +129,7 @@ bool LoadLapFileBinForSects(const QString& fn, TLapDtRec& workLap, QString* erro
     if (ReadRecords(fn, recs, error) != Read::Ok) return false;
     workLap.DtName = DataNumberOf(fn);
     workLap.ElmNum = static_cast<int32_t>(recs.size());
+    workLap.Raw.clear();
     workLap.Elm = std::move(recs);
     ResetLapStats(workLap);
     return true;

@@ -10,40 +10,43 @@ namespace vel {
 
 // Turning radius and G of one sample.
 struct TGCalRec {
-    long double spd2 = 0;     // the sample's speed, km/h
+    double spd2 = 0;     // the sample's speed, km/h
     int32_t rl = 0;           // +1 left-hand turn, -1 right-hand, 0 at the ends
-    long double X = 0;        // east offset from sample 0, m
-    long double Y = 0;        // north offset from sample 0, m
-    long double r = 0;        // raw turning radius, m
-    long double r1 = 0;       // median-filtered radius, m
-    long double r2 = 0;       // smoothed radius, m
-    long double lateG = 0;    // lateral G
-    long double logiG = 0;    // longitudinal G
-    long double r2_3 = 0;     // r2 averaged over three samples
-    long double lateG3 = 0;
-    long double logiG3 = 0;
-    long double XYG = 0;      // combined G
+    double X = 0;        // east offset from sample 0, m
+    double Y = 0;        // north offset from sample 0, m
+    double r = 0;        // raw turning radius, m
+    double r1 = 0;       // median-filtered radius, m
+    double r2 = 0;       // smoothed radius, m
+    double lateG = 0;    // lateral G
+    double logiG = 0;    // longitudinal G
+    double r2_3 = 0;     // r2 averaged over three samples
+    double lateG3 = 0;
+    double logiG3 = 0;
+    double XYG = 0;      // combined G
 };
 
 // Course from positions and drift angle of one sample.
 struct TDriftRec {
-    long double GpsDir = 0;   // course over ground, degrees 0 to 360
-    long double DAngle = 0;   // smoothed drift angle, degrees -180 to 180
+    double GpsDir = 0;   // course over ground, degrees 0 to 360
+    double DAngle = 0;   // smoothed drift angle, degrees -180 to 180
 };
 
-// One lap read from its working file.
+// One lap read from its working file. Its figures are doubles, as are its
+// records'; 80-bit reals exist only in the files. Raw is the side table of
+// the bytes the records were read from, for a byte-exact write-back.
 struct TLapDtRec {
     QString DtName;                 // data number of the lap-list row ("0003")
     int32_t ElmNum = 0;             // number of samples
     QVector<TLapElmRec> Elm;
+    LapRawTable Raw;                // bytes of the records that need them (RawIdx indexes it)
     double LapTim = 0;              // Tm of the last sample, days
-    long double LapDist = 0;        // Dist of the last sample, km
-    long double MaxSpd = 0;
-    long double MinSpd = 9999.9L;
-    long double AveSpd = 0;
-    long double IdoMin = 90, IdoMax = -90;
-    long double KdoMin = 180, KdoMax = -180;
-    long double ElvLo = 9999.9L, ElvHi = -999.9L;
+    double LapDist = 0;        // Dist of the last sample, km
+    double MaxSpd = 0;
+    double MinSpd = 9999.9;
+    double AveSpd = 0;
+    double IdoMin = 90, IdoMax = -90;
+    double KdoMin = 180, KdoMax = -180;
+    double ElvLo = 9999.9, ElvHi = -999.9;
     QVector<TGCalRec> GElm;
     bool driftAct = false;
     QVector<TDriftRec> DElm;

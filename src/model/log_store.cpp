@@ -26,6 +26,10 @@ int32_t LogStore::Capacity() const {
 }
 
 void LogStore::Clear() {
+    // Motion data of an earlier log must not survive into one without.
+    if (MotionUsed > 0 && MotionSens.data())
+        std::memset(static_cast<void*>(MotionSens.data()), 0, static_cast<size_t>(MotionUsed) * sizeof(TMotionSens));
+    MotionUsed = 0;
     LogItemNum = 0;
     LogBlock.clear();
     LogRect = TLogRect();
@@ -54,6 +58,13 @@ void LogStore::SplitLogBlock(double dtTm) {
 }
 
 bool LogStore::AppendLogItem(const TLogItem& item, StatusList& status, const TMotionSens& motion) {
+    if (!AppendLogItem(item, status)) return false;
+    MotionSens[LogItemNum - 1] = motion;
+    MotionUsed = std::max(MotionUsed, LogItemNum);
+    return true;
+}
+
+bool LogStore::AppendLogItem(const TLogItem& item, StatusList& status) {
     if (LogItemNum >= Capacity()) {
         // Keeping what is stored whole beats overwriting the last sample.
         if (!LogFull)
@@ -67,7 +78,7 @@ bool LogStore::AppendLogItem(const TLogItem& item, StatusList& status, const TMo
     dst.Act = false;
     dst.BlkIdx = LogBlockNum() - 1;
     ++LogBlock[LogBlock.size() - 1].RecNum;
-    MotionSens[LogItemNum] = motion;
+    if (LogItemNum < MotionUsed) MotionSens[LogItemNum] = TMotionSens();
     ++LogItemNum;
     return true;
 }
@@ -75,16 +86,21 @@ bool LogStore::AppendLogItem(const TLogItem& item, StatusList& status, const TMo
 void LogStore::SmoothLogSpd() {
     const int32_t n = LogItemNum;
     if (n <= 0) return;
-    const TLogItem* it = LogItem.data();
+    TLogItem* it = LogItem.data();
     // Neighbour weights by distance, for speeds from the neighbour to the
     // sample that are not / are strictly monotonic.
-    static constexpr long double Weight[5][2] = {
-        {0, 0}, {0.5L, 0.5L}, {0.35L, 0.4L}, {0.2L, 0.3L}, {0.1L, 0.3L}};
+    static constexpr double Weight[5][2] = {{0, 0}, {0.5, 0.5}, {0.35, 0.4}, {0.2, 0.3}, {0.1, 0.3}};
     constexpr double Window = 210.0 / 86400000.0;
-    // Only the speeds change, so the work copy holds just those; it is read
-    // from the unsmoothed samples throughout.
-    std::vector<float> LogItemSm(static_cast<size_t>(n));
+    // Smoothed in place, every sample from the unsmoothed speeds: those of the
+    // four samples before i are kept aside, as are their window flags (bit
+    // d - 1: sample j + d lies within 210 ms of sample j, either way).
+    float before[4] = {};
+    uint8_t nearBefore[4] = {};
     for (int32_t i = 0; i < n; ++i) {
+        auto spd = [&](int32_t j) { return j < i ? before[j & 3] : it[j].Spd; };
+        uint8_t mine = 0;
+        for (int d = 1; d <= 4 && i + d < n; ++d)
+            if (std::fabs(it[i + d].DtTm - it[i].DtTm) < Window) mine |= uint8_t(1u << (d - 1));
         // Going outwards from i, the speeds from j to i stay strictly
         // monotonic while every further step keeps the direction.
         int8_t left[5] = {}, right[5] = {};   // -1 left out, else monotonic
@@ -95,9 +111,9 @@ void LogStore::SmoothLogSpd() {
                 left[d] = -1;
                 continue;
             }
-            up = up && it[j].Spd < it[j + 1].Spd;
-            down = down && it[j].Spd > it[j + 1].Spd;
-            left[d] = std::fabs(it[j].DtTm - it[i].DtTm) < Window ? (up || down) : -1;
+            up = up && spd(j) < spd(j + 1);
+            down = down && spd(j) > spd(j + 1);
+            left[d] = (nearBefore[j & 3] >> (d - 1)) & 1u ? (up || down) : -1;
         }
         up = down = true;
         for (int d = 1; d <= 4; ++d) {
@@ -106,28 +122,30 @@ void LogStore::SmoothLogSpd() {
                 right[d] = -1;
                 continue;
             }
-            up = up && it[j].Spd < it[j - 1].Spd;
-            down = down && it[j].Spd > it[j - 1].Spd;
-            right[d] = std::fabs(it[j].DtTm - it[i].DtTm) < Window ? (up || down) : -1;
+            up = up && it[j].Spd < spd(j - 1);
+            down = down && it[j].Spd > spd(j - 1);
+            right[d] = (mine >> (d - 1)) & 1u ? (up || down) : -1;
         }
         // Summed in the order i-4 .. i-1, i+1 .. i+4.
-        long double sum = 1.8L * it[i].Spd;
-        long double weight = 1.8L;
+        const float own = it[i].Spd;
+        double sum = 1.8 * own;
+        double weight = 1.8;
         for (int d = 4; d >= 1; --d) {
             if (left[d] < 0) continue;
-            const long double w = Weight[d][left[d]];
-            sum += w * it[i - d].Spd;
+            const double w = Weight[d][left[d]];
+            sum += w * spd(i - d);
             weight += w;
         }
         for (int d = 1; d <= 4; ++d) {
             if (right[d] < 0) continue;
-            const long double w = Weight[d][right[d]];
+            const double w = Weight[d][right[d]];
             sum += w * it[i + d].Spd;
             weight += w;
         }
-        LogItemSm[static_cast<size_t>(i)] = static_cast<float>(sum / weight);
+        before[i & 3] = own;
+        nearBefore[i & 3] = mine;
+        it[i].Spd = static_cast<float>(sum / weight);
     }
-    for (int32_t i = 0; i < n; ++i) LogItem[i].Spd = LogItemSm[static_cast<size_t>(i)];
 }
 
 void LogStore::PriSelectLog(double nowLocal) {

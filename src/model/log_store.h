@@ -40,6 +40,7 @@ struct TLogRect {
 struct LogStore {
     CallocArray<TLogItem> LogItem;        // LogItemMax places once at start-up
     CallocArray<TMotionSens> MotionSens;  // parallel to LogItem
+    int32_t MotionUsed = 0;               // MotionSens places below this may hold motion data
     int32_t LogItemNum = 0;
     QVector<TLogBlock> LogBlock;
     double LastLogTm = 0;                 // DtTm of the last stored sample
@@ -74,9 +75,11 @@ struct LogStore {
     // Append rule: stores the sample at place LogItemNum in the current block
     // (block split rule first; Act false, BlkIdx and RecNum set) with its motion
     // data. A full store drops the sample, touches no block and reports once
-    // per import; returns false then.
-    bool AppendLogItem(const TLogItem& item, StatusList& status,
-                       const TMotionSens& motion = TMotionSens());
+    // per import; returns false then. Without motion (sources that have none:
+    // memory images, run files) a motion place is written only where motion
+    // data may lie (below MotionUsed); the others are zero already.
+    bool AppendLogItem(const TLogItem& item, StatusList& status, const TMotionSens& motion);
+    bool AppendLogItem(const TLogItem& item, StatusList& status);
 
     // Speeds of generation-4 sources: weighted mean of up to four neighbours
     // either side that lie within 210 ms.

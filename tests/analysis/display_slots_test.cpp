@@ -97,7 +97,7 @@ TEST_F(DisplaySlotsTest, SlotsShowTheLoadedLapsWithinTheirRanges) {
         EXPECT_EQ(cmp().DispSlot[k].Active, k < 3);
         EXPECT_EQ(cmp().DispSlot[k].LapIdx, k < 3 ? k : -1);
     }
-    long double idoMin = 90, idoMax = -90, kdoMin = 180, kdoMax = -180, lapSec = 0, lapDist = 0;
+    double idoMin = 90, idoMax = -90, kdoMin = 180, kdoMax = -180, lapSec = 0, lapDist = 0;
     for (const TLapDtRec& l : laps().LapDt) {
         idoMin = std::min(idoMin, l.IdoMin);
         idoMax = std::max(idoMax, l.IdoMax);

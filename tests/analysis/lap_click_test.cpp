@@ -3,6 +3,7 @@
 #include <QFile>
 #include "analysis/cursor_values.h"
 #include "analysis/display_slots.h"
+#include "analysis/lap_derive.h"
 #include "shown_laps.h"
 
 namespace vel {
@@ -40,7 +41,7 @@ TEST_F(LapClickTest, DoubleClicksLoadUpToFourLaps) {
         EXPECT_TRUE(cmp().DispSlot[k].Active);
         // The analysis ran on the lap.
         EXPECT_NEAR(static_cast<double>(laps().LapDt[k].DElm[10].GpsDir), 270.0, 1e-9);
-        EXPECT_EQ(laps().LapDt[k].GElm[10].r, 9999.9L);
+        EXPECT_EQ(laps().LapDt[k].GElm[10].r, MaxRadius);
     }
     EXPECT_EQ(cmp().CurIdo, laps().LapDt[0].Elm[0].Ido);
 

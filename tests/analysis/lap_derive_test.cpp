@@ -177,10 +177,10 @@ TEST(LapDerive, RawRadiusIsTheCircumradius) {
 TEST(LapDerive, SortsForTheRadiusMedian) {
     const struct Case {
         const char* name;
-        std::array<long double, 5> in;
+        std::array<double, 5> in;
         int n;
         bool keepDip;
-        std::array<long double, 5> want;
+        std::array<double, 5> want;
     } cases[] = {
         {"dip kept", {50, 40, 10, 40, 50}, 5, true, {50, 40, 10, 40, 50}},
         {"dip sorted away", {50, 40, 10, 40, 50}, 5, false, {10, 40, 40, 50, 50}},
@@ -190,7 +190,7 @@ TEST(LapDerive, SortsForTheRadiusMedian) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::array<long double, 5> a = c.in;
+        std::array<double, 5> a = c.in;
         if (c.keepDip) SortFloatsKeepDip(a, c.n);
         else SortFloatsAsc(a, c.n);
         EXPECT_EQ(a, c.want);

@@ -95,7 +95,11 @@ TEST_F(MemoryImageTest, SectorImageGivesEverySampleInEachAcceptedFormat) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         // Motion data of an earlier Bluetooth log must not survive.
-        for (int i = 0; i < 10; ++i) store.MotionSens[i].gX = 1.5;
+        store.Clear();
+        TMotionSens motion;
+        motion.gX = 1.5;
+        for (int i = 0; i < 10; ++i) store.AppendLogItem(TLogItem(), status, motion);
+        ASSERT_EQ(store.MotionSens[9].gX, 1.5);
         status = StatusList();
         const QByteArray image = SectorImage(samples, c.word);
         ASSERT_GE(image.size(), 3 * LogSectorSize);

@@ -169,7 +169,8 @@ TEST_F(RunLoaderTest, RunFileOfNoNumbersOrImpossibleDatesIsRefused) {
         auto* p = reinterpret_cast<uint8_t*>(bytes.data()) + 50 * TLapElmRec::Size;
         TLapElmRec r = ReadLapElm(p);
         c.edit(r);
-        WriteLapElm(r, p);   // the reserved bytes stay as they were
+        const QByteArray raw(reinterpret_cast<const char*>(p), TLapElmRec::Size);
+        WriteLapElm(r, reinterpret_cast<const uint8_t*>(raw.constData()), p);   // the reserved bytes stay as they were
         WriteFile(src + "x.dtb", bytes);
         const LoadResult res = LoadLapFileToGrigBin(src + "x.dtb", session);
         EXPECT_EQ(res.RowAdded, c.kept);
@@ -246,8 +247,8 @@ TEST_F(RunLoaderTest, LapCsvLines) {
     EXPECT_EQ(FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", recs[0].DtTm), d0);
     EXPECT_DOUBLE_EQ(recs[1].Tm, 1.0 / 86400);
     EXPECT_EQ(recs[1].Sec, 1.0L);
-    EXPECT_EQ(recs[0].Ido, 35.1L);
-    EXPECT_EQ(recs[0].Kdo, 139.2L);
+    EXPECT_EQ(recs[0].Ido, 35.1);
+    EXPECT_EQ(recs[0].Kdo, 139.2);
     EXPECT_EQ(recs[0].Elv, 12.5L);
     EXPECT_EQ(recs[0].Spd, 80.25L);
     EXPECT_EQ(recs[0].Dir, 270.0L);

@@ -61,7 +61,7 @@ TEST_F(LapRowsTest, WritesTheWorkingFileAndTheRow) {
     EXPECT_EQ(session.lapList.GrpNo, 0);   // the caller advances it
     ASSERT_EQ(session.lapList.LapStrLst.size(), 1);
     EXPECT_NEAR(static_cast<double>(session.lapList.LapStrLst[0].Sec), 83.25, 1e-5);
-    EXPECT_EQ(session.lapList.LapStrLst[0].MaxSpd, 151.234L);
+    EXPECT_EQ(session.lapList.LapStrLst[0].MaxSpd, 151.234);
 
     QVector<TLapElmRec> back;
     ASSERT_EQ(ReadLapFile(Working(0), back), LapFileStatus::Ok);

@@ -53,7 +53,7 @@ ExportRead ReadExportRecords(const QString& path, QVector<TLapElmRec>& recs, QSt
 QByteArray LapCsvBytes(QVector<TLapElmRec> recs, const LapCsvUnits& units) {
     const qsizetype n = recs.size();
     if (LacksRealHeading(recs)) {
-        const QVector<long double> course = CourseFromPositions(recs);
+        const QVector<double> course = CourseFromPositions(recs);
         for (qsizetype i = 0; i < n; ++i) recs[i].Dir = course[i];
     }
     TLapDtRec lap;
@@ -63,8 +63,8 @@ QByteArray LapCsvBytes(QVector<TLapElmRec> recs, const LapCsvUnits& units) {
 
     // The drift angle unsmoothed, against the course on the final headings.
     const QVector<TLapElmRec>& elm = lap.Elm;
-    const QVector<long double> course = CourseFromPositions(elm);
-    QVector<long double> angle(n);
+    const QVector<double> course = CourseFromPositions(elm);
+    QVector<double> angle(n);
     for (qsizetype i = 0; i < n; ++i) angle[i] = DriftAngle(elm[i].Dir, course[i], elm[i].Spd);
     const bool drift = units.DriftOn && HasDriftRun(elm, angle);
 
