@@ -267,7 +267,9 @@ TEST_F(Player, BadInputFailsTheOpenWithItsMessage) {
     EXPECT_TRUE(r.player.LastErrMsg().startsWith("nosuchfilter: ")) << r.player.LastErrMsg().toStdString();
     r.player.VideoFilters = "hflip,vflip";  // FFmpeg's own filters are fine
     EXPECT_TRUE(r.player.Open(File("gop.mkv"), r.Sink(), true));
-    EXPECT_EQ(r.player.PlayState(), TPlayState::psPlay);
+    // Opened paused: whether the play thread has taken its first state yet
+    // depends on timing (slow under ThreadSanitizer); it is not stopped.
+    EXPECT_NE(r.player.PlayState(), TPlayState::psStop);
 }
 
 namespace {
