@@ -60,7 +60,11 @@ void LinkCore::BeginDownload(LoggerModel model, int firstFlag, int flagCount, co
 
 void LinkCore::DataLine(const QByteArray& line, bool badSum, int64_t nowMs) {
     if (!mem_.Active()) return;
-    if (outstanding_ && curCmd_.startsWith("PMTK182,7,")) valueSeen_ = true;
+    // Only data of the read now asked for lets its acknowledgement end the
+    // wait: a late copy of an earlier answer (after a resend) brings its own
+    // acknowledgement, which would otherwise end this read's wait early and
+    // leave every later answer one request behind.
+    if (outstanding_ && MemoryReception::AnswersRead(line, curCmd_)) valueSeen_ = true;
     Apply(mem_.OnDataLine(line, badSum, curCmd_, queue_.empty()), nowMs);
 }
 

@@ -52,6 +52,14 @@ bool RequestOf(QByteArrayView curCmd, int64_t& addr, int64_t& len) {
 
 } // namespace
 
+bool MemoryReception::AnswersRead(QByteArrayView line, QByteArrayView curCmd) {
+    int64_t r = 0, len = 0;
+    if (!RequestOf(curCmd, r, len)) return false;
+    if (line.size() < 23 || line[19] != ',') return false;
+    const int64_t a = HexValue(line.sliced(11, 8));
+    return a >= r && a < r + std::max<int64_t>(len, 1);
+}
+
 void MemoryReception::Begin(LoggerModel model, int firstFlag, int flagCount, const QByteArray& rateCode) {
     model_ = model;
     rate_ = rateCode;

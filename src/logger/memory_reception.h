@@ -57,6 +57,10 @@ public:
     // is the request being answered, queueEmpty whether the transmit queue is.
     ReceptionStep OnDataLine(QByteArrayView line, bool badSum, QByteArrayView curCmd, bool queueEmpty);
 
+    // Whether a data line's address lies inside the hexadecimal read curCmd
+    // asks for (a late copy of an earlier answer does not).
+    static bool AnswersRead(QByteArrayView line, QByteArrayView curCmd);
+
     // Raw blocks: a "PTSI870,7,..." request arms the receiver, any other send disarms it.
     void OnSend(QByteArrayView body);
     bool RawMode() const { return rawMode_; }

@@ -150,3 +150,31 @@ TEST_F(CoreFixture, AFrameErrorStopsTheRun) {
 }
 
 } // namespace
+
+TEST_F(CoreFixture, ADuplicatedMemoryAnswerDoesNotEndTheNextReadsWait) {
+    // A resent read answered twice: the second copy's data and acknowledgement
+    // arrive while the next read waits. They must not end that wait, or every
+    // later answer lands one request late and each counts as misplaced.
+    core.Start({false, true, true}, 1);
+    core.SetModel(LoggerModel::QK3);
+    core.BeginDownload(LoggerModel::QK3, 0, 4, "1");
+    const QByteArray x = "PMTK182,7,00000000,800", y = "PMTK182,7,00000800,800";
+    core.Run({x, y}, 1, now);
+    auto data = [](const char* addr) { return QByteArray("PMTK182,8,") + addr + "," + QByteArray(4096, 'A'); };
+    Reply(data("00000000"));
+    Reply("PMTK001,182,7,3");
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(core.CurCmd(), y);
+    // The duplicate of the first answer.
+    Reply(data("00000000"));
+    Reply("PMTK001,182,7,3");
+    EXPECT_EQ(sent.size(), 2);
+    EXPECT_EQ(core.CurCmd(), y);
+    EXPECT_TRUE(core.AwaitReply());
+    // The real answer is taken as the answer of its own read.
+    Reply(data("00000800"));
+    EXPECT_EQ(sent.size(), 2);
+    Reply("PMTK001,182,7,3");
+    EXPECT_EQ(core.Reception().PendingCount(), 0);
+    EXPECT_EQ(Count(LinkEvent::ComError), 0);
+}

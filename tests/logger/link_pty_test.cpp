@@ -1,4 +1,5 @@
 // The link over a real pseudo-terminal, against the logger simulator.
+#include <memory>
 #include <gtest/gtest.h>
 #include "logger/logger_link.h"
 #include "logger/sim_process.h"
@@ -193,22 +194,32 @@ TEST_F(LinkFixture, InjectedFaults) {
         QByteArray body;
         const char* status;      // a status line that must appear (prefix), or null
         const char* message;     // the message shown, or null when the exchange completes
+        int settleMs;            // time for late or duplicated replies to land
     };
     const Case cases[] = {
-        {"qk4", "badsum", "PMTK400", "MTK checksum error.", nullptr},
-        {"qk4", "truncate", "PMTK400", "MTK * error.", nullptr},
-        {"qk4", "dup", "PMTK182,2,8", nullptr, nullptr},
-        {"qk4", "late 450", "PMTK400", "R)PMTK400", nullptr},
-        {"qk4", "partial", "PMTK400", "<break>$PMTK5", nullptr},
-        {"qk4", "garbage", "PMTK400", "<break>\x01", nullptr},
-        {"qk4", "unsolicited", "PMTK400", "$PMTK001,604,3", nullptr},
-        {"qk4", "badsum", "PTSI777,1", "TSI checksum error.", LoggerText::CommFailedQK4},
-        {"887", "badsum", "PMTK400", "MTK checksum error.", LoggerText::CommFailed},
-        {"887", "truncate", "PMTK400", "MTK * error.", LoggerText::CommFailed},
+        {"qk4", "badsum", "PMTK400", "MTK checksum error.", nullptr, 0},
+        {"qk4", "truncate", "PMTK400", "MTK * error.", nullptr, 0},
+        {"qk4", "dup", "PMTK182,2,8", nullptr, nullptr, 300},
+        {"qk4", "late 450", "PMTK400", "R)PMTK400", nullptr, 600},
+        {"qk4", "partial", "PMTK400", "<break>$PMTK5", nullptr, 0},
+        {"qk4", "garbage", "PMTK400", "<break>\x01", nullptr, 0},
+        {"qk4", "unsolicited", "PMTK400", "$PMTK001,604,3", nullptr, 0},
+        {"qk4", "badsum", "PTSI777,1", "TSI checksum error.", LoggerText::CommFailedQK4, 0},
+        {"887", "badsum", "PMTK400", "MTK checksum error.", LoggerText::CommFailed, 0},
+        {"887", "truncate", "PMTK400", "MTK * error.", LoggerText::CommFailed, 0},
     };
+    // One simulator per model: each fault is used up by the answer it spoils,
+    // and every case ends on a clean exchange.
+    std::unique_ptr<SimProcess> simOwner;
+    QString simModel;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " " + c.fault);
-        SimProcess sim({"--model", c.model});
+        if (simModel != c.model) {
+            simOwner.reset();
+            simOwner = std::make_unique<SimProcess>(QStringList{"--model", c.model});
+            simModel = c.model;
+        }
+        SimProcess& sim = *simOwner;
         ASSERT_TRUE(sim.ready);
         session.statusList = StatusList();
         prompts.calls.clear();
@@ -226,7 +237,7 @@ TEST_F(LinkFixture, InjectedFaults) {
             EXPECT_FALSE(link->ControlsLocked);
         } else {
             ASSERT_TRUE(WaitFor([&] { return doneCount > 0; }));
-            WaitFor([] { return false; }, 600);   // late and duplicated replies land
+            if (c.settleMs) WaitFor([] { return false; }, c.settleMs);
             EXPECT_EQ(doneCount, 1);
             EXPECT_EQ(link->Answers.AnsLogRate, "1");
             EXPECT_EQ(prompts.calls.size(), 0u);

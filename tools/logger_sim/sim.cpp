@@ -202,17 +202,64 @@ std::string Logger::Control(const std::string& line) {
     return "ok";
 }
 
+namespace {
+void MisSum(std::string& framed) {
+    const size_t star = framed.rfind('*');
+    if (star == std::string::npos || star + 3 > framed.size()) return;
+    const unsigned sum = std::stoul(framed.substr(star + 1, 2), nullptr, 16) ^ 0x5A;
+    framed.replace(star + 1, 2, Hex2(sum));
+}
+} // namespace
+
 void Logger::Emit(std::string bytes, long long delayUs) {
     if (bytes.empty()) return;
     if (delayUs > 0) {
         later_.push_back({NowUs() + delayUs, std::move(bytes)});
         return;
     }
+    if (!jobs_.empty()) {
+        // Behind a read still being made: in order.
+        Job j;
+        j.bytes = std::move(bytes);
+        jobs_.push_back(std::move(j));
+        return;
+    }
+    Append(bytes);
+}
+
+void Logger::Append(const std::string& bytes) {
     if (out_.empty()) {
         paceStartUs_ = NowUs();
         paceSent_ = 0;
     }
     out_ += bytes;
+}
+
+void Logger::TopUp() {
+    constexpr size_t Low = 256 * 1024;
+    while (out_.size() < Low && !jobs_.empty()) {
+        Job& j = jobs_.front();
+        if (!j.read) {
+            Append(j.bytes);
+            jobs_.pop_front();
+            continue;
+        }
+        if (j.next >= j.end) {
+            if (!noAck_) Append(Frame("PMTK001,182,7,3"));
+            jobs_.pop_front();
+            continue;
+        }
+        std::vector<std::string> lines;
+        ReadMemory(j.next, std::min(2048u, j.end - j.next), lines);
+        j.next += 2048;
+        ++j.line;
+        if (lines.empty()) continue;
+        std::string f = Frame(lines[0]);
+        if (everyBadsum_ > 0 && ++dataLines_ % everyBadsum_ == 0) MisSum(f);
+        if (j.fault == "dropline" && j.line == j.faultArg) continue;
+        if (j.fault == "badline" && j.line == j.faultArg) MisSum(f);
+        Append(f);
+    }
 }
 
 std::string Logger::State() const {
@@ -223,14 +270,6 @@ std::string Logger::State() const {
     return s.str();
 }
 
-namespace {
-void MisSum(std::string& framed) {
-    const size_t star = framed.rfind('*');
-    if (star == std::string::npos || star + 3 > framed.size()) return;
-    const unsigned sum = std::stoul(framed.substr(star + 1, 2), nullptr, 16) ^ 0x5A;
-    framed.replace(star + 1, 2, Hex2(sum));
-}
-} // namespace
 
 void Logger::Respond(std::vector<std::string> lines, const std::string& raw) {
     if (silent_) return;
@@ -364,6 +403,21 @@ void Logger::OnRequest(const std::string& body) {
     if (StartsWith(body, "PMTK182,7,") && f.size() >= 4) {
         const unsigned addr = std::stoul(f[2], nullptr, 16);
         const unsigned len = std::stoul(f[3], nullptr, 16);
+        if (len > 256 * 1024 && addr < MemSize && !silent_ &&
+            (nextFault_.empty() || nextFault_ == "memdrop" || nextFault_ == "dropline" || nextFault_ == "badline")) {
+            // A large read streams: its lines are made as they go out.
+            std::string fault;
+            fault.swap(nextFault_);
+            if (fault == "memdrop") return;
+            Job j;
+            j.read = true;
+            j.addr = j.next = addr;
+            j.end = addr + std::min<unsigned>(len, MemSize - addr);
+            j.fault = fault;
+            j.faultArg = faultArg_;
+            jobs_.push_back(std::move(j));
+            return;
+        }
         std::vector<std::string> lines;
         ReadMemory(addr, len, lines);
         lines.push_back("PMTK001,182,7,3");
@@ -385,7 +439,7 @@ void Logger::OnInput(const char* data, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         const char c = data[i];
         if (c == '$') {
-            if (lastOutEndUs_ >= 0 && out_.empty() && later_.empty()) {
+            if (lastOutEndUs_ >= 0 && out_.empty() && later_.empty() && jobs_.empty()) {
                 const double us = double(NowUs() - lastOutEndUs_);
                 std::lock_guard<std::mutex> lock(statsMx_);
                 ++stats_.turnarounds;
@@ -424,6 +478,7 @@ std::string Logger::Nmea() {
 }
 
 void Logger::Flush() {
+    TopUp();
     const long long now = NowUs();
     for (size_t i = 0; i < later_.size();) {
         if (later_[i].atUs <= now) {
@@ -448,7 +503,7 @@ void Logger::Flush() {
     if (w > 0) {
         out_.consume(size_t(w));
         paceSent_ += w;
-        if (out_.empty()) lastOutEndUs_ = NowUs();
+        if (out_.empty() && jobs_.empty()) lastOutEndUs_ = NowUs();
     }
 }
 
@@ -457,6 +512,7 @@ long long Logger::NextWakeUs() const {
     auto take = [&](long long t) { if (wake < 0 || t < wake) wake = t; };
     for (const Pending& p : later_) take(p.atUs);
     if (o_.nmeaHz > 0) take(nextNmeaUs_);
+    if (out_.empty() && !jobs_.empty()) take(NowUs());
     if (!out_.empty() && o_.pace) {
         const long long rate = o_.baud / 10;
         take(paceStartUs_ + (paceSent_ + std::min<long long>(64, (long long)out_.size())) * 1000000 / rate);
@@ -470,7 +526,7 @@ void Logger::Run(int controlFd, int replyFd) {
     for (;;) {
         Flush();
         pollfd fds[3] = {{stopPipe_[0], POLLIN, 0}, {master_, POLLIN, 0}, {controlFd, POLLIN, 0}};
-        if (!out_.empty() && !o_.pace) fds[1].events |= POLLOUT;
+        if ((!out_.empty() || !jobs_.empty()) && !o_.pace) fds[1].events |= POLLOUT;
         const long long wake = NextWakeUs();
         int timeout = -1;
         if (wake >= 0) timeout = int(std::max(0LL, (wake - NowUs() + 999) / 1000));

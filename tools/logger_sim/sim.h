@@ -6,6 +6,7 @@
 // program, the tests (through that program) and the link benchmark.
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <mutex>
 #include <cstdint>
 #include <string>
@@ -94,6 +95,20 @@ private:
         size_t off_ = 0;
     };
     OutBuffer out_;
+    // What waits behind out_, in order: bytes, or a large memory read whose
+    // lines are made as the output drains, so its first line goes out at
+    // once, as the logger's does, not after the whole answer was built.
+    struct Job {
+        std::string bytes;
+        bool read = false;
+        unsigned addr = 0, end = 0, next = 0;   // read: [addr, end), next line's address
+        long long line = 0;                     // read: lines made so far
+        std::string fault;                      // read: "dropline" / "badline" (line faultArg)
+        long long faultArg = 0;
+    };
+    std::deque<Job> jobs_;
+    void Append(const std::string& bytes);
+    void TopUp();
     std::vector<Pending> later_;    // bytes due at a time
     long long paceStartUs_ = 0, paceSent_ = 0;
     long long lastOutEndUs_ = -1;   // when the last reply byte went out
