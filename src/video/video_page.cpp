@@ -96,6 +96,11 @@ VideoPage::VideoPage(QWidget* parent) : QWidget(parent) {
     SpeedButtonSaveVidInf = ToolButton(strip, h, "SpeedButtonSaveVidInf", QStringLiteral("保"), QStringLiteral("同期情報の保存"));
     SpeedButtonVideoReload = ToolButton(strip, h, "SpeedButtonVideoReload", QStringLiteral("再"), QStringLiteral("ビデオ再読込"));
     SpeedButtonSaveVidInf->setEnabled(false);
+    // Flat buttons that never take the keyboard from the Space/F/B poll.
+    for (QToolButton* b : strip->findChildren<QToolButton*>()) {
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setAutoRaise(true);
+    }
     auto label = [&](const char* name) {
         auto* l = new QLabel(QStringLiteral("."), strip);
         l->setObjectName(QLatin1String(name));
