@@ -78,6 +78,11 @@ void VideoLink::StartTimerVideo(int ms) {
     TimerVideo->start();
 }
 
+void VideoLink::SeekPlayer(int64_t pts, int flags, bool wait) {
+    atEnd_ = false;
+    player_->Seek(pts, flags, wait);
+}
+
 void VideoLink::Repaint() {
     if (repaintReadouts) repaintReadouts();
 }
@@ -92,6 +97,7 @@ bool VideoLink::EnsureLibs() {
 bool VideoLink::OpenFile(const QString& path) {
     player_->SetPictureParams(VideoBright, VideoContrast, VideoHue, VideoSat);
     ++generation_;
+    atEnd_ = false;
     if (!player_->Open(path, true)) return false;
     st_.VideoFirstSeekReq = true;
     st_.VideoKeyStepReq = true;
@@ -212,7 +218,7 @@ void VideoLink::SpeedButtonVideoToStaClick() {
     if (st_.VideoDuration == 0) return;
     const TPlayState st = player_->PlayState();
     if (st != TPlayState::psPause && st != TPlayState::psStep) return;
-    player_->Seek(0, video::sfAny, false);
+    SeekPlayer(0, video::sfAny, false);
     player_->Resume();
     After(66, [this] { player_->Pause(); });
 }
@@ -233,9 +239,9 @@ void VideoLink::SpeedButtonPTSbClick() {
     if (st_.VideoDuration == 0 || !player_->Paused()) return;
     const int64_t target = std::max<int64_t>(player_->CurrentPTS(), -1) - st_.VideoKeyStep;
     if (target < 0)
-        player_->Seek(0, video::sfAny, false);
+        SeekPlayer(0, video::sfAny, false);
     else
-        player_->Seek(target, 0, false);
+        SeekPlayer(target, 0, false);
 }
 
 void VideoLink::SpeedButtonSetStaClick() {
@@ -250,7 +256,7 @@ void VideoLink::PaintBoxVideoBarMouseDown(bool leftButton, int x, int width) {
     if (!leftButton || st_.VideoDuration == 0 || st_.VideoSynced) return;
     // A bar too narrow to have a track takes no click.
     if (width - 8 <= 0 || x < 4 || x > width - 4) return;
-    player_->Seek(st_.VideoDuration * (x - 4) / (width - 8), 0, false);
+    SeekPlayer(st_.VideoDuration * (x - 4) / (width - 8), 0, false);
 }
 
 void VideoLink::SetVideoSync() {
@@ -298,7 +304,7 @@ TPlayState VideoLink::State() const { return player_->PlayState(); }
 long long VideoLink::CurrentPts() const { return player_->CurrentPTS(); }
 bool VideoLink::Paused() const { return player_->Paused(); }
 void VideoLink::Seek(long long targetUs, unsigned flags, bool wait) {
-    player_->Seek(targetUs, static_cast<int>(flags), wait);
+    SeekPlayer(targetUs, static_cast<int>(flags), wait);
 }
 
 void VideoLink::CalVideoRange() { vel::CalVideoRange(st_, ReferenceLap()); }
@@ -324,9 +330,9 @@ void VideoLink::VideoFollowPlay() {
     if (playTm != 0) {
         const int64_t cur = std::max<int64_t>(player_->CurrentPTS(), -1);
         const long double v = static_cast<long double>(cur - st_.VideoOfsPts) / 1000000.0L;
-        if (std::fabs(v - playTm) > 0.1L) player_->Seek(VideoPtsOf(st_, playTm), 0, false);
+        if (std::fabs(v - playTm) > 0.1L) SeekPlayer(VideoPtsOf(st_, playTm), 0, false);
     } else {
-        player_->Seek(st_.VideoOfsPts, video::sfAny, false);
+        SeekPlayer(st_.VideoOfsPts, video::sfAny, false);
     }
     player_->Resume();
 }
@@ -342,12 +348,12 @@ void VideoLink::VideoSeekToPlayTime() {
     if (!st_.VideoSynced || st_.VideoDuration == 0) return;
     const int64_t target = VideoPtsOf(st_, s_.comparison.PlayTm);
     if (ClockRunning()) {
-        player_->Seek(target, video::sfAny, false);
+        SeekPlayer(target, video::sfAny, false);
         if (!PlayerPlaying()) player_->Resume();
         StartTimerVideo(264);
     } else {
         st_.VideoSeekPending = true;
-        player_->Seek(target, 0, false);
+        SeekPlayer(target, 0, false);
     }
 }
 
@@ -356,9 +362,9 @@ void VideoLink::VideoStepBack() {
     const int64_t cur = player_->CurrentPTS();
     if (cur < 0 || cur < st_.VideoOfsPts) return;
     if (cur - st_.VideoKeyStep < st_.VideoOfsPts)
-        player_->Seek(st_.VideoOfsPts, video::sfAny, false);
+        SeekPlayer(st_.VideoOfsPts, video::sfAny, false);
     else
-        player_->Seek(cur - st_.VideoKeyStep, 0, false);
+        SeekPlayer(cur - st_.VideoKeyStep, 0, false);
     st_.VideoSeekPending = true;
 }
 
@@ -385,7 +391,7 @@ void VideoLink::FFPlayerPosition(int64_t pos) {
         if (st_.VideoSeekPending) StartTimerVideo(264);
         if (st_.VideoFirstSeekReq) {
             st_.VideoFirstSeekReq = false;
-            After(100, [this] { player_->Seek(std::max<int64_t>(player_->CurrentPTS(), 0) + 66000, 0, false); });
+            After(100, [this] { SeekPlayer(std::max<int64_t>(player_->CurrentPTS(), 0) + 66000, 0, false); });
         } else if (st_.VideoKeyStepReq) {
             st_.VideoKeyStepReq = false;
             After(300, [this] {
@@ -406,6 +412,7 @@ void VideoLink::FFPlayerState(TPlayState state) {
         player_->PlayState() != TPlayState::psPlay)
         StartTimerVideo(66);
     if (state == TPlayState::psEnd) {
+        atEnd_ = true;
         player_->Pause();
         if (setPauseGlyph) setPauseGlyph(false);
     }
@@ -436,7 +443,9 @@ void VideoLink::TimerVideoChkTimer() {
     }
     const RefLap lap = ReferenceLap();
     const long double playTm = s_.comparison.PlayTm;
-    if (ClockRunning() && lap.Active && st_.VideoSynced && VideoPageShown() && st_.VideoEndPts >= 0 &&
+    // A video that played to its end stays paused until it is moved:
+    // resumed there it would hold the play time at its last picture.
+    if (!atEnd_ && ClockRunning() && lap.Active && st_.VideoSynced && VideoPageShown() && st_.VideoEndPts >= 0 &&
         st_.VideoOfsPts <= st_.VideoDuration && playTm > 0 && playTm < lap.EndSec)
         player_->Resume();
 }

@@ -112,6 +112,7 @@ private:
     void After(int ms, std::function<void()> f);
     void AttachHandlers();
     void Repaint();
+    void SeekPlayer(int64_t pts, int flags, bool wait);
 
     Session& s_;
     Prompts& prompts_;
@@ -119,6 +120,7 @@ private:
     VideoSyncState st_;
     QString vidInfSaveName_, vidInfOpenName_;
     int generation_ = 0;
+    bool atEnd_ = false;   // the player reported the end and was not moved since
 };
 
 } // namespace vel

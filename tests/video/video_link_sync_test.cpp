@@ -196,3 +196,20 @@ TEST_F(LinkFixture, KeyFrameStepBelowTheStepSeeksToZeroWithAnyFrame) {
     link.SpeedButtonPTSbClick();
     EXPECT_EQ(player->calls, QStringList{"Seek 0 4"});
 }
+
+TEST_F(LinkFixture, AVideoAtItsEndIsNotResumedUntilMoved) {
+    Show(60);
+    OpenAndSync(0, 0);
+    s.comparison.PlayTm = 5;
+    play.SpeedButtonPlayClick();
+    player->calls.clear();
+    link.FFPlayerState(TPlayState::psEnd);
+    EXPECT_EQ(player->calls, QStringList{"Pause"});
+    // The check timer would resume it and the picture would hold the cursor.
+    link.TimerVideoChkTimer();
+    EXPECT_FALSE(player->calls.contains("Resume"));
+    // Moved again (a jump back), it follows the clock as before.
+    link.Seek(0, 4, false);
+    link.TimerVideoChkTimer();
+    EXPECT_TRUE(player->calls.contains("Resume"));
+}
