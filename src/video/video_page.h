@@ -26,6 +26,7 @@ public:
     VideoSurface* Surface() const { return PanelVideo; }
     // Connects the buttons to the link and the link's read-outs to the page.
     void Attach(VideoLink& link);
+    VideoLink* Link() const { return link_; }
 
     VideoSurface* PanelVideo;
     QToolButton *SpeedButtonClrVideo, *SpeedButtonOpenVideo, *SpeedButtonVideoToSta, *SpeedButtonPauseVideo,
