@@ -2,7 +2,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include "common/datetime.h"
+#include <QImage>
+#include <QPainter>
 #include "video/video_link.h"
+#include "video/video_page.h"
 #include "video_link_fakes.h"
 #include "views/view_fixture.h"
 
@@ -212,4 +215,25 @@ TEST_F(LinkFixture, AVideoAtItsEndIsNotResumedUntilMoved) {
     link.Seek(0, 4, false);
     link.TimerVideoChkTimer();
     EXPECT_TRUE(player->calls.contains("Resume"));
+}
+
+// The bar's fill for any duration, also below 0.1 s, stays in its frame.
+TEST(VideoBar, FillCoversThePlayedPartForAnyDuration) {
+    struct Case {
+        int64_t cur, dur;
+        int filledTo;   // last red column inside the frame's sides, -1 none
+    } cases[] = {
+        {0, 0, -1}, {50'000'000, 100'000'000, 53}, {100'000'000, 100'000'000, 102},
+        {40'000, 80'000, 53}, {-1, 80'000, -1}, {900'000, 80'000, 102},
+    };
+    for (const Case& c : cases) {
+        QImage img(108, 20, QImage::Format_RGB32);
+        QPainter p(&img);
+        DrawVideoBar(p, img.size(), c.cur, c.dur);
+        p.end();
+        int last = -1;
+        for (int x = 5; x < 103; ++x)
+            if (img.pixel(x, 10) == qRgb(255, 0, 0)) last = x;
+        EXPECT_EQ(last, c.filledTo) << c.cur << " / " << c.dur;
+    }
 }
