@@ -15,7 +15,7 @@ using namespace vel::test;
 namespace {
 
 // The play clock and the real link over a scripted player.
-struct LinkFixture : ::testing::Test {
+struct VideoLinkSync : ::testing::Test {
     Session s;
     CallLog log;
     RecordingPanes panes{log};
@@ -28,7 +28,7 @@ struct LinkFixture : ::testing::Test {
     int drawn = 0;
     QTemporaryDir dir;
 
-    LinkFixture() {
+    VideoLinkSync() {
         link.drawCurSec = [this] {
             ++drawn;
             play.DrawCurSec();
@@ -36,7 +36,7 @@ struct LinkFixture : ::testing::Test {
         link.playClick = [this] { play.SpeedButtonPlayClick(); };
         s.graphView.Page = InnerPage::Video;
     }
-    ~LinkFixture() override { play.Stop(); }
+    ~VideoLinkSync() override { play.Stop(); }
     void Show(double seconds, double startShift = 0) {
         TLapDtRec lap = StraightLap("0000", seconds);
         for (auto& e : lap.Elm) e.DtTm += startShift / 86400.0;
@@ -63,7 +63,7 @@ struct LinkFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(LinkFixture, SyncAtAPausedPictureTiesPlayTimeToVideoTime) {
+TEST_F(VideoLinkSync, SyncAtAPausedPictureTiesPlayTimeToVideoTime) {
     Show(60);
     OpenAndSync(12.5L, 20'000'000);
     EXPECT_EQ(link.VideoOfsPts(), 7'500'000);
@@ -79,7 +79,7 @@ TEST_F(LinkFixture, SyncAtAPausedPictureTiesPlayTimeToVideoTime) {
     EXPECT_EQ(link.VideoOfsPts(), 7'500'000);
 }
 
-TEST_F(LinkFixture, SyncIsRefusedPastTheLapOrWhilePlayingAndEndIsCappedByTheVideo) {
+TEST_F(VideoLinkSync, SyncIsRefusedPastTheLapOrWhilePlayingAndEndIsCappedByTheVideo) {
     Show(60);
     player->duration = 30'000'000;
     prompts.openResults.push_back({dir.filePath("none.mp4")});
@@ -99,7 +99,7 @@ TEST_F(LinkFixture, SyncIsRefusedPastTheLapOrWhilePlayingAndEndIsCappedByTheVide
     EXPECT_EQ(link.VideoEndPts(), 30'000'000);   // the lap outlasts the video
 }
 
-TEST_F(LinkFixture, NewReferenceLapMovesTheRangeByItsStart) {
+TEST_F(VideoLinkSync, NewReferenceLapMovesTheRangeByItsStart) {
     Show(60);
     OpenAndSync(10, 30'000'000);
     ASSERT_EQ(link.VideoOfsPts(), 20'000'000);
@@ -109,7 +109,7 @@ TEST_F(LinkFixture, NewReferenceLapMovesTheRangeByItsStart) {
     EXPECT_EQ(link.VideoEndPts(), 75'250'000);
 }
 
-TEST_F(LinkFixture, TickTakesPlayTimeFromTheVideoOnlyWhileItCoversIt) {
+TEST_F(VideoLinkSync, TickTakesPlayTimeFromTheVideoOnlyWhileItCoversIt) {
     Show(60);
     OpenAndSync(10, 30'000'000);   // ofs 20 s, end 80 s
     s.comparison.PlayTm = 5;
@@ -133,7 +133,7 @@ TEST_F(LinkFixture, TickTakesPlayTimeFromTheVideoOnlyWhileItCoversIt) {
     EXPECT_NEAR(double(s.comparison.PlayTm), 8.25, 1e-9);
 }
 
-TEST_F(LinkFixture, FrameStepsMoveTheVideoInsideItsRangeAndTheCursorOutside) {
+TEST_F(VideoLinkSync, FrameStepsMoveTheVideoInsideItsRangeAndTheCursorOutside) {
     Show(60);
     OpenAndSync(10, 30'000'000);   // ofs 20 s
     player->calls.clear();
@@ -159,7 +159,7 @@ TEST_F(LinkFixture, FrameStepsMoveTheVideoInsideItsRangeAndTheCursorOutside) {
     EXPECT_NEAR(double(s.comparison.PlayTm), 10.1, 1e-9);
 }
 
-TEST_F(LinkFixture, OutOfRangePausesAPlayingVideo) {
+TEST_F(VideoLinkSync, OutOfRangePausesAPlayingVideo) {
     Show(60);
     OpenAndSync(0, 0);   // ofs 0
     player->state = TPlayState::psPlay;
@@ -169,7 +169,7 @@ TEST_F(LinkFixture, OutOfRangePausesAPlayingVideo) {
     EXPECT_TRUE(player->calls.contains("Pause"));
 }
 
-TEST_F(LinkFixture, BarClicksSeekWithinTheTrackOnlyInFreeMode) {
+TEST_F(VideoLinkSync, BarClicksSeekWithinTheTrackOnlyInFreeMode) {
     Show(60);
     prompts.openResults.push_back({dir.filePath("x.mp4")});
     link.SpeedButtonOpenVideoClick();
@@ -190,7 +190,7 @@ TEST_F(LinkFixture, BarClicksSeekWithinTheTrackOnlyInFreeMode) {
     }
 }
 
-TEST_F(LinkFixture, KeyFrameStepBelowTheStepSeeksToZeroWithAnyFrame) {
+TEST_F(VideoLinkSync, KeyFrameStepBelowTheStepSeeksToZeroWithAnyFrame) {
     Show(60);
     prompts.openResults.push_back({dir.filePath("x.mp4")});
     link.SpeedButtonOpenVideoClick();
@@ -200,7 +200,7 @@ TEST_F(LinkFixture, KeyFrameStepBelowTheStepSeeksToZeroWithAnyFrame) {
     EXPECT_EQ(player->calls, QStringList{"Seek 0 4"});
 }
 
-TEST_F(LinkFixture, AVideoAtItsEndIsNotResumedUntilMoved) {
+TEST_F(VideoLinkSync, AVideoAtItsEndIsNotResumedUntilMoved) {
     Show(60);
     OpenAndSync(0, 0);
     s.comparison.PlayTm = 5;
