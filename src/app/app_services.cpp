@@ -27,6 +27,7 @@ Services AppServices::services() {
 }
 
 bool AppServices::LoggerOverridden() const { return impl_->overrides.logger != nullptr; }
+bool AppServices::VideoOverridden() const { return impl_->overrides.video != nullptr; }
 
 LapRanking& AppServices::ranking() { return impl_->ranking; }
 GraphRefresh& AppServices::graphRefresh() { return impl_->graphs; }

@@ -28,6 +28,8 @@ public:
     // Whether a test put a recorder in place of the logger link; the window
     // makes the real link (it needs the window's prompts) otherwise.
     bool LoggerOverridden() const;
+    // Likewise for the video link (it needs the window's prompts and page).
+    bool VideoOverridden() const;
     // The refresh rules the graph tab attaches its panes to (unused when overridden).
     GraphRefresh& graphRefresh();
 

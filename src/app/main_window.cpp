@@ -20,6 +20,8 @@
 #include "import/control_line_dialog.h"
 #include "import/log_import_commands.h"
 #include "logger/logger_link.h"
+#include "app/video_wiring.h"
+#include "video/video_link.h"
 #include "platform/shell.h"
 #include "views/graph_refresh.h"
 
@@ -77,6 +79,10 @@ TFormMain::TFormMain(Session& session, AppServices& services, Prompts* prompts, 
         services_.logger = loggerLink_.get();
         loggerTab_->AttachLink(*loggerLink_);
     }
+    if (!services.VideoOverridden()) {
+        videoLink_ = MakeVideoLink(session_, *prompts_, *graphTab_);
+        services_.video = videoLink_.get();
+    }
     if (!lineDialog_)
         lineDialog_ = RealLineDialog(*prompts_, this, [this] { commands_->SectRefresh(); });
     commands_ = std::make_unique<WindowCommands>(
@@ -85,6 +91,7 @@ TFormMain::TFormMain(Session& session, AppServices& services, Prompts* prompts, 
     if (loggerLink_)
         connect(loggerLink_.get(), &LoggerLink::LogLoaded, this,
                 [this] { importCommands().WMLogLoaded(session_.loggerHandover); });
+    if (videoLink_) WireVideoLink(*videoLink_, *graphTab_, commands_->graphControls());
     onFilesDropped = [this](const QStringList& files) {
         runCommands().DropFiles(files, PageControl1->currentIndex() == DataTabIndex);
     };
@@ -92,6 +99,7 @@ TFormMain::TFormMain(Session& session, AppServices& services, Prompts* prompts, 
 }
 
 TFormMain::~TFormMain() {
+    videoLink_.reset();
     commands_.reset();
     FormDestroy();
     loggerTab_->DetachLink();

@@ -26,6 +26,7 @@ class GraphRefresh;
 class LapRanking;
 class LogImportCommands;
 class LoggerLink;
+class VideoLink;
 class RunFileCommands;
 class WindowCommands;
 
@@ -101,6 +102,7 @@ private:
     DataTab* dataTab_;
     LoggerTab* loggerTab_;
     std::unique_ptr<LoggerLink> loggerLink_;   // when no test recorder stands in
+    std::unique_ptr<VideoLink> videoLink_;     // likewise
     std::unique_ptr<WindowCommands> commands_;
     StartupReport startup_;
     bool destroyed_ = false;
