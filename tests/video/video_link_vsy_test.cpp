@@ -142,7 +142,7 @@ TEST_F(Vsy, LoadWithoutALapWaitsForOneThenSavesTheSameTie) {
     prompts.saveResults.push_back(dir.filePath("copy.VSY"));
     prompts.answers.push_back(Answer::Yes);
     link.SpeedButtonSaveVidInfClick();
-    EXPECT_EQ(prompts.texts("yesno"), (QStringList{OverwriteQuestion("copy.vsy"), OverwriteQuestion("copy.vsy")}));
+    EXPECT_EQ(prompts.texts("warnyesno"), (QStringList{OverwriteQuestion("copy.vsy"), OverwriteQuestion("copy.vsy")}));
     VsyFile back;
     ASSERT_EQ(ReadVsy(existing, back), VsyRead::Ok);
     EXPECT_EQ(back.VideoPath, video);
