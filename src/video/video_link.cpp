@@ -121,8 +121,6 @@ void VideoLink::SpeedButtonOpenVideoClick() {
     s_.folders.VideoDir = FolderOf(file);
     if (!OpenFile(file)) return;
     st_.VideoFileName = file;
-    vidInfOpenName_.clear();
-    vidInfSaveName_.clear();
 }
 
 void VideoLink::SpeedButtonOpenVidInfClick() {
@@ -147,7 +145,6 @@ void VideoLink::SpeedButtonOpenVidInfClick() {
         break;
     }
     s_.folders.VidInfDir = FolderOf(path);
-    vidInfSaveName_ = path;
     if (!EnsureLibs()) {
         prompts_.Warn(DllLoadFailedText);
         return;
@@ -174,7 +171,6 @@ void VideoLink::SpeedButtonSaveVidInfClick() {
     steps.chosen = [this](const QString& target) { s_.folders.VidInfDir = FolderOf(target); };
     const QString target = AskSaveTarget(prompts_, dlg, QStringLiteral(".vsy"), steps);
     if (target.isEmpty()) return;
-    vidInfOpenName_ = target;
     QString err;
     if (!WriteVsy(target, {st_.VideoFileName, st_.VideoStaDtTm}, &err))
         prompts_.Error(QFileInfo(target).fileName() + QStringLiteral(" を保存できませんでした。\r") + err);
@@ -193,8 +189,6 @@ void VideoLink::SpeedButtonClrVideoClick() {
     Repaint();
     if (setPtsText) setPtsText(QStringLiteral("."));
     if (setPauseGlyph) setPauseGlyph(false);
-    vidInfOpenName_.clear();
-    vidInfSaveName_.clear();
 }
 
 void VideoLink::SpeedButtonVideoReloadClick() {
@@ -411,6 +405,8 @@ void VideoLink::FFPlayerState(TPlayState state) {
     if ((state == TPlayState::psPause || state == TPlayState::psStep) && st_.VideoSeekPending &&
         player_->PlayState() != TPlayState::psPlay)
         StartTimerVideo(66);
+    // Stopped: the panel shows itself again, not the last picture.
+    if (state == TPlayState::psStop && clearPicture) clearPicture();
     if (state == TPlayState::psEnd) {
         atEnd_ = true;
         player_->Pause();

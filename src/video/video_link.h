@@ -41,6 +41,7 @@ public:
     std::function<void(bool playing)> setPauseGlyph;
     std::function<void(const QString&)> setPtsText;  // LabelPTS
     std::function<void(bool synced)> modeChanged;    // buttons and LabelVideoDttm
+    std::function<void()> clearPicture;              // the player stopped
 
     // Commands of the page.
     void SpeedButtonOpenVideoClick();
@@ -118,7 +119,6 @@ private:
     Prompts& prompts_;
     std::unique_ptr<VideoPlayer> player_;
     VideoSyncState st_;
-    QString vidInfSaveName_, vidInfOpenName_;
     int generation_ = 0;
     bool atEnd_ = false;   // the player reported the end and was not moved since
 };

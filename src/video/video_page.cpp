@@ -144,6 +144,7 @@ void VideoPage::Attach(VideoLink& link) {
     };
     link.setPtsText = [this](const QString& t) { LabelPTS->setText(t); };
     link.modeChanged = [this](bool synced) { ModeChanged(synced); };
+    link.clearPicture = [this] { PanelVideo->Sink()(nullptr); };
 }
 
 void VideoPage::ModeChanged(bool synced) {
