@@ -1,6 +1,7 @@
 #include "app/window_commands.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QListWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -75,9 +76,15 @@ WindowCommands::WindowCommands(Session& session, const Services& services, LapRa
     graphControls_ = std::make_unique<GraphTabControls>(tabs_.graph, parent->findChild<QTabWidget*>("PageControl1"),
                                                         parent, session_, services_, prompts_,
                                                         [this] { FillSectTables(); });
-    InstallSpeedGraphPanes(tabs_.graph);
-    InstallMapPanes(tabs_.graph);
-    InstallGDriftPanes(tabs_.graph);
+    // The panes' right click opens the picture menu for the pane it names.
+    const auto pictureMenu = [this](QPoint globalPos) {
+        if (!exports_ || !pictureMenu_.PopupMenu1) return;
+        exports_->PopupSrc = session_.graphView.PopupSrc;
+        pictureMenu_.PopupMenu1->popup(globalPos);
+    };
+    if (SpeedGraphPane* spd = InstallSpeedGraphPanes(tabs_.graph)) spd->onPopup = pictureMenu;
+    InstallMapPanes(tabs_.graph, pictureMenu);
+    InstallGDriftPanes(tabs_.graph, pictureMenu);
     WireGraphTab();
     WireDataTab();
     WireExports();

@@ -2,6 +2,8 @@
 #include <QFrame>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -178,4 +180,37 @@ TEST(GraphTabWindow, TabChangeRefusedWhileLoggerBusy) {
     EXPECT_NE(info.findChild<QPushButton*>("OKBtn"), nullptr);
     EXPECT_EQ(info.findChild<QPushButton*>("OKBtn")->text(), "閉じる");
     w.close();
+}
+
+// A right click on each pane opens the picture menu for that pane.
+TEST(GraphTabWindow, RightClickOnEachPaneOpensThePictureMenu) {
+    GraphWindow g;
+    ASSERT_TRUE(g.LoadSample());
+    TFormMain& w = *g.w;
+    w.resize(1280, 720);
+    w.show();
+    const std::pair<PaneSlot, int> panes[] = {{PaneSlot::SpeedGraph, 0}, {PaneSlot::Course, 1},
+                                              {PaneSlot::ZoomMap, 2},    {PaneSlot::GView, 3},
+                                              {PaneSlot::Drift, 4}};
+    for (const auto& [slot, src] : panes) {
+        SCOPED_TRACE(src);
+        PaneWidget* pane = g.tab().Pane(slot);
+        ASSERT_NE(pane, nullptr);
+        g.session.graphView.PopupSrc = -1;
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(pane->width() / 2, pane->height() / 2),
+                          pane->mapToGlobal(QPointF(pane->width() / 2, pane->height() / 2)), Qt::RightButton,
+                          Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(pane, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(pane->width() / 2, pane->height() / 2),
+                            pane->mapToGlobal(QPointF(pane->width() / 2, pane->height() / 2)), Qt::RightButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(pane, &release);
+        EXPECT_EQ(g.session.graphView.PopupSrc, src);
+        QMenu* shown = nullptr;
+        for (QMenu* m : w.findChildren<QMenu*>())
+            if (m->isVisible()) shown = m;
+        ASSERT_NE(shown, nullptr);
+        EXPECT_EQ(shown->actions().size(), 2);   // PNG and BMP
+        shown->hide();
+    }
 }
