@@ -132,8 +132,18 @@ private:
     }
     void Flush() {
         if (run_.size() >= 2 && runColour_ >= 0 && runColour_ < colours_.size()) {
-            p_.setPen(LinePen(colours_[runColour_], width_));
-            p_.drawPolyline(run_);
+            if (width_ == 2) {
+                // Two 1-pixel polylines a pixel apart: the same band as a
+                // 2-pixel pen, without the general stroker (many times faster
+                // over tens of thousands of short segments).
+                p_.setPen(LinePen(colours_[runColour_], 1));
+                p_.drawPolyline(run_);
+                run_.translate(0, 1);
+                p_.drawPolyline(run_);
+            } else {
+                p_.setPen(LinePen(colours_[runColour_], width_));
+                p_.drawPolyline(run_);
+            }
         }
         run_.clear();
     }
