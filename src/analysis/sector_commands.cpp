@@ -17,7 +17,7 @@ namespace {
 const QString SciExt = QStringLiteral(".sci");
 
 FileDialogSpec SectDialog(const QString& title, const QString& folder) {
-    return DialogSpec(title, folder, SectFileFilter);
+    return OneFilterDialog(title, folder, SectFileFilter);
 }
 
 int SampleCount(const TLapDtRec& lap) {

@@ -12,7 +12,7 @@ namespace {
 const QString PthExt = QStringLiteral(".pth");
 
 FileDialogSpec CourseDialog(const QString& title, const QString& folder) {
-    return DialogSpec(title, folder, CoursePathFilter);
+    return OneFilterDialog(title, folder, CoursePathFilter);
 }
 
 PathLoad ReadInto(const QString& path, Prompts& prompts, QString& circuitDir, CoursePaths& paths) {

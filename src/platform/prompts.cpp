@@ -155,7 +155,7 @@ QString AskSaveTarget(Prompts& prompts, const FileDialogSpec& dlg, const QString
     return target;
 }
 
-FileDialogSpec DialogSpec(const QString& title, const QString& folder, const QString& filter) {
+FileDialogSpec OneFilterDialog(const QString& title, const QString& folder, const QString& filter) {
     FileDialogSpec dlg;
     dlg.title = title;
     dlg.folder = folder;

@@ -27,7 +27,7 @@ struct FileDialogSpec {
 };
 
 // A file dialog with its title, start folder and one filter.
-FileDialogSpec DialogSpec(const QString& title, const QString& folder, const QString& filter);
+FileDialogSpec OneFilterDialog(const QString& title, const QString& folder, const QString& filter);
 
 class Prompts {
 public:

@@ -124,7 +124,7 @@ void VideoLink::SpeedButtonOpenVideoClick() {
 }
 
 void VideoLink::SpeedButtonOpenVidInfClick() {
-    FileDialogSpec dlg = DialogSpec(VidInfOpenTitle, s_.folders.VidInfDir, VidInfFilter);
+    FileDialogSpec dlg = OneFilterDialog(VidInfOpenTitle, s_.folders.VidInfDir, VidInfFilter);
     QStringList files;
     {
         DialogFlag flag(s_.FileDlgOpen);
@@ -164,7 +164,7 @@ void VideoLink::SpeedButtonOpenVidInfClick() {
 
 void VideoLink::SpeedButtonSaveVidInfClick() {
     if (!st_.VideoSynced || st_.VideoDuration == 0) return;
-    FileDialogSpec dlg = DialogSpec(VidInfSaveTitle, s_.folders.VidInfDir, VidInfFilter);
+    FileDialogSpec dlg = OneFilterDialog(VidInfSaveTitle, s_.folders.VidInfDir, VidInfFilter);
     dlg.defaultSuffix = QStringLiteral("vsy");
     SaveTargetSteps steps;
     steps.dialogOpen = &s_.FileDlgOpen;

@@ -27,15 +27,15 @@ void DrawTrace(QPainter& p, const QRect& plot, const PaneInput& in, int n, const
     const TLapElmRec* e = lap.Elm.constData();
     const TGCalRec* g = lap.GElm.constData();
     const int gT = plot.top(), gH = plot.height();
-    CurveSpec spec;
-    spec.first = 1;
-    spec.last = N - 2;
-    spec.pos = [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; };
-    spec.y = [=](int i) {
+    CurveData curve;
+    curve.first = 1;
+    curve.last = N - 2;
+    curve.pos = [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; };
+    curve.y = [=](int i) {
         const double v = D(kind == GKind::Lateral ? g[i].lateG3 : kind == GKind::Longitudinal ? g[i].logiG3 : g[i].XYG);
         return GTraceY(v, S, kind == GKind::Combined, gT, gH);
     };
-    PlotCurve(p, CurveFrameOf(plot, in), spec, {c}, 2);
+    PlotCurve(p, CurveFrameOf(plot, in), curve, {c}, 2);
 }
 
 } // namespace

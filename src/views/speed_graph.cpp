@@ -236,14 +236,14 @@ void DrawSpd(QPainter& p, const QRect& plot, const PaneInput& in, int n, const Q
     const TLapElmRec* e = lap.Elm.constData();
     const int gT = plot.top(), gH = plot.height();
     const int minSat = in.settings.MinUseSat;
-    CurveSpec spec;
-    spec.first = 0;
-    spec.last = N - 1;
-    spec.pos = [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; };
-    spec.y = [=](int i) { return gT + gH - Tr(gH * (D(e[i].Spd) - lo) / R); };
-    spec.colour = [=](int i) { return e[i].UseSat >= minSat ? 0 : 1; };
-    spec.keepLastColour = true;
-    PlotCurve(p, CurveFrameOf(plot, in), spec, {c, spdcol::FewSats}, 1);
+    CurveData curve;
+    curve.first = 0;
+    curve.last = N - 1;
+    curve.pos = [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; };
+    curve.y = [=](int i) { return gT + gH - Tr(gH * (D(e[i].Spd) - lo) / R); };
+    curve.colour = [=](int i) { return e[i].UseSat >= minSat ? 0 : 1; };
+    curve.keepLastColour = true;
+    PlotCurve(p, CurveFrameOf(plot, in), curve, {c, spdcol::FewSats}, 1);
 }
 
 void DrawSpeedGraph(QPainter& p, const QRect& r, const PaneInput& in) {

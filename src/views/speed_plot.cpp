@@ -161,7 +161,7 @@ private:
 
 } // namespace
 
-void PlotCurve(QPainter& p, const CurveFrame& f, const CurveSpec& c, const QVector<QColor>& colours, int penWidth) {
+void PlotCurve(QPainter& p, const CurveFrame& f, const CurveData& c, const QVector<QColor>& colours, int penWidth) {
     if (c.last < c.first || !f.win.valid() || colours.isEmpty()) return;
     const int gL = f.plot.left(), gW = f.plot.width();
     const auto colourOf = [&](int i) { return c.colour ? c.colour(i) : 0; };

@@ -57,14 +57,14 @@ CurveFrame CurveFrameOf(const QRect& plot, const PaneInput& in);
 // when it is the last sample a line still goes to its own x. Zoomed: the
 // samples inside the window are joined, the first beyond it ends the curve.
 // keepLastColour: the segment to the last sample keeps the colour before it.
-struct CurveSpec {
+struct CurveData {
     int first = 0, last = -1;
     std::function<double(int)> pos;
     std::function<int(int)> y;
     std::function<int(int)> colour;   // empty: colour 0 throughout
     bool keepLastColour = false;
 };
-void PlotCurve(QPainter& p, const CurveFrame& f, const CurveSpec& c, const QVector<QColor>& colours, int penWidth);
+void PlotCurve(QPainter& p, const CurveFrame& f, const CurveData& c, const QVector<QColor>& colours, int penWidth);
 
 // A text with its top-left at (x, y), opaque on the painter's background.
 void TextOut(QPainter& p, int x, int y, const QString& s);

@@ -90,11 +90,11 @@ void DrawAltitude(QPainter& p, const QRect& plot, const PaneInput& in, int n, co
     const double lo = D(in.cmp.DispElvLo), R = D(in.cmp.DispElvHi - in.cmp.DispElvLo);
     const TLapElmRec* e = lap.Elm.constData();
     const int gT = plot.top(), gH = plot.height();
-    CurveSpec spec;
-    spec.last = N - 1;
-    spec.pos = [=](int i) { return D(dist ? e[i].Dist : e[i].Sec); };
-    spec.y = [=](int i) { return gT + gH - Tr(gH * (D(e[i].Elv) - lo) / R); };
-    PlotCurve(p, CurveFrameOf(plot, in), spec, {c}, 1);
+    CurveData curve;
+    curve.last = N - 1;
+    curve.pos = [=](int i) { return D(dist ? e[i].Dist : e[i].Sec); };
+    curve.y = [=](int i) { return gT + gH - Tr(gH * (D(e[i].Elv) - lo) / R); };
+    PlotCurve(p, CurveFrameOf(plot, in), curve, {c}, 1);
 }
 
 } // namespace
@@ -154,11 +154,11 @@ bool DrawDiffTim(QPainter& p, const QRect& plot, const PaneInput& in, int n, con
     const int N = std::min<int>({lap.ElmNum, static_cast<int>(lap.Elm.size()), static_cast<int>(cmp.DeltaTm.size())});
     const TLapElmRec* e = lap.Elm.constData();
     const auto* dt = cmp.DeltaTm.constData();
-    CurveSpec spec;
-    spec.last = N - 1;
-    spec.pos = [=](int i) { return D(e[i].Dist); };
-    spec.y = [=](int i) { return yOf(D(dt[i])); };
-    PlotCurve(p, CurveFrameOf(plot, in), spec, {c}, 1);
+    CurveData curve;
+    curve.last = N - 1;
+    curve.pos = [=](int i) { return D(e[i].Dist); };
+    curve.y = [=](int i) { return yOf(D(dt[i])); };
+    PlotCurve(p, CurveFrameOf(plot, in), curve, {c}, 1);
     return true;
 }
 
@@ -171,11 +171,11 @@ void DrawDriftAngle(QPainter& p, const QRect& plot, const PaneInput& in, int n, 
     const TLapElmRec* e = lap.Elm.constData();
     const TDriftRec* de = lap.DElm.constData();
     const int gT = plot.top(), gH = plot.height();
-    CurveSpec spec;
-    spec.last = N - 1;
-    spec.pos = [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; };
-    spec.y = [=](int i) { return gT + gH - Tr(gH * (D(de[i].DAngle) + 90) / 180); };
-    PlotCurve(p, CurveFrameOf(plot, in), spec, {c}, 2);
+    CurveData curve;
+    curve.last = N - 1;
+    curve.pos = [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; };
+    curve.y = [=](int i) { return gT + gH - Tr(gH * (D(de[i].DAngle) + 90) / 180); };
+    PlotCurve(p, CurveFrameOf(plot, in), curve, {c}, 2);
 }
 
 } // namespace vel
