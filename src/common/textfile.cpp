@@ -272,13 +272,13 @@ bool WriteTextLines(const QString& path, const QStringList& lines, QString* erro
     return WriteFileAtomic(path, bytes, error);
 }
 
-bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error) {
+bool WriteFileAtomicWith(const QString& path, const std::function<bool(QIODevice&)>& write, QString* error) {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) {
         if (error) *error = f.errorString();
         return false;
     }
-    if (f.write(bytes) != bytes.size()) {
+    if (!write(f)) {
         if (error) *error = f.errorString();
         f.cancelWriting();
         return false;
@@ -290,15 +290,14 @@ bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* erro
     return true;
 }
 
-bool WriteScratchFile(const QString& path, const QByteArray& bytes, QString* error) {
+bool WriteScratchFileWith(const QString& path, const std::function<bool(QIODevice&)>& write, QString* error) {
     const QString tmp = path + QStringLiteral(".part");
     QFile f(tmp);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         if (error) *error = f.errorString();
         return false;
     }
-    const bool written = f.write(bytes) == bytes.size() && f.flush();
-    if (!written) {
+    if (!write(f) || !f.flush()) {
         if (error) *error = f.errorString();
         f.close();
         QFile::remove(tmp);
@@ -311,6 +310,14 @@ bool WriteScratchFile(const QString& path, const QByteArray& bytes, QString* err
         return false;
     }
     return true;
+}
+
+bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error) {
+    return WriteFileAtomicWith(path, [&](QIODevice& f) { return f.write(bytes) == bytes.size(); }, error);
+}
+
+bool WriteScratchFile(const QString& path, const QByteArray& bytes, QString* error) {
+    return WriteScratchFileWith(path, [&](QIODevice& f) { return f.write(bytes) == bytes.size(); }, error);
 }
 
 } // namespace vel

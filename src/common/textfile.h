@@ -2,6 +2,7 @@
 // Text files: written UTF-8 without BOM with CR LF; read as UTF-8 when
 // valid, else CP932; lines split at CR LF, LF or CR.
 #include <functional>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
@@ -32,5 +33,11 @@ bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* erro
 // Writes bytes to a temporary file beside path and renames it over path,
 // without forcing them to disk: for scratch files such as lap working files.
 bool WriteScratchFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// The same two ways of writing, with write filling the file (false: failed).
+bool WriteFileAtomicWith(const QString& path, const std::function<bool(QIODevice&)>& write,
+                         QString* error = nullptr);
+bool WriteScratchFileWith(const QString& path, const std::function<bool(QIODevice&)>& write,
+                          QString* error = nullptr);
 
 } // namespace vel

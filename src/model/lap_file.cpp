@@ -1,4 +1,5 @@
 #include "model/lap_file.h"
+#include "common/textfile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -82,44 +83,10 @@ LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString
 
 bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error, bool scratch,
                   const LapRawTable* raw) {
-    if (!scratch) {
-        QSaveFile f(path);
-        if (!f.open(QIODevice::WriteOnly)) {
-            if (error) *error = f.errorString();
-            return false;
-        }
-        if (!WriteRecords(f, recs, raw)) {
-            if (error) *error = f.errorString();
-            f.cancelWriting();
-            return false;
-        }
-        if (!f.commit()) {
-            if (error) *error = f.errorString();
-            return false;
-        }
-        return true;
-    }
-    // A working file: written beside under a temporary name and renamed, not
-    // forced to disk.
-    const QString tmp = path + QStringLiteral(".part");
-    QFile f(tmp);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (error) *error = f.errorString();
-        return false;
-    }
-    if (!WriteRecords(f, recs, raw) || !f.flush()) {
-        if (error) *error = f.errorString();
-        f.close();
-        QFile::remove(tmp);
-        return false;
-    }
-    f.close();
-    if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0) {
-        if (error) *error = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(tmp);
-        return false;
-    }
-    return true;
+    const auto write = [&](QIODevice& f) { return WriteRecords(f, recs, raw); };
+    // A working file is written beside under a temporary name and renamed,
+    // not forced to disk.
+    return scratch ? WriteScratchFileWith(path, write, error) : WriteFileAtomicWith(path, write, error);
 }
 
 QString WorkingFileName(const QString& tempDir, int dataNumber) {

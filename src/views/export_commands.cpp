@@ -45,7 +45,7 @@ QString ExportCommands::AskTarget(const QString& title, const QString& filter, c
                                   const QString& fileName, const QString& folder,
                                   const std::function<void(const QString&)>& remember,
                                   const QString& selectedFilter, const QStringList& moreFilters) {
-    FileDialogSpec dlg = DialogSpec(title, folder, filter);
+    FileDialogSpec dlg = OneFilterDialog(title, folder, filter);
     dlg.filters << moreFilters;
     dlg.selectedFilter = selectedFilter;
     dlg.fileName = fileName;
@@ -69,22 +69,28 @@ bool ExportCommands::Write(const QString& path, const QStringList& lines) {
     return false;
 }
 
-void ExportCommands::SpeedButtonCsv2Click(int gridRow, bool gridHasFocus) {
+QString ExportCommands::AskRowExport(int gridRow, bool gridHasFocus, const QString& title, const QString& filter,
+                                     const QString& ext, QString& folder, QVector<TLapElmRec>& recs) {
     const auto& rows = session_.lapList.Rows;
-    if (!gridHasFocus || gridRow < 1 || gridRow > rows.size() || rows[gridRow - 1].Cells[1].isEmpty()) return;
+    if (!gridHasFocus || gridRow < 1 || gridRow > rows.size() || rows[gridRow - 1].Cells[1].isEmpty()) return {};
     const LapRow& row = rows[gridRow - 1];
-    Folders& f = session_.folders;
-    const QString target = AskTarget(CsvDialogTitle, CsvFilter, QStringLiteral(".csv"),
-                                     row.Cells[0] + QLatin1Char('_') + row.Cells[1] + QStringLiteral(".csv"),
-                                     f.ExportDir, [&f](const QString& dir) { f.ExportDir = dir; });
-    if (target.isEmpty()) return;
-    QVector<TLapElmRec> recs;
+    const QString target = AskTarget(title, filter, ext, row.Cells[0] + QLatin1Char('_') + row.Cells[1] + ext,
+                                     folder, [&folder](const QString& dir) { folder = dir; });
+    if (target.isEmpty()) return {};
     QString error;
     switch (ReadExportRecords(WorkingFileOfRow(gridRow), recs, &error)) {
-    case ExportRead::Ok: break;
-    case ExportRead::Skip: return;
-    case ExportRead::Failed: prompts_.Error(error); return;
+    case ExportRead::Ok: return target;
+    case ExportRead::Skip: return {};
+    case ExportRead::Failed: prompts_.Error(error); return {};
     }
+    return {};
+}
+
+void ExportCommands::SpeedButtonCsv2Click(int gridRow, bool gridHasFocus) {
+    QVector<TLapElmRec> recs;
+    const QString target = AskRowExport(gridRow, gridHasFocus, CsvDialogTitle, CsvFilter, QStringLiteral(".csv"),
+                                        session_.folders.ExportDir, recs);
+    if (target.isEmpty()) return;
     const Settings& s = session_.settings;
     const LapCsvUnits units{s.SpdKmh, s.DistKm, driftPanelOn ? driftPanelOn() : true};
     QString why;
@@ -96,21 +102,10 @@ void ExportCommands::SpeedButtonCsv2Click(int gridRow, bool gridHasFocus) {
 }
 
 void ExportCommands::SpeedButtonNMEAClick(int gridRow, bool gridHasFocus) {
-    const auto& rows = session_.lapList.Rows;
-    if (!gridHasFocus || gridRow < 1 || gridRow > rows.size() || rows[gridRow - 1].Cells[1].isEmpty()) return;
-    const LapRow& row = rows[gridRow - 1];
-    Folders& f = session_.folders;
-    const QString target = AskTarget(NmeaDialogTitle, NmeaFilter, QStringLiteral(".nmea"),
-                                     row.Cells[0] + QLatin1Char('_') + row.Cells[1] + QStringLiteral(".nmea"),
-                                     f.NmeaDir, [&f](const QString& dir) { f.NmeaDir = dir; });
-    if (target.isEmpty()) return;
     QVector<TLapElmRec> recs;
-    QString error;
-    switch (ReadExportRecords(WorkingFileOfRow(gridRow), recs, &error)) {
-    case ExportRead::Ok: break;
-    case ExportRead::Skip: return;
-    case ExportRead::Failed: prompts_.Error(error); return;
-    }
+    const QString target = AskRowExport(gridRow, gridHasFocus, NmeaDialogTitle, NmeaFilter, QStringLiteral(".nmea"),
+                                        session_.folders.NmeaDir, recs);
+    if (target.isEmpty()) return;
     Write(target, NmeaLines(recs, timeZoneBias ? timeZoneBias() : 0));
 }
 

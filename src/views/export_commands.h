@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include "common/records.h"
 #include "views/export/picture.h"
 
 namespace vel {
@@ -60,6 +61,11 @@ private:
                       const QString& folder, const std::function<void(const QString&)>& remember,
                       const QString& selectedFilter = {}, const QStringList& moreFilters = {});
     QString WorkingFileOfRow(int gridRow) const;
+    // The save dialog of a row's export (proposed name column 0 + "_" +
+    // column 1 + ext, folder remembered) and the row's records; empty when
+    // there is nothing to write.
+    QString AskRowExport(int gridRow, bool gridHasFocus, const QString& title, const QString& filter,
+                         const QString& ext, QString& folder, QVector<TLapElmRec>& recs);
     bool Write(const QString& path, const QStringList& lines);
 
     Session& session_;
