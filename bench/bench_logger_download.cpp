@@ -16,22 +16,11 @@
 #include "logger_sim/sim.h"
 #include "model/session.h"
 #include "platform/prompts.h"
+#include "support/fake_prompts.h"
 
 namespace {
 
 // A message ends the download: it is kept for the failure report.
-class SilentPrompts : public vel::Prompts {
-public:
-    QString shown;
-    void Inform(const QString& t) override { shown = t; }
-    void Warn(const QString& t) override { shown = t; }
-    void Error(const QString& t) override { shown = t; }
-    vel::Answer AskYesNo(const QString&) override { return vel::Answer::No; }
-    vel::Answer AskOkCancel(const QString&) override { return vel::Answer::Cancel; }
-    QStringList OpenFiles(const vel::FileDialogSpec&) override { return {}; }
-    QString SaveFile(const vel::FileDialogSpec&) override { return {}; }
-};
-
 // Seconds for a download of `used` bytes; 0 on failure, with the reason.
 double Download(long long used, bool pace, std::string* failure) {
     QTemporaryDir dir;
@@ -56,7 +45,7 @@ double Download(long long used, bool pace, std::string* failure) {
     std::thread simThread([&] { sim.Run(); });
 
     vel::Session session;
-    SilentPrompts prompts;
+    vel::test::FakePrompts prompts;
     double seconds = 0;
     {
         vel::LoggerLink link(session, prompts);
@@ -70,14 +59,14 @@ double Download(long long used, bool pace, std::string* failure) {
         QElapsedTimer t;
         t.start();
         cmds.SpeedButtonLdGPSClick();
-        while (!loaded && prompts.shown.isEmpty() && t.elapsed() < 600000) {
+        while (!loaded && prompts.calls.empty() && t.elapsed() < 600000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
             QThread::msleep(1);
         }
         if (loaded) {
             seconds = t.elapsed() / 1000.0;
         } else {
-            QString why = prompts.shown.isEmpty() ? QStringLiteral("no hand-over in 600 s") : prompts.shown;
+            QString why = prompts.calls.empty() ? QStringLiteral("no hand-over in 600 s") : prompts.calls.back().text;
             const QStringList log = session.statusList.Lines();
             why += " | " + log.mid(0, 8).join(" | ");
             *failure = why.toStdString();

@@ -15,26 +15,16 @@
 #include "logger_sim/sim.h"
 #include "model/session.h"
 #include "platform/prompts.h"
+#include "support/fake_prompts.h"
 
 namespace {
-
-class SilentPrompts : public vel::Prompts {
-public:
-    void Inform(const QString&) override {}
-    void Warn(const QString&) override {}
-    void Error(const QString&) override {}
-    vel::Answer AskYesNo(const QString&) override { return vel::Answer::No; }
-    vel::Answer AskOkCancel(const QString&) override { return vel::Answer::Cancel; }
-    QStringList OpenFiles(const vel::FileDialogSpec&) override { return {}; }
-    QString SaveFile(const vel::FileDialogSpec&) override { return {}; }
-};
 
 struct Rig {
     QTemporaryDir dir;
     std::unique_ptr<velsim::Logger> sim;
     std::thread simThread;
     vel::Session session;
-    SilentPrompts prompts;
+    vel::test::FakePrompts prompts;
     std::unique_ptr<vel::LoggerLink> link;
 
     bool Start() {

@@ -8,6 +8,7 @@
 #include "analysis/lap_analysis.h"
 #include "model/session.h"
 #include "platform/prompts.h"
+#include "support/fake_prompts.h"
 #include "support/lap_builder.h"
 #include "views/graph_refresh.h"
 #include "views/play_clock.h"
@@ -18,17 +19,6 @@ class StepClock : public vel::MonotonicClock {
 public:
     qint64 now = 0;
     qint64 NowNs() const override { return now; }
-};
-
-class NoPrompts : public vel::Prompts {
-public:
-    void Inform(const QString&) override {}
-    void Warn(const QString&) override {}
-    void Error(const QString&) override {}
-    vel::Answer AskYesNo(const QString&) override { return vel::Answer::No; }
-    vel::Answer AskOkCancel(const QString&) override { return vel::Answer::Cancel; }
-    QStringList OpenFiles(const vel::FileDialogSpec&) override { return {}; }
-    QString SaveFile(const vel::FileDialogSpec&) override { return {}; }
 };
 
 // An hour of rounds of a 500 m circle at 70 to 85 km/h.
@@ -65,7 +55,7 @@ void BM_PlaybackTick(benchmark::State& state) {
     vel::CalComparison(s.loadedLaps, s.comparison, 0);
     vel::GraphRefresh graphs;   // no panes: the chain's own cost
     vel::VideoService video;
-    NoPrompts prompts;
+    vel::test::FakePrompts prompts;
     StepClock clock;
     vel::PlayClock play(s, graphs, video, prompts, &clock);
     play.SpeedButtonPlayClick();

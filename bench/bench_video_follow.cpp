@@ -13,6 +13,7 @@
 #include <thread>
 #include "analysis/display_slots.h"
 #include "platform/prompts.h"
+#include "support/fake_prompts.h"
 #include "support/lap_builder.h"
 #include "video/engine/ff_loader.h"
 #include "video/engine/thread_helpers.h"
@@ -25,18 +26,6 @@ using namespace vel;
 namespace {
 
 constexpr int64_t FrameUs = 40000;
-
-class NoPrompts : public Prompts {
-public:
-    QString file;
-    void Inform(const QString&) override {}
-    void Warn(const QString&) override {}
-    void Error(const QString&) override {}
-    Answer AskYesNo(const QString&) override { return Answer::No; }
-    Answer AskOkCancel(const QString&) override { return Answer::Cancel; }
-    QStringList OpenFiles(const FileDialogSpec&) override { return {file}; }
-    QString SaveFile(const FileDialogSpec&) override { return {}; }
-};
 
 const QString& Clip() {
     static QTemporaryDir dir;
@@ -83,8 +72,8 @@ void CursorFollowsVideo(benchmark::State& state) {
         s.loadedLaps.LapDtNum = 1;
         SetDispSlot(s.loadedLaps, s.comparison, 0, 0);
         GraphRefresh graphs;
-        NoPrompts prompts;
-        prompts.file = Clip();
+        vel::test::FakePrompts prompts;
+        prompts.openResults.push_back({Clip()});
         std::atomic<int64_t> shown{-1};
         auto player = std::make_unique<FFVideoPlayer>(
             [&shown](std::shared_ptr<const video::TVideoPicture> p) { shown = p->PTS; }, video::TAudioDriver::adDummy);
