@@ -26,25 +26,18 @@ void DrawTrace(QPainter& p, const QRect& plot, const PaneInput& in, int n, const
     const double ofs = D(dist ? in.cmp.DistOfs[n] : in.cmp.TmOfs[n]);
     const TLapElmRec* e = lap.Elm.constData();
     const TGCalRec* g = lap.GElm.constData();
-    const int gT = plot.top(), gH = plot.height();
-    CurveData curve;
-    curve.first = 1;
-    curve.last = N - 2;
-    curve.pos = [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; };
-    curve.y = [=](int i) {
-        const double v = D(kind == GKind::Lateral ? g[i].lateG3 : kind == GKind::Longitudinal ? g[i].logiG3 : g[i].XYG);
-        return GTraceY(v, S, kind == GKind::Combined, gT, gH);
-    };
+    const GTraceRows row(S, kind == GKind::Combined, plot.top(), plot.height());
+    const auto curve = MakeCurve(1, N - 2, [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; },
+                                 [=](int i) {
+                                     return row(D(kind == GKind::Lateral        ? g[i].lateG3
+                                                  : kind == GKind::Longitudinal ? g[i].logiG3
+                                                                                : g[i].XYG));
+                                 });
     PlotCurve(p, CurveFrameOf(plot, in), curve, {c}, 2);
 }
 
 } // namespace
 
-int GTraceY(double v, double S, bool combined, int gT, int gH) {
-    if (!(S > 0)) return gT + (3 * gH) / 4;
-    if (combined) return gT + (3 * gH) / 4 - Tr(gH * v / (2 * S));
-    return gT + (3 * gH) / 4 - Tr(gH * (v + S) / (4 * S));
-}
 
 void DrawXG(QPainter& p, const QRect& plot, const PaneInput& in, int n, const QColor& c) {
     DrawTrace(p, plot, in, n, c, GKind::Lateral);

@@ -236,12 +236,11 @@ void DrawSpd(QPainter& p, const QRect& plot, const PaneInput& in, int n, const Q
     const TLapElmRec* e = lap.Elm.constData();
     const int gT = plot.top(), gH = plot.height();
     const int minSat = in.settings.MinUseSat;
-    CurveData curve;
-    curve.first = 0;
-    curve.last = N - 1;
-    curve.pos = [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; };
-    curve.y = [=](int i) { return gT + gH - Tr(gH * (D(e[i].Spd) - lo) / R); };
-    curve.colour = [=](int i) { return e[i].UseSat >= minSat ? 0 : 1; };
+    const TrDiv perRange(R);
+    auto curve = MakeCurve(
+        0, N - 1, [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; },
+        [=](int i) { return gT + gH - perRange(gH * (D(e[i].Spd) - lo)); },
+        [=](int i) { return e[i].UseSat >= minSat ? 0 : 1; });
     curve.keepLastColour = true;
     PlotCurve(p, CurveFrameOf(plot, in), curve, {c, spdcol::FewSats}, 1);
 }

@@ -1,18 +1,13 @@
 #include "views/speed_plot.h"
 
+#include <algorithm>
 #include <cmath>
 #include <QPainter>
 #include <QPolygon>
+#include <QRegion>
+#include <QTransform>
 
 namespace vel {
-
-int Tr(double v) {
-    constexpr double lim = 1 << 20;
-    if (std::isnan(v)) return 0;
-    if (v > lim) return static_cast<int>(lim);
-    if (v < -lim) return static_cast<int>(-lim);
-    return static_cast<int>(v);
-}
 
 SpeedGeometry SpeedGeometryOf(int tw, int th, int tw9, QSize pane) {
     SpeedGeometry g;
@@ -55,146 +50,177 @@ AxisWindow AxisWindowOf(const PaneInput& in) {
     return AxisWindowOf(A, p, static_cast<double>(in.view.SpdZoom));
 }
 
-int AxisX(const AxisWindow& win, int gL, int gW, double a) {
-    if (!(win.w > 0)) return gL;
-    return gL + Tr(gW * (a - win.s) / win.w);
-}
-
 CurveFrame CurveFrameOf(const QRect& plot, const PaneInput& in) { return {plot, AxisWindowOf(in), true}; }
+
+namespace detail {
 
 namespace {
 
-// Collects the joined points as runs of one colour; with decimation the
-// points of one pixel column become its first, lowest, highest and last.
-class CurveSink {
-public:
-    CurveSink(QPainter& p, const QVector<QColor>& colours, int width, bool decimate)
-        : p_(p), colours_(colours), width_(width), decimate_(decimate) {}
-
-    void Start(QPoint pt) {
-        Flush();
-        run_.clear();
-        runColour_ = -1;
-        last_ = pt;
-        col_ = {};
-        started_ = true;
+// One-pixel-wide rectangles written straight into a 32-bit picture, where
+// the painter draws on it opaquely without scaling: the pixels drawRects
+// gives, without its cost per rectangle (most of a dense curve's drawing).
+// false where that does not hold; the caller then paints them.
+bool FillSpansInto(QPainter& p, const QVector<QRect>& spans, const QColor& c) {
+    QPaintDevice* dev = p.device();
+    if (!dev || dev->devType() != QInternal::Image || c.alpha() != 255 || p.opacity() != 1.0) return false;
+    if (p.compositionMode() != QPainter::CompositionMode_SourceOver &&
+        p.compositionMode() != QPainter::CompositionMode_Source)
+        return false;
+    auto* img = static_cast<QImage*>(dev);
+    const QImage::Format f = img->format();
+    if (f != QImage::Format_RGB32 && f != QImage::Format_ARGB32 && f != QImage::Format_ARGB32_Premultiplied) return false;
+    const QTransform t = p.deviceTransform();
+    if (t.type() > QTransform::TxTranslate || t.dx() != std::trunc(t.dx()) || t.dy() != std::trunc(t.dy())) return false;
+    const int dx = static_cast<int>(t.dx()), dy = static_cast<int>(t.dy());
+    QRect bounds = img->rect();
+    if (p.hasClipping()) {
+        const QRegion clip = p.clipRegion();
+        if (clip.rectCount() != 1) return false;
+        bounds &= clip.boundingRect().translated(dx, dy);
     }
-    void To(QPoint pt, int colour) {
-        if (!started_) return;
-        if (decimate_ && col_.open && col_.x == pt.x() && col_.colour == colour) {
-            col_.last = pt.y();
-            col_.merged = true;
-            if (pt.y() < col_.min) { col_.min = pt.y(); col_.minAt = ++col_.n; }
-            if (pt.y() > col_.max) { col_.max = pt.y(); col_.maxAt = ++col_.n; }
-            return;
+    if (bounds.isEmpty()) return true;
+    const uint32_t px = c.rgba();   // opaque: the same in all three formats
+    uchar* bits = const_cast<uchar*>(img->constBits());   // the painter's own buffer; no detach while it paints
+    const qsizetype bpl = img->bytesPerLine();
+    for (const QRect& r0 : spans) {
+        const QRect r = r0.translated(dx, dy) & bounds;
+        if (r.isEmpty()) continue;
+        uchar* row = bits + r.top() * bpl;
+        for (int y = r.top(); y <= r.bottom(); ++y, row += bpl) {
+            auto* line = reinterpret_cast<uint32_t*>(row);
+            for (int x = r.left(); x <= r.right(); ++x) line[x] = px;
         }
-        CloseColumn();
-        if (colour != runColour_) {
-            Flush();
-            run_.clear();
-            run_ << last_;
-            runColour_ = colour;
-        }
-        run_ << pt;
-        last_ = pt;
-        if (decimate_) col_ = {true, pt.x(), colour, pt.y(), pt.y(), pt.y(), 0, 0, 0, false};
     }
-    void Finish() {
-        CloseColumn();
-        Flush();
-        started_ = false;
-    }
-
-private:
-    struct Column {
-        bool open = false;
-        int x = 0, colour = 0, min = 0, max = 0, last = 0;
-        int minAt = 0, maxAt = 0, n = 0;
-        bool merged = false;
-    };
-    void Add(int y) {
-        const QPoint pt(col_.x, y);
-        if (run_.isEmpty() || run_.back() != pt) run_ << pt;
-        last_ = pt;
-    }
-    // The column's first point is in the run already; its extremes in the
-    // order they came, then its last point.
-    void CloseColumn() {
-        if (!col_.open) return;
-        col_.open = false;
-        if (!col_.merged) return;
-        if (col_.minAt && col_.maxAt) {
-            if (col_.minAt < col_.maxAt) { Add(col_.min); Add(col_.max); }
-            else { Add(col_.max); Add(col_.min); }
-        } else if (col_.minAt) Add(col_.min);
-        else if (col_.maxAt) Add(col_.max);
-        Add(col_.last);
-    }
-    void Flush() {
-        if (run_.size() >= 2 && runColour_ >= 0 && runColour_ < colours_.size()) {
-            if (width_ == 2) {
-                // Two 1-pixel polylines a pixel apart: the same band as a
-                // 2-pixel pen, without the general stroker (many times faster
-                // over tens of thousands of short segments).
-                p_.setPen(LinePen(colours_[runColour_], 1));
-                p_.drawPolyline(run_);
-                run_.translate(0, 1);
-                p_.drawPolyline(run_);
-            } else {
-                p_.setPen(LinePen(colours_[runColour_], width_));
-                p_.drawPolyline(run_);
-            }
-        }
-        run_.clear();
-    }
-
-    QPainter& p_;
-    const QVector<QColor>& colours_;
-    int width_;
-    bool decimate_;
-    bool started_ = false;
-    QPolygon run_;
-    int runColour_ = -1;
-    QPoint last_;
-    Column col_;
-};
+    return true;
+}
 
 } // namespace
 
-void PlotCurve(QPainter& p, const CurveFrame& f, const CurveData& c, const QVector<QColor>& colours, int penWidth) {
-    if (c.last < c.first || !f.win.valid() || colours.isEmpty()) return;
-    const int gL = f.plot.left(), gW = f.plot.width();
-    const auto colourOf = [&](int i) { return c.colour ? c.colour(i) : 0; };
-    const bool decimate = f.decimate && (c.last - c.first + 1) > gW;
-    CurveSink sink(p, colours, penWidth, decimate);
-    int i = c.first;
-    if (!f.win.zoomed) {
-        while (i <= c.last && c.pos(i) < 0) ++i;
-        if (i > c.last) return;
-        const int y0 = c.y(i);
-        sink.Start(QPoint(gL, y0));
-        if (i == c.last) {
-            sink.To(QPoint(AxisX(f.win, gL, gW, c.pos(i)), y0), c.keepLastColour ? 0 : colourOf(i));
+void PolylineSink::Start(QPoint pt) {
+    Flush();
+    runColour_ = -1;
+    last_ = pt;
+    started_ = true;
+}
+
+void PolylineSink::To(QPoint pt, int colour) {
+    if (!started_) return;
+    if (colour != runColour_) {
+        Flush();
+        run_ << last_;
+        runColour_ = colour;
+    }
+    run_ << pt;
+    last_ = pt;
+}
+
+void PolylineSink::Finish() {
+    Flush();
+    started_ = false;
+}
+
+void PolylineSink::Flush() {
+    if (run_.size() >= 2 && runColour_ >= 0 && runColour_ < colours_.size()) {
+        if (width_ == 2) {
+            // Two 1-pixel polylines a pixel apart: the same band as a
+            // 2-pixel pen, without the general stroker (many times faster
+            // over tens of thousands of short segments).
+            p_.setPen(LinePen(colours_[runColour_], 1));
+            p_.drawPolyline(run_);
+            run_.translate(0, 1);
+            p_.drawPolyline(run_);
         } else {
-            int cur = 0;
-            for (++i; i <= c.last; ++i) {
-                cur = (c.keepLastColour && i == c.last) ? cur : colourOf(i);
-                sink.To(QPoint(AxisX(f.win, gL, gW, c.pos(i)), c.y(i)), cur);
-            }
-        }
-    } else {
-        const double end = f.win.s + f.win.w;
-        while (i <= c.last && c.pos(i) < f.win.s) ++i;
-        if (i > c.last) return;
-        sink.Start(QPoint(AxisX(f.win, gL, gW, c.pos(i)), c.y(i)));
-        for (++i; i <= c.last; ++i) {
-            const double a = c.pos(i);
-            if (a > end) break;
-            sink.To(QPoint(AxisX(f.win, gL, gW, a), c.y(i)), colourOf(i));
+            p_.setPen(LinePen(colours_[runColour_], width_));
+            p_.drawPolyline(run_);
         }
     }
-    sink.Finish();
+    run_.clear();
 }
+
+void ColumnSink::Start(QPoint pt) {
+    Flush();
+    runColour_ = -1;
+    open_ = false;
+    prev_ = pt;
+    started_ = true;
+}
+
+void ColumnSink::Span(int x, int y1, int y2) {
+    spans_ << QRect(QPoint(x, std::min(y1, y2)), QPoint(x, std::max(y1, y2)));
+}
+
+void ColumnSink::CloseColumn() {
+    if (!open_) return;
+    open_ = false;
+    Span(x_, min_, max_);
+    prev_ = QPoint(x_, lastY_);
+}
+
+void ColumnSink::NewColumn(QPoint pt, int colour) {
+    CloseColumn();
+    if (colour != runColour_) {
+        Flush();
+        runColour_ = colour;
+    }
+    // The join from where the curve left the last column, in the colour of
+    // the sample it goes to.
+    const int a = prev_.y(), b = pt.y();
+    endShown_ = true;
+    if (pt.x() == prev_.x()) {
+        Span(pt.x(), a, b);
+    } else if (pt.x() == prev_.x() + 1) {
+        // As a one-pixel line from one column to the next falls: all of it
+        // in the left column but the row it reaches, which is the new
+        // column's own (and which a line up two rows or more paints even
+        // as its end).
+        Span(prev_.x(), a, b > a ? b - 1 : b < a ? b + 1 : a);
+        endShown_ = b <= a - 2;
+    } else {
+        lines_ << QLine(prev_, pt);
+        endShown_ = false;
+    }
+    open_ = true;
+    merged_ = false;
+    x_ = pt.x();
+    colour_ = colour;
+    min_ = max_ = lastY_ = b;
+}
+
+void ColumnSink::Finish() {
+    // A line mostly leaves its end pixel out: so does a last column of one
+    // sample (at the end of the axis it falls on the frame).
+    if (open_ && !merged_ && !endShown_) open_ = false;
+    CloseColumn();
+    Flush();
+    started_ = false;
+}
+
+void ColumnSink::Flush() {
+    if (runColour_ >= 0 && runColour_ < colours_.size() && (!spans_.isEmpty() || !lines_.isEmpty())) {
+        const QColor& c = colours_[runColour_];
+        // A 2-pixel curve is the 1-pixel one and the same a pixel lower.
+        if (width_ == 2)
+            for (QRect& r : spans_) r.setBottom(r.bottom() + 1);
+        if (!spans_.isEmpty() && !FillSpansInto(p_, spans_, c)) {
+            p_.setPen(Qt::NoPen);
+            p_.setBrush(c);
+            p_.drawRects(spans_);
+            p_.setBrush(Qt::NoBrush);
+        }
+        if (!lines_.isEmpty()) {
+            p_.setPen(LinePen(c, width_ == 2 ? 1 : width_));
+            p_.drawLines(lines_);
+            if (width_ == 2) {
+                for (QLine& l : lines_) l.translate(0, 1);
+                p_.drawLines(lines_);
+            }
+        }
+    }
+    spans_.clear();
+    lines_.clear();
+}
+
+} // namespace detail
 
 void TextOut(QPainter& p, int x, int y, const QString& s) {
     const QFontMetrics fm = p.fontMetrics();

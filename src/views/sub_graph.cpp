@@ -90,10 +90,9 @@ void DrawAltitude(QPainter& p, const QRect& plot, const PaneInput& in, int n, co
     const double lo = D(in.cmp.DispElvLo), R = D(in.cmp.DispElvHi - in.cmp.DispElvLo);
     const TLapElmRec* e = lap.Elm.constData();
     const int gT = plot.top(), gH = plot.height();
-    CurveData curve;
-    curve.last = N - 1;
-    curve.pos = [=](int i) { return D(dist ? e[i].Dist : e[i].Sec); };
-    curve.y = [=](int i) { return gT + gH - Tr(gH * (D(e[i].Elv) - lo) / R); };
+    const TrDiv perRange(R);
+    const auto curve = MakeCurve(0, N - 1, [=](int i) { return D(dist ? e[i].Dist : e[i].Sec); },
+                                 [=](int i) { return gT + gH - perRange(gH * (D(e[i].Elv) - lo)); });
     PlotCurve(p, CurveFrameOf(plot, in), curve, {c}, 1);
 }
 
@@ -154,10 +153,9 @@ bool DrawDiffTim(QPainter& p, const QRect& plot, const PaneInput& in, int n, con
     const int N = std::min<int>({lap.ElmNum, static_cast<int>(lap.Elm.size()), static_cast<int>(cmp.DeltaTm.size())});
     const TLapElmRec* e = lap.Elm.constData();
     const auto* dt = cmp.DeltaTm.constData();
-    CurveData curve;
-    curve.last = N - 1;
-    curve.pos = [=](int i) { return D(e[i].Dist); };
-    curve.y = [=](int i) { return yOf(D(dt[i])); };
+    const TrDiv perRange(R);
+    const auto curve = MakeCurve(0, N - 1, [=](int i) { return D(e[i].Dist); },
+                                 [=](int i) { return gT + gH - perRange(gH * (D(dt[i]) - lo)); });   // yOf
     PlotCurve(p, CurveFrameOf(plot, in), curve, {c}, 1);
     return true;
 }
@@ -171,10 +169,9 @@ void DrawDriftAngle(QPainter& p, const QRect& plot, const PaneInput& in, int n, 
     const TLapElmRec* e = lap.Elm.constData();
     const TDriftRec* de = lap.DElm.constData();
     const int gT = plot.top(), gH = plot.height();
-    CurveData curve;
-    curve.last = N - 1;
-    curve.pos = [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; };
-    curve.y = [=](int i) { return gT + gH - Tr(gH * (D(de[i].DAngle) + 90) / 180); };
+    const TrDiv per180(180);
+    const auto curve = MakeCurve(0, N - 1, [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; },
+                                 [=](int i) { return gT + gH - per180(gH * (D(de[i].DAngle) + 90)); });
     PlotCurve(p, CurveFrameOf(plot, in), curve, {c}, 2);
 }
 
