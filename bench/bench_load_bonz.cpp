@@ -1,5 +1,7 @@
 // Loading a full-size BLE-Z log (630,000 records) as one run: read, decode,
-// heading correction and the working file written.
+// heading correction and the working file written. Cold in every iteration:
+// the run's arrays (tens of MiB) are beyond malloc's mmap threshold, so each
+// load faults in fresh pages.
 #include <benchmark/benchmark.h>
 #include "memcpy_reference.h"
 #include <QDir>

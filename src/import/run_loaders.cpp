@@ -11,6 +11,7 @@
 #include <QVector>
 #include "common/datetime.h"
 #include "common/geodesy.h"
+#include "common/huge_pages.h"
 #include "common/parsing.h"
 #include "common/records.h"
 #include "common/textfile.h"
@@ -138,7 +139,11 @@ bool ReadBtRun(const QString& fn, BtKind kind, QVector<TLapElmRec>& samples,
     const bool motion = BtHasMotion(kind);
     const int bias = TimeZoneBiasMinutes();
     samples.reserve(count);
-    if (headings) headings->reserve(count);
+    PreferHugePages(samples.constData(), static_cast<size_t>(count) * sizeof(TLapElmRec));
+    if (headings) {
+        headings->reserve(count);
+        PreferHugePages(headings->constData(), static_cast<size_t>(count) * sizeof(HeadingSample));
+    }
 
     double firstDtTm = 0;
     const bool ok = ReadBtRecords(f, kind, count, bias, [&](BtSkip skip, const BtRecord& rec) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <QString>
 #include <QVector>
+#include "common/huge_pages.h"
 #include "common/records.h"
 
 namespace vel {
@@ -24,6 +25,7 @@ struct CallocArray {
     bool Allocate(int64_t n) {
         ptr.reset(static_cast<T*>(std::calloc(static_cast<size_t>(n), sizeof(T))));
         size = ptr ? n : 0;
+        if (ptr) PreferHugePages(ptr.get(), static_cast<size_t>(n) * sizeof(T));
         return ptr != nullptr;
     }
     T* data() { return ptr.get(); }
