@@ -46,11 +46,26 @@ QString SpeedText(float v) {
     return FormatFixed(v, 2);
 }
 
-double RecordTime(int32_t secs, uint16_t ms, double localEpoch) {
-    return static_cast<double>(secs) / SecPerDay + localEpoch + ms / MsPerDay;
-}
+// ms / MsPerDay for every millisecond a valid fix can carry, worked out once
+// by the same division.
+struct MsFractions {
+    double v[1000];
+    MsFractions() {
+        for (int ms = 0; ms < 1000; ++ms) v[ms] = ms / MsPerDay;
+    }
+};
+const MsFractions MsOfDay;
 
 } // namespace
+
+double LogImageDecoder::RecordTime(int32_t secs, uint16_t ms) {
+    if (secs != daySecs_ || dayPart_ == 0) {
+        daySecs_ = secs;
+        dayPart_ = static_cast<double>(secs) / SecPerDay + localEpoch_;
+    }
+    // Identical to secs / SecPerDay + localEpoch + ms / MsPerDay, in that order.
+    return dayPart_ + (ms < 1000 ? MsOfDay.v[ms] : ms / MsPerDay);
+}
 
 int32_t LogRecSize(uint32_t word) {
     struct Field { int bit, size; };
@@ -164,7 +179,7 @@ int64_t LogImageDecoder::DecLogRec(const uint8_t* rec, int64_t room, const Secto
     if (l.word == LogFmtSat) store_.SatDataLog = true;
     if (bad || secs == 0) return len;
 
-    item.DtTm = RecordTime(secs, item.ms, localEpoch_);
+    item.DtTm = RecordTime(secs, item.ms);
     rejected = false;
     return len;
 }
@@ -222,7 +237,7 @@ void LogImageDecoder::DecLogRec4K(const uint8_t* rec, const BlockLayout& l) {
         item.sat_used = rec[l.offSat + 1];
     }
     if (l.offMs >= 0) item.ms = Rd<uint16_t>(rec + l.offMs);
-    item.DtTm = secs != 0 ? RecordTime(secs, item.ms, localEpoch_) : 0;
+    item.DtTm = secs != 0 ? RecordTime(secs, item.ms) : 0;
     item.Dir = 0;
 
     // After a fix that is not valid the next five records still settle.

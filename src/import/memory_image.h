@@ -67,6 +67,11 @@ private:
 
     LogStore& store_;
     double localEpoch_;
+    // The record time's day part of the last whole second seen: consecutive
+    // records mostly share it, and the division is then not done again.
+    int32_t daySecs_ = 0;
+    double dayPart_ = 0;
+    double RecordTime(int32_t secs, uint16_t ms);
     StatusList& status_;
     int64_t rejected_ = 0;
 };

@@ -96,7 +96,52 @@ void LogStore::SmoothLogSpd() {
     // d - 1: sample j + d lies within 210 ms of sample j, either way).
     float before[4] = {};
     uint8_t nearBefore[4] = {};
-    for (int32_t i = 0; i < n; ++i) {
+    // With four samples after i: no bounds to check, and a neighbour left
+    // out weighs 0 instead of taking a branch (adding +0.0 leaves the sums
+    // as they are). Samples before 0 have no window flags, so they drop out.
+    const int32_t inner = std::max(0, n - 4);
+    for (int32_t i = 0; i < inner; ++i) {
+        const float own = it[i].Spd;
+        const double t = it[i].DtTm;
+        float L[5], R[5];
+        L[0] = R[0] = own;
+        uint8_t mine = 0;
+        for (int d = 1; d <= 4; ++d) {
+            L[d] = before[(i - d) & 3];
+            R[d] = it[i + d].Spd;
+            mine |= uint8_t((std::fabs(it[i + d].DtTm - t) < Window ? 1u : 0u) << (d - 1));
+        }
+        double wl[5], wr[5];
+        bool up = true, down = true;
+        for (int d = 1; d <= 4; ++d) {
+            up = up && L[d] < L[d - 1];
+            down = down && L[d] > L[d - 1];
+            const bool near = (nearBefore[(i - d) & 3] >> (d - 1)) & 1u;
+            wl[d] = near ? Weight[d][up || down] : 0.0;
+        }
+        up = down = true;
+        for (int d = 1; d <= 4; ++d) {
+            up = up && R[d] < R[d - 1];
+            down = down && R[d] > R[d - 1];
+            const bool near = (mine >> (d - 1)) & 1u;
+            wr[d] = near ? Weight[d][up || down] : 0.0;
+        }
+        // Summed in the order i-4 .. i-1, i+1 .. i+4.
+        double sum = 1.8 * own;
+        double weight = 1.8;
+        for (int d = 4; d >= 1; --d) {
+            sum += wl[d] != 0.0 ? wl[d] * L[d] : 0.0;
+            weight += wl[d];
+        }
+        for (int d = 1; d <= 4; ++d) {
+            sum += wr[d] != 0.0 ? wr[d] * R[d] : 0.0;
+            weight += wr[d];
+        }
+        before[i & 3] = own;
+        nearBefore[i & 3] = mine;
+        it[i].Spd = static_cast<float>(sum / weight);
+    }
+    for (int32_t i = inner; i < n; ++i) {
         auto spd = [&](int32_t j) { return j < i ? before[j & 3] : it[j].Spd; };
         uint8_t mine = 0;
         for (int d = 1; d <= 4 && i + d < n; ++d)
