@@ -86,6 +86,14 @@ bool SegCross(long double& x, long double& y,
     return false;
 }
 
+SegmentBox::SegmentBox(long double xa1, long double ya1, long double xa2, long double ya2) {
+    constexpr double Margin = 1e-7;
+    xMin = static_cast<double>(std::min(xa1, xa2)) - Margin;
+    xMax = static_cast<double>(std::max(xa1, xa2)) + Margin;
+    yMin = static_cast<double>(std::min(ya1, ya2)) - Margin;
+    yMax = static_cast<double>(std::max(ya1, ya2)) + Margin;
+}
+
 void InterpPt(long double v, long double va, long double vb,
               long double xa, long double ya, long double xb, long double yb,
               long double& x, long double& y) {

@@ -19,6 +19,18 @@ bool SegCross(long double& x, long double& y,
               long double xa1, long double ya1, long double xa2, long double ya2,
               long double xb1, long double yb1, long double xb2, long double yb2);
 
+// Line A's extent widened by far more than SegCross's tolerance and rounding
+// (1e-7, about a centimetre in degrees): a step clear of it never crosses A,
+// which tells most steps of a lap apart without the intersection.
+struct SegmentBox {
+    double xMin, xMax, yMin, yMax;
+    SegmentBox(long double xa1, long double ya1, long double xa2, long double ya2);
+    bool Clear(double xb1, double yb1, double xb2, double yb2) const {
+        return (xb1 < xMin && xb2 < xMin) || (xb1 > xMax && xb2 > xMax) || (yb1 < yMin && yb2 < yMin) ||
+               (yb1 > yMax && yb2 > yMax);
+    }
+};
+
 // The point at v between (xa, ya) at va and (xb, yb) at vb; not clamped, so
 // a v outside [va, vb] extrapolates. Equal va and vb give the first point.
 void InterpPt(long double v, long double va, long double vb,

@@ -114,14 +114,18 @@ QString WorkingFileNumber(const QString& fileName) {
     return digits;
 }
 
-int DeleteWorkingFiles(const QString& tempDir) {
+int DeleteWorkingFiles(const QString& tempDir, int fromNumber) {
     if (tempDir.isEmpty()) return 0;
     const QDir dir(tempDir);
     if (!dir.exists()) return 0;
     int count = 0;
     for (const QFileInfo& fi : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
         // Four digits at least, as the working files are named.
-        if (WorkingFileNumber(fi.fileName()).size() < 4) continue;
+        const QString digits = WorkingFileNumber(fi.fileName());
+        if (digits.size() < 4) continue;
+        bool ok = false;
+        const qlonglong number = digits.toLongLong(&ok);
+        if (ok && number < fromNumber) continue;   // (too long to read: beyond any row)
         if (QFile::remove(fi.filePath())) ++count;
     }
     return count;

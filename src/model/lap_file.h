@@ -33,8 +33,8 @@ QString FindWorkingFile(const QString& tempDir, const QString& dataNumberText);
 // The data number of a working file's name: the digits between "temp" and
 // ".dtb" (either in any case), however many; empty for any other name.
 QString WorkingFileNumber(const QString& fileName);
-// Deletes every working file (a name WorkingFileNumber takes) in tempDir;
-// other files stay. Gives the number deleted.
-int DeleteWorkingFiles(const QString& tempDir);
+// Deletes every working file (a name WorkingFileNumber takes) in tempDir
+// numbered fromNumber or more; other files stay. Gives the number deleted.
+int DeleteWorkingFiles(const QString& tempDir, int fromNumber = 0);
 
 } // namespace vel

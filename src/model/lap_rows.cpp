@@ -1,5 +1,6 @@
 #include "model/lap_rows.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include "common/datetime.h"
 #include "common/parsing.h"
@@ -28,7 +29,12 @@ bool AddLapRow(Session& session, const QVector<TLapElmRec>& samples, const QStri
     }
     LapList& list = session.lapList;
     const int32_t number = list.LapStrLstNum();
-    if (!WriteLapFile(WorkingFileName(session.folders.TempDir, number), samples, error, true, raw)) return false;
+    const QString file = WorkingFileName(session.folders.TempDir, number);
+    // The rows hold the numbers below this one, so a file of this name is
+    // left from rows cleared before: deleted first, as renaming the new file
+    // over it makes ext4 flush the new file at once (up to 320 ms).
+    QFile::remove(file);
+    if (!WriteLapFile(file, samples, error, true, raw)) return false;
 
     const TLapElmRec& first = samples.front();
     const TLapElmRec& last = samples.back();

@@ -1,4 +1,6 @@
 #include <cmath>
+#include <cstdint>
+#include <vector>
 #include <gtest/gtest.h>
 #include "common/geometry.h"
 
@@ -75,6 +77,53 @@ TEST(Geometry, SegCrossReportsALineThroughASampleOnBothSteps) {
     ASSERT_TRUE(SegCross(x, y, 1, -1, 1, 1, s1.x, s1.y, s2.x, s2.y));
     EXPECT_EQ(x, 1.0L);
     EXPECT_EQ(y, 0.0L);
+}
+
+// The quick test never turns away a step SegCross takes: the table's steps
+// touching the line's ends, running along it or over its box's edge, and
+// random steps around lines of every direction, sample-sized at 35 N.
+TEST(Geometry, SegmentBoxClearsNoStepThatCrosses) {
+    struct Step {
+        Pt a1, a2, b1, b2;
+    };
+    std::vector<Step> steps = {
+        {{1, -1}, {1, 1}, {0, 1}, {1, 1}},              // ending on the line's end
+        {{1, -1}, {1, 1}, {1, -1}, {2, -2}},            // starting on the other end
+        {{0, 0}, {2, 0}, {2, 0}, {3, 0}},               // collinear, touching the end
+        {{0, 0}, {2, 0}, {-1, 0}, {3, 0}},              // collinear, over all of it
+        {{0, 0}, {0, 2}, {0, 2}, {0, 3}},               // vertical, end to end
+        {{0, 0}, {2, 0}, {1, E / 2}, {1, -E / 2}},      // a step within the tolerance
+        {{0, 0}, {2, 0}, {2 + E / 2, 1}, {2 + E / 2, -1}},   // over the line's end by less than the tolerance
+    };
+    uint64_t r = 88172645463325252ull;
+    const auto next = [&] {   // xorshift: the same steps on every run
+        r ^= r << 13;
+        r ^= r >> 7;
+        r ^= r << 17;
+        return static_cast<long double>(r % 2000001) / 1000000.0L - 1.0L;   // -1 .. 1
+    };
+    for (int k = 0; k < 20000; ++k) {
+        const long double cx = 139.7L, cy = 35.6L, s = 1e-4L;   // about 10 m
+        const Pt a1{cx + s * next(), cy + s * next()}, a2{cx + s * next(), cy + s * next()};
+        Pt b1{cx + s * next(), cy + s * next()}, b2{cx + s * next(), cy + s * next()};
+        if (k % 4 == 0) b1 = a1;   // on an end
+        if (k % 7 == 0) b2 = {a1.x + (a2.x - a1.x) * 1.5L, a1.y + (a2.y - a1.y) * 1.5L};   // on the extension
+        steps.push_back({a1, a2, b1, b2});
+    }
+    int crossed = 0;
+    for (const Step& t : steps) {
+        long double x = 0, y = 0;
+        if (!SegCross(x, y, t.a1.x, t.a1.y, t.a2.x, t.a2.y, t.b1.x, t.b1.y, t.b2.x, t.b2.y)) continue;
+        ++crossed;
+        const SegmentBox box(t.a1.x, t.a1.y, t.a2.x, t.a2.y);
+        EXPECT_FALSE(box.Clear(static_cast<double>(t.b1.x), static_cast<double>(t.b1.y), static_cast<double>(t.b2.x),
+                               static_cast<double>(t.b2.y)))
+            << static_cast<double>(t.b1.x) << "," << static_cast<double>(t.b1.y);
+    }
+    EXPECT_GT(crossed, 2000);   // the random steps cross often enough to mean something
+    // And it does clear steps well away.
+    EXPECT_TRUE(SegmentBox(0, 0, 1, 0).Clear(2, 1, 3, 1));
+    EXPECT_FALSE(SegmentBox(0, 0, 1, 0).Clear(0.5, 1, 0.5, -1));
 }
 
 TEST(Geometry, InterpDir) {

@@ -522,3 +522,41 @@ TEST_F(LapCuttingTest, AFailedWriteEndsTheCutAndKeepsTheRowsBefore) {
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(Rows().isEmpty());
 }
+
+// A cut after the list was cleared finds the old rows' working files: those
+// no row holds go first (renaming over them is slow on ext4); the files of
+// rows still listed stay and load, and other files are left alone.
+TEST_F(LapCuttingTest, ACutClearsOnlyTheWorkingFilesNoRowHolds) {
+    ImageCircuit c;
+    c.kmh = 90;
+    Fill(ImageCircuitSamples(c, 3 * 640 + 100));
+    const LineChoice line = ControlLine(LineAcross(c, 10.3, -200));
+    ASSERT_TRUE(CutLapCircuit(session, line, &error)) << error.toStdString();
+    const int laps = Rows().size();
+    ASSERT_GE(laps, 2);
+    const QString tempDir = session.folders.TempDir;
+    const auto workingFiles = [&] {
+        return QDir(tempDir).entryList({"temp*.dtb"}, QDir::Files, QDir::Name);
+    };
+    QFile other(tempDir + "notes.txt");
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close();
+    QFile stray(WorkingFileName(tempDir, laps + 5));
+    ASSERT_TRUE(stray.open(QIODevice::WriteOnly));
+    stray.close();
+
+    // A second cut beside the first rows: theirs stay and still load.
+    ASSERT_TRUE(CutLapCircuit(session, line, &error));
+    ASSERT_EQ(Rows().size(), 2 * laps);
+    EXPECT_EQ(workingFiles().size(), 2 * laps);
+    EXPECT_EQ(Records(0).size(), Records(laps).size());
+
+    // Cleared, then cut again: only the new rows' files are left.
+    NewList();
+    ASSERT_TRUE(CutLapCircuit(session, line, &error));
+    QStringList expected;
+    for (int k = 0; k < laps; ++k) expected << QFileInfo(WorkingFileName(tempDir, k)).fileName();
+    EXPECT_EQ(workingFiles(), expected);
+    EXPECT_TRUE(QFile::exists(tempDir + "notes.txt"));
+    for (int k = 0; k < laps; ++k) ExpectOrdered(Records(k));
+}
