@@ -27,13 +27,6 @@ int ClampPix(long double v) {
     return static_cast<int>(v);
 }
 
-// Truncation toward zero, with a millionth of a pixel of slack so that the
-// position of a pixel maps back onto that pixel.
-// Clamped first, so a far point can't overflow; not for NaN.
-int SnapPix(double f) {
-    f = std::clamp(f, -2.0 * MaxPixelCoord, 2.0 * MaxPixelCoord);
-    return static_cast<int>(f + (f < 0 ? -1e-6 : 1e-6));
-}
 
 bool Finite(const TLogRect& r) {
     return std::isfinite(r.IdoMin) && std::isfinite(r.IdoMax) && std::isfinite(r.KdoMin) &&
@@ -126,7 +119,9 @@ void DrawTrace(QPainter& p, const MapProjection& proj, const LogStore& store, bo
             break;
         }
 
-    QColor pen = viewStop && store.LogItem[f].Spd < 2 ? SlowBlue : TraceRed;
+    // Slow (blue) or not (red), kept as a flag: comparing QColors per sample
+    // is a call into Qt each time.
+    bool slow = viewStop && store.LogItem[f].Spd < 2;
     QPoint last = proj.ToPixel(store.LogItem[f].Ido, store.LogItem[f].Kdo);
     // Samples that fall on the pixel before them add nothing to the stroke.
     QPolygon stroke;
@@ -134,7 +129,7 @@ void DrawTrace(QPainter& p, const MapProjection& proj, const LogStore& store, bo
     stroke.append(last);
     auto flush = [&] {
         if (stroke.size() > 1) {
-            p.setPen(QPen(pen, 1));
+            p.setPen(QPen(slow ? SlowBlue : TraceRed, 1));
             p.drawPolyline(stroke);
         }
         stroke.clear();
@@ -148,8 +143,7 @@ void DrawTrace(QPainter& p, const MapProjection& proj, const LogStore& store, bo
         // Of the slow samples only those at a whole second are drawn.
         if (!(it.Spd >= 2 || it.ms == 0)) continue;
         if (viewStop) {
-            QColor want = TraceRed;
-            if (it.Spd < 2) want = SlowBlue;
+            const bool want = it.Spd < 2;
             if (it.Spd <= 0.5f && circleAt != last) {
                 flush();
                 p.setPen(QPen(StopGrey, 1));
@@ -158,9 +152,9 @@ void DrawTrace(QPainter& p, const MapProjection& proj, const LogStore& store, bo
                 p.setBrush(Qt::NoBrush);
                 circleAt = last;
             }
-            if (want != pen) {
+            if (want != slow) {
                 flush();
-                pen = want;
+                slow = want;
             }
         }
         const QPoint pt = proj.ToPixel(it.Ido, it.Kdo);
@@ -210,15 +204,6 @@ void ClampAxis(long double& lo, long double& hi, long double curLo, long double 
 }
 
 } // namespace
-
-QPoint MapProjection::ToPixel(double ido, double kdo) const {
-    if (!valid) return QPoint(-MaxPixelCoord, -MaxPixelCoord);
-    // NaN falls to the low end.
-    const double fx = px.Dx(kdo), fy = px.Dy(ido);
-    const int x = std::isnan(fx) ? -MaxPixelCoord : ClampTrunc(double(x0) + SnapPix(fx));
-    const int y = std::isnan(fy) ? -MaxPixelCoord : ClampTrunc(double(y0) + Dh - SnapPix(fy));
-    return QPoint(x, y);
-}
 
 void MapProjection::ToPos(int x, int y, long double& ido, long double& kdo) const {
     if (!valid) {

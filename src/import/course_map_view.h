@@ -3,6 +3,7 @@
 // the course map, the control, start and finish lines and the mark; a box or
 // the wheel zooms, drags draw and move the lines. The projection, hit tests,
 // drags and wheel steps are plain functions; the widget only routes events.
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <QImage>
@@ -37,8 +38,23 @@ struct MapProjection {
     int x0 = 0, y0 = 0, Dw = 0, Dh = 0;
     PixelProjection px;        // the box's scales, worked out once
 
-    // Pixel of a position, clamped to +-MaxPixelCoord.
-    QPoint ToPixel(double ido, double kdo) const;
+    // Pixel of a position, clamped to +-MaxPixelCoord (inline: the trace
+    // projects hundreds of thousands of samples per drawing).
+    QPoint ToPixel(double ido, double kdo) const {
+        if (!valid) return QPoint(-MaxPixelCoord, -MaxPixelCoord);
+        // NaN falls to the low end.
+        const double fx = px.Dx(kdo), fy = px.Dy(ido);
+        const int x = fx != fx ? -MaxPixelCoord : std::clamp(x0 + SnapPix(fx), -MaxPixelCoord, MaxPixelCoord);
+        const int y = fy != fy ? -MaxPixelCoord : std::clamp(y0 + Dh - SnapPix(fy), -MaxPixelCoord, MaxPixelCoord);
+        return QPoint(x, y);
+    }
+    // Truncation toward zero, with a millionth of a pixel of slack so that
+    // the position of a pixel maps back onto that pixel. Clamped first, so a
+    // far point can't overflow; not for NaN.
+    static int SnapPix(double f) {
+        f = std::min(std::max(f, -2.0 * MaxPixelCoord), 2.0 * MaxPixelCoord);
+        return static_cast<int>(f + (f < 0 ? -1e-6 : 1e-6));
+    }
     // Position of a pixel.
     void ToPos(int x, int y, long double& ido, long double& kdo) const;
     bool Inside(long double ido, long double kdo) const;
