@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 #include "import/memory_image.h"
 #include "model/log_store.h"
 #include "model/status_list.h"
@@ -67,6 +68,28 @@ void BM_WalkBnx4Blocks16MiB(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * image.size());
 }
 
+// The speed smoothing alone, over the walked image's samples.
+void BM_SmoothBnx4Speeds(benchmark::State& state) {
+    const QByteArray image = FullImage(LogImageLayout::Blocks4K);
+    LogStore& store = Store();
+    store.PutLogImage(reinterpret_cast<const uint8_t*>(image.constData()), image.size());
+    StatusList status;
+    store.Clear();
+    store.SettleCnt = 0;
+    LogImageDecoder dec(store, Jst, status);
+    for (int32_t k = 0; k < image.size() / LogBlockSize; ++k) dec.DecLogBlock(k);
+    std::vector<float> raw(static_cast<size_t>(store.LogItemNum));
+    for (int32_t i = 0; i < store.LogItemNum; ++i) raw[static_cast<size_t>(i)] = store.LogItem[i].Spd;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int32_t i = 0; i < store.LogItemNum; ++i) store.LogItem[i].Spd = raw[static_cast<size_t>(i)];
+        state.ResumeTiming();
+        store.SmoothLogSpd();
+        benchmark::DoNotOptimize(store.LogItem[0].Spd);
+    }
+    state.counters["samples"] = store.LogItemNum;
+}
+
 void BM_Memcpy(benchmark::State& state) {
     const int64_t n = state.range(0);
     LogStore& store = Store();
@@ -103,6 +126,7 @@ void BM_StoreResidentBeforeLog(benchmark::State& state) {
 
 BENCHMARK(BM_DecodeBnx4Full16MiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WalkBnx4Blocks16MiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SmoothBnx4Speeds)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeBinxFull8MiB)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Memcpy)->Arg(8 << 20)->Arg(16 << 20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StoreResidentBeforeLog)->Iterations(3);

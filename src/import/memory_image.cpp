@@ -225,23 +225,9 @@ void LogImageDecoder::DecLogSector(int32_t k) {
 }
 
 void LogImageDecoder::DecLogRec4K(const uint8_t* rec, const BlockLayout& l) {
-    TLogItem item;
-    const int32_t secs = l.offTime >= 0 ? Rd<int32_t>(rec + l.offTime) : 0;
-    if (l.offValid >= 0) item.valid = Rd<uint16_t>(rec + l.offValid);
-    if (l.offIdo >= 0) item.Ido = Rd<double>(rec + l.offIdo);
-    if (l.offKdo >= 0) item.Kdo = Rd<double>(rec + l.offKdo);
-    if (l.offElv >= 0) item.Elv = Rd<float>(rec + l.offElv);
-    if (l.offSpd >= 0) item.Spd = Rd<float>(rec + l.offSpd);
-    if (l.offSat >= 0) {
-        item.sat_view = rec[l.offSat];
-        item.sat_used = rec[l.offSat + 1];
-    }
-    if (l.offMs >= 0) item.ms = Rd<uint16_t>(rec + l.offMs);
-    item.DtTm = secs != 0 ? RecordTime(secs, item.ms) : 0;
-    item.Dir = 0;
-
     // After a fix that is not valid the next five records still settle.
-    if (item.valid != 3) {
+    const uint16_t valid = l.offValid >= 0 ? Rd<uint16_t>(rec + l.offValid) : 0;
+    if (valid != 3) {
         store_.SettleCnt = 5;
         ++rejected_;
         return;
@@ -251,15 +237,42 @@ void LogImageDecoder::DecLogRec4K(const uint8_t* rec, const BlockLayout& l) {
         ++rejected_;
         return;
     }
+    // A format without every needed field keeps nothing.
+    if ((l.word & LogFmt4KNeeded) != LogFmt4KNeeded) {
+        ++rejected_;
+        return;
+    }
+    // Written straight into the store's next place (or, once it is full,
+    // aside) and kept there only when it passes.
+    TLogItem aside;
+    TLogItem* place = store_.NextPlace();
+    TLogItem& item = place ? *place : aside;
+    const int32_t secs = Rd<int32_t>(rec + l.offTime);
+    item.valid = valid;
+    item.Ido = Rd<double>(rec + l.offIdo);
+    item.Kdo = Rd<double>(rec + l.offKdo);
+    item.Elv = Rd<float>(rec + l.offElv);
+    item.Spd = Rd<float>(rec + l.offSpd);
+    item.Dir = 0;
+    item.sat_view = rec[l.offSat];
+    item.sat_used = rec[l.offSat + 1];
+    item.ms = Rd<uint16_t>(rec + l.offMs);
+    item.DtTm = secs != 0 ? RecordTime(secs, item.ms) : 0;
     static const double From = EncodeDateTime(2021, 1, 1, 0, 0, 0, 0);
     const bool ok = item.Spd > 0 && item.Spd <= 2000 && InRange(item.Ido, -90, 90) &&
                     InRange(item.Kdo, -180, 180) && std::isfinite(item.Elv) && item.ms <= 998 &&
-                    item.DtTm >= From && (l.word & LogFmt4KNeeded) == LogFmt4KNeeded;
+                    item.DtTm >= From;
     if (!ok) {
         ++rejected_;
         return;
     }
-    store_.AppendLogItem(item, status_);
+    if (place) {
+        store_.KeepNextPlace();
+    } else {
+        item.Act = false;
+        item.BlkIdx = 0;
+        store_.AppendLogItem(item, status_);   // reports the full store
+    }
 }
 
 void LogImageDecoder::DecLogBlock(int32_t k) {

@@ -21,10 +21,6 @@ bool LogStore::Allocate() {
            LogDump.Allocate(LogDumpSize);
 }
 
-int32_t LogStore::Capacity() const {
-    return static_cast<int32_t>(std::min<int64_t>({LogItem.size, MotionSens.size, LogItemMax}));
-}
-
 void LogStore::Clear() {
     // Motion data of an earlier log must not survive into one without.
     if (MotionUsed > 0 && MotionSens.data())
@@ -44,17 +40,13 @@ int64_t LogStore::PutLogImage(const uint8_t* image, int64_t size) {
     return n;
 }
 
-void LogStore::SplitLogBlock(double dtTm) {
-    // Whole minutes between the samples, truncated, either way.
-    if (LogBlock.isEmpty() || std::fabs(dtTm - LastLogTm) * 1440.0 >= 1.0) {
-        TLogBlock blk;
-        blk.DtTm = dtTm;
-        blk.Title = FormatDateTime(QStringLiteral("yyyymmdd_hhnn"), dtTm);
-        blk.Act = false;
-        blk.RecNum = 0;
-        LogBlock.append(blk);
-    }
-    LastLogTm = dtTm;
+void LogStore::OpenLogBlock(double dtTm) {
+    TLogBlock blk;
+    blk.DtTm = dtTm;
+    blk.Title = FormatDateTime(QStringLiteral("yyyymmdd_hhnn"), dtTm);
+    blk.Act = false;
+    blk.RecNum = 0;
+    LogBlock.append(blk);
 }
 
 bool LogStore::AppendLogItem(const TLogItem& item, StatusList& status, const TMotionSens& motion) {
@@ -65,32 +57,69 @@ bool LogStore::AppendLogItem(const TLogItem& item, StatusList& status, const TMo
 }
 
 bool LogStore::AppendLogItem(const TLogItem& item, StatusList& status) {
-    if (LogItemNum >= Capacity()) {
+    TLogItem* place = NextPlace();
+    if (!place) {
         // Keeping what is stored whole beats overwriting the last sample.
         if (!LogFull)
             status.Add(QStringLiteral("log full %1 records, later records dropped").arg(LogItemNum));
         LogFull = true;
         return false;
     }
-    SplitLogBlock(item.DtTm);
-    TLogItem& dst = LogItem[LogItemNum];
-    dst = item;
-    dst.Act = false;
-    dst.BlkIdx = LogBlockNum() - 1;
-    ++LogBlock[LogBlock.size() - 1].RecNum;
-    if (LogItemNum < MotionUsed) MotionSens[LogItemNum] = TMotionSens();
-    ++LogItemNum;
+    *place = item;
+    KeepNextPlace();
     return true;
 }
+
+namespace {
+
+// Neighbour weights by distance, for speeds from the neighbour to the sample
+// that are not / are strictly monotonic.
+constexpr double SmoothWeight[5][2] = {{0, 0}, {0.5, 0.5}, {0.35, 0.4}, {0.2, 0.3}, {0.1, 0.3}};
+constexpr double SmoothWindow = 210.0 / 86400000.0;
+
+// One side's weights for each pattern of neighbours within the window (bit
+// d - 1: distance d) and each length of the run of strictly monotonic steps
+// from the sample outwards: [d - 1] for distance d, [4] = 1.8 plus the four
+// from distance 4 down to 1, the order the left side is summed in.
+struct SideWeights {
+    double w[16][5][5];
+    SideWeights() {
+        for (int near = 0; near < 16; ++near)
+            for (int run = 0; run <= 4; ++run) {
+                double* v = w[near][run];
+                for (int d = 1; d <= 4; ++d)
+                    v[d - 1] = (near >> (d - 1)) & 1 ? SmoothWeight[d][d <= run] : 0.0;
+                v[4] = 1.8;
+                for (int d = 4; d >= 1; --d) v[4] += v[d - 1];
+            }
+    }
+};
+const SideWeights SmoothSides;
+
+// Length of the longer run of set bits in two 4-bit step patterns (rising
+// steps in bits 0-3, falling in 4-7), counted from bit 3 down (Left) or from
+// bit 0 up (Right).
+struct RunLengths {
+    uint8_t left[256], right[256];
+    RunLengths() {
+        for (int k = 0; k < 256; ++k) {
+            auto fromTop = [](int bits) { int n = 0; while (n < 4 && ((bits >> (3 - n)) & 1)) ++n; return n; };
+            auto fromBottom = [](int bits) { int n = 0; while (n < 4 && ((bits >> n) & 1)) ++n; return n; };
+            left[k] = static_cast<uint8_t>(std::max(fromTop(k & 15), fromTop(k >> 4)));
+            right[k] = static_cast<uint8_t>(std::max(fromBottom(k & 15), fromBottom(k >> 4)));
+        }
+    }
+};
+const RunLengths SmoothRuns;
+
+} // namespace
 
 void LogStore::SmoothLogSpd() {
     const int32_t n = LogItemNum;
     if (n <= 0) return;
     TLogItem* it = LogItem.data();
-    // Neighbour weights by distance, for speeds from the neighbour to the
-    // sample that are not / are strictly monotonic.
-    static constexpr double Weight[5][2] = {{0, 0}, {0.5, 0.5}, {0.35, 0.4}, {0.2, 0.3}, {0.1, 0.3}};
-    constexpr double Window = 210.0 / 86400000.0;
+    const auto& Weight = SmoothWeight;
+    constexpr double Window = SmoothWindow;
     // Smoothed in place, every sample from the unsmoothed speeds: those of the
     // four samples before i are kept aside, as are their window flags (bit
     // d - 1: sample j + d lies within 210 ms of sample j, either way).
@@ -99,46 +128,47 @@ void LogStore::SmoothLogSpd() {
     // With four samples after i: no bounds to check, and a neighbour left
     // out weighs 0 instead of taking a branch (adding +0.0 leaves the sums
     // as they are). Samples before 0 have no window flags, so they drop out.
+    // The steps between neighbours are kept as bits, pair (j, j + 1) at bit
+    // j - i + 4 for j = i - 4 .. i + 3: rising ones in up, falling in down.
     const int32_t inner = std::max(0, n - 4);
+    uint32_t up = 0, down = 0;
+    for (int32_t j = 0; j < 3 && j + 1 < n; ++j) {
+        up |= uint32_t(it[j].Spd < it[j + 1].Spd) << (j + 4);
+        down |= uint32_t(it[j].Spd > it[j + 1].Spd) << (j + 4);
+    }
     for (int32_t i = 0; i < inner; ++i) {
         const float own = it[i].Spd;
         const double t = it[i].DtTm;
-        float L[5], R[5];
-        L[0] = R[0] = own;
-        uint8_t mine = 0;
-        for (int d = 1; d <= 4; ++d) {
-            L[d] = before[(i - d) & 3];
-            R[d] = it[i + d].Spd;
-            mine |= uint8_t((std::fabs(it[i + d].DtTm - t) < Window ? 1u : 0u) << (d - 1));
-        }
-        double wl[5], wr[5];
-        bool up = true, down = true;
-        for (int d = 1; d <= 4; ++d) {
-            up = up && L[d] < L[d - 1];
-            down = down && L[d] > L[d - 1];
-            const bool near = (nearBefore[(i - d) & 3] >> (d - 1)) & 1u;
-            wl[d] = near ? Weight[d][up || down] : 0.0;
-        }
-        up = down = true;
-        for (int d = 1; d <= 4; ++d) {
-            up = up && R[d] < R[d - 1];
-            down = down && R[d] > R[d - 1];
-            const bool near = (mine >> (d - 1)) & 1u;
-            wr[d] = near ? Weight[d][up || down] : 0.0;
-        }
+        const float r1 = it[i + 1].Spd, r2 = it[i + 2].Spd, r3 = it[i + 3].Spd, r4 = it[i + 4].Spd;
+        up |= uint32_t(r3 < r4) << 7;
+        down |= uint32_t(r3 > r4) << 7;
+        uint32_t mine = 0;
+        for (int d = 1; d <= 4; ++d)
+            mine |= uint32_t(std::fabs(it[i + d].DtTm - t) < Window) << (d - 1);
+        const uint32_t nearLeft = (nearBefore[(i - 1) & 3] & 1u) | (nearBefore[(i - 2) & 3] & 2u) |
+                                  (nearBefore[(i - 3) & 3] & 4u) | (nearBefore[(i - 4) & 3] & 8u);
+        // Leftwards a rising step is one down from the sample, rightwards a falling one.
+        const double* wl = SmoothSides.w[nearLeft][SmoothRuns.left[(up & 15) | ((down & 15) << 4)]];
+        const double* wr = SmoothSides.w[mine][SmoothRuns.right[((down >> 4) & 15) | (up & 0xF0)]];
+        up >>= 1;
+        down >>= 1;
         // Summed in the order i-4 .. i-1, i+1 .. i+4.
         double sum = 1.8 * own;
-        double weight = 1.8;
-        for (int d = 4; d >= 1; --d) {
-            sum += wl[d] != 0.0 ? wl[d] * L[d] : 0.0;
-            weight += wl[d];
-        }
-        for (int d = 1; d <= 4; ++d) {
-            sum += wr[d] != 0.0 ? wr[d] * R[d] : 0.0;
-            weight += wr[d];
-        }
+        sum += wl[3] != 0.0 ? wl[3] * before[(i - 4) & 3] : 0.0;
+        sum += wl[2] != 0.0 ? wl[2] * before[(i - 3) & 3] : 0.0;
+        sum += wl[1] != 0.0 ? wl[1] * before[(i - 2) & 3] : 0.0;
+        sum += wl[0] != 0.0 ? wl[0] * before[(i - 1) & 3] : 0.0;
+        sum += wr[0] != 0.0 ? wr[0] * r1 : 0.0;
+        sum += wr[1] != 0.0 ? wr[1] * r2 : 0.0;
+        sum += wr[2] != 0.0 ? wr[2] * r3 : 0.0;
+        sum += wr[3] != 0.0 ? wr[3] * r4 : 0.0;
+        double weight = wl[4];
+        weight += wr[0];
+        weight += wr[1];
+        weight += wr[2];
+        weight += wr[3];
         before[i & 3] = own;
-        nearBefore[i & 3] = mine;
+        nearBefore[i & 3] = static_cast<uint8_t>(mine);
         it[i].Spd = static_cast<float>(sum / weight);
     }
     for (int32_t i = inner; i < n; ++i) {

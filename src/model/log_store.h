@@ -1,5 +1,7 @@
 #pragma once
 // The imported log: samples, motion-sensor samples, blocks and the image buffer.
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -59,11 +61,16 @@ struct LogStore {
 
     int32_t LogBlockNum() const { return static_cast<int32_t>(LogBlock.size()); }
     // Places that can be written: LogItemMax once allocated.
-    int32_t Capacity() const;
+    int32_t Capacity() const {
+        return static_cast<int32_t>(std::min({LogItem.size, MotionSens.size, int64_t{LogItemMax}}));
+    }
 
     // Empties the store for a new import: no samples, no blocks, LogRect
     // cleared. The arrays' pages are left alone.
     void Clear();
+
+    // Starts a block at dtTm (DtTm, Title; not selected, no samples).
+    void OpenLogBlock(double dtTm);
 
     // Fills LogDump with erased memory (0xFF), then copies the image to
     // address 0; an image beyond the buffer is cut off. Returns the bytes copied.
@@ -72,7 +79,11 @@ struct LogStore {
     // Block split rule: opens a new block for the first sample or when a whole
     // minute or more lies between LastLogTm and dtTm (either way), then
     // LastLogTm := dtTm.
-    void SplitLogBlock(double dtTm);
+    void SplitLogBlock(double dtTm) {
+        // Whole minutes between the samples, truncated, either way.
+        if (LogBlock.isEmpty() || std::fabs(dtTm - LastLogTm) * 1440.0 >= 1.0) OpenLogBlock(dtTm);
+        LastLogTm = dtTm;
+    }
 
     // Append rule: stores the sample at place LogItemNum in the current block
     // (block split rule first; Act false, BlkIdx and RecNum set) with its motion
@@ -82,6 +93,21 @@ struct LogStore {
     // data may lie (below MotionUsed); the others are zero already.
     bool AppendLogItem(const TLogItem& item, StatusList& status, const TMotionSens& motion);
     bool AppendLogItem(const TLogItem& item, StatusList& status);
+
+    // The place the next sample goes to, for a decoder that writes a record
+    // there before it knows whether it keeps it; nullptr when the store is full.
+    TLogItem* NextPlace() { return LogItemNum < Capacity() ? &LogItem[LogItemNum] : nullptr; }
+    // Keeps the sample written at NextPlace() under the append rule, as
+    // AppendLogItem without motion would store it.
+    void KeepNextPlace() {
+        TLogItem& dst = LogItem[LogItemNum];
+        SplitLogBlock(dst.DtTm);
+        dst.Act = false;
+        dst.BlkIdx = LogBlockNum() - 1;
+        ++LogBlock.last().RecNum;
+        if (LogItemNum < MotionUsed) MotionSens[LogItemNum] = TMotionSens();
+        ++LogItemNum;
+    }
 
     // Speeds of generation-4 sources: weighted mean of up to four neighbours
     // either side that lie within 210 ms.

@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <bit>
+#include <cmath>
+#include <iterator>
+#include <random>
 #include <vector>
 #include "common/datetime.h"
 #include "model/log_store.h"
@@ -149,6 +153,70 @@ TEST_F(LogStoreTest, SpeedSmoothingWeighsNeighboursWithin210ms) {
         EXPECT_FLOAT_EQ(store.LogItem[c.i].Spd, static_cast<float>(c.expected));
         EXPECT_EQ(store.LogItemNum, static_cast<int32_t>(c.spd.size()));
     }
+}
+
+// The rule written out plainly over a copy of the unsmoothed speeds: each
+// neighbour within 210 ms weighs by its distance and by whether the speeds
+// from it to the sample rise or fall strictly all the way.
+std::vector<float> SmoothedPlainly(const std::vector<double>& t, const std::vector<float>& s) {
+    static const double W[5][2] = {{0, 0}, {0.5, 0.5}, {0.35, 0.4}, {0.2, 0.3}, {0.1, 0.3}};
+    const int n = static_cast<int>(s.size());
+    std::vector<float> out(s.size());
+    for (int i = 0; i < n; ++i) {
+        double sum = 1.8 * s[i], weight = 1.8;
+        for (int side : {-1, 1}) {
+            for (int k = 1; k <= 4; ++k) {
+                const int d = side < 0 ? 5 - k : k;   // the left side from afar
+                const int j = i + side * d;
+                if (j < 0 || j >= n || !(std::fabs(t[j] - t[i]) < 210.0 / 86400000.0)) continue;
+                bool rising = true, falling = true;
+                for (int m = 1; m <= d; ++m) {
+                    const float nearer = s[i + side * (m - 1)], farther = s[i + side * m];
+                    rising = rising && farther < nearer;
+                    falling = falling && farther > nearer;
+                }
+                const double w = W[d][rising || falling];
+                sum += w * s[j];
+                weight += w;
+            }
+        }
+        out[i] = static_cast<float>(sum / weight);
+    }
+    return out;
+}
+
+// Random logs with equal neighbours, steps across the window's edge, gaps
+// and speeds that are no number: the fast path gives the plain rule's floats.
+TEST_F(LogStoreTest, SpeedSmoothingMatchesThePlainRuleBitForBit) {
+    std::mt19937 rng(20261210);
+    const float speeds[] = {0, 10, 10, 20, 35.5f, 80, 120.25f, 300, std::nanf("")};
+    const double stepsMs[] = {50, 50, 100, 100, 70, 105, 209.9, 210, 210.1, 1000, 61000};
+    int compared = 0;
+    for (int round = 0; round < 300; ++round) {
+        const int n = round < 12 ? round + 1 : 5 + static_cast<int>(rng() % 400);
+        store.Clear();
+        std::vector<double> t;
+        std::vector<float> s;
+        double at = t0;
+        for (int k = 0; k < n; ++k) {
+            s.push_back(round % 3 == 0 ? static_cast<float>(rng() % 4) : speeds[rng() % std::size(speeds)]);
+            t.push_back(at);
+            at += stepsMs[rng() % (round % 2 ? std::size(stepsMs) : 3)] / 86400000.0;
+        }
+        for (int k = 0; k < n; ++k) ASSERT_TRUE(store.AppendLogItem(Item(t[k], 35.0, 137.0, s[k]), status));
+        store.SmoothLogSpd();
+        const std::vector<float> want = SmoothedPlainly(t, s);
+        for (int k = 0; k < n; ++k, ++compared) {
+            const float got = store.LogItem[k].Spd;
+            if (std::isnan(want[k])) {
+                EXPECT_TRUE(std::isnan(got)) << "round " << round << " sample " << k;
+            } else {
+                ASSERT_EQ(std::bit_cast<uint32_t>(got), std::bit_cast<uint32_t>(want[k]))
+                    << "round " << round << " sample " << k << ": " << got << " vs " << want[k];
+            }
+        }
+    }
+    EXPECT_GT(compared, 30000);
 }
 
 TEST_F(LogStoreTest, PreSelectionByDate) {
