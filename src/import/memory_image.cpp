@@ -58,7 +58,7 @@ const MsFractions MsOfDay;
 
 } // namespace
 
-double LogImageDecoder::RecordTime(int32_t secs, uint16_t ms) {
+[[gnu::always_inline]] inline double LogImageDecoder::RecordTime(int32_t secs, uint16_t ms) {
     if (secs != daySecs_ || dayPart_ == 0) {
         daySecs_ = secs;
         dayPart_ = static_cast<double>(secs) / SecPerDay + localEpoch_;
@@ -78,7 +78,7 @@ int32_t LogRecSize(uint32_t word) {
 }
 
 LogImageDecoder::LogImageDecoder(LogStore& store, double localEpoch, StatusList& status)
-    : store_(store), localEpoch_(localEpoch), status_(status) {}
+    : store_(store), localEpoch_(localEpoch), from_(EncodeDateTime(2021, 1, 1, 0, 0, 0, 0)), status_(status) {}
 
 LogImageDecoder::SectorLayout LogImageDecoder::MakeSectorLayout(uint32_t word) {
     // Field sizes of bits 0 to 12, in the MTK logger's order.
@@ -224,55 +224,52 @@ void LogImageDecoder::DecLogSector(int32_t k) {
     }
 }
 
-void LogImageDecoder::DecLogRec4K(const uint8_t* rec, const BlockLayout& l) {
+// Inlined into the block walk, where the layout stays in registers.
+[[gnu::always_inline]] inline bool LogImageDecoder::DecLogRec4K(const uint8_t* rec, const BlockLayout& l,
+                                                               TLogItem& item) {
     // After a fix that is not valid the next five records still settle.
     const uint16_t valid = l.offValid >= 0 ? Rd<uint16_t>(rec + l.offValid) : 0;
     if (valid != 3) {
         store_.SettleCnt = 5;
         ++rejected_;
-        return;
+        return false;
     }
     if (store_.SettleCnt > 0) {
         --store_.SettleCnt;
         ++rejected_;
-        return;
+        return false;
     }
     // A format without every needed field keeps nothing.
     if ((l.word & LogFmt4KNeeded) != LogFmt4KNeeded) {
         ++rejected_;
-        return;
+        return false;
     }
-    // Written straight into the store's next place (or, once it is full,
-    // aside) and kept there only when it passes.
-    TLogItem aside;
-    TLogItem* place = store_.NextPlace();
-    TLogItem& item = place ? *place : aside;
     const int32_t secs = Rd<int32_t>(rec + l.offTime);
-    item.valid = valid;
-    item.Ido = Rd<double>(rec + l.offIdo);
-    item.Kdo = Rd<double>(rec + l.offKdo);
-    item.Elv = Rd<float>(rec + l.offElv);
-    item.Spd = Rd<float>(rec + l.offSpd);
-    item.Dir = 0;
-    item.sat_view = rec[l.offSat];
-    item.sat_used = rec[l.offSat + 1];
-    item.ms = Rd<uint16_t>(rec + l.offMs);
-    item.DtTm = secs != 0 ? RecordTime(secs, item.ms) : 0;
-    static const double From = EncodeDateTime(2021, 1, 1, 0, 0, 0, 0);
-    const bool ok = item.Spd > 0 && item.Spd <= 2000 && InRange(item.Ido, -90, 90) &&
-                    InRange(item.Kdo, -180, 180) && std::isfinite(item.Elv) && item.ms <= 998 &&
-                    item.DtTm >= From;
+    const double ido = Rd<double>(rec + l.offIdo);
+    const double kdo = Rd<double>(rec + l.offKdo);
+    const float elv = Rd<float>(rec + l.offElv);
+    const float spd = Rd<float>(rec + l.offSpd);
+    const uint8_t satView = rec[l.offSat];
+    const uint8_t satUsed = rec[l.offSat + 1];
+    const uint16_t ms = Rd<uint16_t>(rec + l.offMs);
+    const double dtTm = secs != 0 ? RecordTime(secs, ms) : 0;
+    const bool ok = spd > 0 && spd <= 2000 && InRange(ido, -90, 90) && InRange(kdo, -180, 180) &&
+                    std::isfinite(elv) && ms <= 998 && dtTm >= from_;
     if (!ok) {
         ++rejected_;
-        return;
+        return false;
     }
-    if (place) {
-        store_.KeepNextPlace();
-    } else {
-        item.Act = false;
-        item.BlkIdx = 0;
-        store_.AppendLogItem(item, status_);   // reports the full store
-    }
+    item.DtTm = dtTm;
+    item.valid = valid;
+    item.Ido = ido;
+    item.Kdo = kdo;
+    item.Elv = elv;
+    item.Spd = spd;
+    item.Dir = 0;
+    item.sat_used = satUsed;
+    item.sat_view = satView;
+    item.ms = ms;
+    return true;
 }
 
 void LogImageDecoder::DecLogBlock(int32_t k) {
@@ -287,8 +284,16 @@ void LogImageDecoder::DecLogBlock(int32_t k) {
             p += 16;
             continue;
         }
-        if (!AllBytes(at, 6, 0xFF)) DecLogRec4K(at, layout);
         p += layout.size;
+        if (AllBytes(at, 6, 0xFF)) continue;
+        // Decoded straight into the store's next place and kept there when
+        // it passes; once the store is full, aside, to be reported.
+        if (TLogItem* place = store_.NextPlace()) {
+            if (DecLogRec4K(at, layout, *place)) store_.KeepNextPlace();
+        } else {
+            TLogItem item;
+            if (DecLogRec4K(at, layout, item)) store_.AppendLogItem(item, status_);
+        }
     }
 }
 

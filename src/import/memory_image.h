@@ -62,11 +62,13 @@ private:
     // returns its length, more than room when it does not fit.
     int64_t DecLogRec(const uint8_t* rec, int64_t room, const SectorLayout& layout,
                       TLogItem& item, bool& rejected);
-    // Decodes the block record at rec (layout.size bytes) and stores it when it passes.
-    void DecLogRec4K(const uint8_t* rec, const BlockLayout& layout);
+    // Decodes the block record at rec (layout.size bytes) into item when it
+    // passes (Act and BlkIdx untouched); counts it rejected otherwise.
+    bool DecLogRec4K(const uint8_t* rec, const BlockLayout& layout, TLogItem& item);
 
     LogStore& store_;
     double localEpoch_;
+    double from_;            // 4 KiB-block records dated before 2021 are refused
     // The record time's day part of the last whole second seen: consecutive
     // records mostly share it, and the division is then not done again.
     int32_t daySecs_ = 0;

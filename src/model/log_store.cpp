@@ -1,6 +1,7 @@
 #include "model/log_store.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
@@ -96,23 +97,105 @@ struct SideWeights {
 };
 const SideWeights SmoothSides;
 
-// Length of the longer run of set bits in two 4-bit step patterns (rising
-// steps in bits 0-3, falling in 4-7), counted from bit 3 down (Left) or from
-// bit 0 up (Right).
-struct RunLengths {
-    uint8_t left[256], right[256];
-    RunLengths() {
-        for (int k = 0; k < 256; ++k) {
-            auto fromTop = [](int bits) { int n = 0; while (n < 4 && ((bits >> (3 - n)) & 1)) ++n; return n; };
-            auto fromBottom = [](int bits) { int n = 0; while (n < 4 && ((bits >> n) & 1)) ++n; return n; };
-            left[k] = static_cast<uint8_t>(std::max(fromTop(k & 15), fromTop(k >> 4)));
-            right[k] = static_cast<uint8_t>(std::max(fromBottom(k & 15), fromBottom(k >> 4)));
-        }
-    }
-};
-const RunLengths SmoothRuns;
-
 } // namespace
+
+// Sums of the samples at it[0 .. m - 1] (speeds s[4 ..], their neighbours
+// around them) with their weight rows, in the order i-4 .. i-1, i+1 .. i+4.
+// Plain: no speed is no number, infinite or -0, so a neighbour weighing 0
+// may be added as well: its +0 or -0 leaves a sum that is not -0 as it is.
+template <bool Plain>
+void SmoothSums(TLogItem* it, int32_t m, const float* s, const uint8_t* rowL, const uint8_t* rowR) {
+    const double(*W)[5] = &SmoothSides.w[0][0];
+    for (int32_t j = 0; j < m; ++j) {
+        const double* wl = W[rowL[j]];
+        const double* wr = W[rowR[j]];
+        const float* v = s + j;
+        double sum = 1.8 * v[4];
+        auto add = [&sum](double w, float x) {
+            if (Plain || w != 0.0) sum += w * x;
+        };
+        add(wl[3], v[0]);
+        add(wl[2], v[1]);
+        add(wl[1], v[2]);
+        add(wl[0], v[3]);
+        add(wr[0], v[5]);
+        add(wr[1], v[6]);
+        add(wr[2], v[7]);
+        add(wr[3], v[8]);
+        double weight = wl[4];
+        weight += wr[0];
+        weight += wr[1];
+        weight += wr[2];
+        weight += wr[3];
+        it[j].Spd = static_cast<float>(sum / weight);
+    }
+}
+
+// The samples 0 .. inner - 1, which have four samples after them, in chunks:
+// their speeds and times are copied out, each sample's weight rows worked
+// out from its window flags and the steps between its neighbours, then the
+// sums taken over the copied, unsmoothed speeds. Every pass but the copy
+// runs over plain arrays, so the compiler vectorises them. Leaves the last
+// four samples' unsmoothed speeds and window flags in before and
+// nearBefore, at index j & 3.
+static void SmoothInner(TLogItem* it, int32_t inner, float before[4], uint8_t nearBefore[4]) {
+    constexpr int32_t Chunk = 512;
+    // s[k], t[k] and flags[k] belong to sample base - 4 + k; before the log
+    // the flags are 0, so those neighbours weigh 0.
+    float s[Chunk + 8] = {};
+    double t[Chunk + 8] = {};
+    uint8_t flags[Chunk + 4] = {};
+    uint8_t rises[Chunk + 8], falls[Chunk + 8];   // from s[k] to s[k + 1]
+    uint8_t rowL[Chunk], rowR[Chunk];
+    for (int32_t base = 0; base < inner; base += Chunk) {
+        const int32_t m = std::min(Chunk, inner - base);
+        for (int32_t k = 4; k < m + 8; ++k) {
+            s[k] = it[base + k - 4].Spd;
+            t[k] = it[base + k - 4].DtTm;
+        }
+        for (int32_t k = 4; k < m + 4; ++k) {
+            uint32_t mine = 0;
+            for (int d = 1; d <= 4; ++d) mine |= uint32_t(std::fabs(t[k + d] - t[k]) < SmoothWindow) << (d - 1);
+            flags[k] = static_cast<uint8_t>(mine);
+        }
+        for (int32_t k = 0; k < m + 7; ++k) {
+            rises[k] = s[k] < s[k + 1];
+            falls[k] = s[k] > s[k + 1];
+        }
+        for (int32_t j = 0; j < m; ++j) {
+            // Runs of steps the same way, outwards from the sample at j + 4.
+            const uint8_t* r = rises + j;
+            const uint8_t* f = falls + j;
+            const uint8_t lr1 = r[3], lr2 = lr1 & r[2], lr3 = lr2 & r[1], lr4 = lr3 & r[0];
+            const uint8_t lf1 = f[3], lf2 = lf1 & f[2], lf3 = lf2 & f[1], lf4 = lf3 & f[0];
+            const uint8_t rr1 = r[4], rr2 = rr1 & r[5], rr3 = rr2 & r[6], rr4 = rr3 & r[7];
+            const uint8_t rf1 = f[4], rf2 = rf1 & f[5], rf3 = rf2 & f[6], rf4 = rf3 & f[7];
+            const uint8_t runL = std::max<uint8_t>(lr1 + lr2 + lr3 + lr4, lf1 + lf2 + lf3 + lf4);
+            const uint8_t runR = std::max<uint8_t>(rr1 + rr2 + rr3 + rr4, rf1 + rf2 + rf3 + rf4);
+            const uint8_t nearLeft = (flags[j + 3] & 1u) | (flags[j + 2] & 2u) | (flags[j + 1] & 4u) |
+                                     (flags[j] & 8u);
+            rowL[j] = static_cast<uint8_t>(nearLeft * 5 + runL);
+            rowR[j] = static_cast<uint8_t>(flags[j + 4] * 5 + runR);
+        }
+        uint32_t odd = 0;
+        for (int32_t k = 0; k < m + 8; ++k) {
+            const uint32_t bits = std::bit_cast<uint32_t>(s[k]);
+            odd |= uint32_t((bits & 0x7F800000u) == 0x7F800000u) | uint32_t(bits == 0x80000000u);
+        }
+        if (!odd)
+            SmoothSums<true>(it + base, m, s, rowL, rowR);
+        else
+            SmoothSums<false>(it + base, m, s, rowL, rowR);
+        std::memmove(s, s + m, 8 * sizeof s[0]);
+        std::memmove(flags, flags + m, 4 * sizeof flags[0]);
+    }
+    for (int32_t q = 0; q < 4; ++q) {
+        const int32_t j = inner - 4 + q;
+        if (j < 0) continue;
+        before[j & 3] = s[q];
+        nearBefore[j & 3] = flags[q];
+    }
+}
 
 void LogStore::SmoothLogSpd() {
     const int32_t n = LogItemNum;
@@ -125,52 +208,8 @@ void LogStore::SmoothLogSpd() {
     // d - 1: sample j + d lies within 210 ms of sample j, either way).
     float before[4] = {};
     uint8_t nearBefore[4] = {};
-    // With four samples after i: no bounds to check, and a neighbour left
-    // out weighs 0 instead of taking a branch (adding +0.0 leaves the sums
-    // as they are). Samples before 0 have no window flags, so they drop out.
-    // The steps between neighbours are kept as bits, pair (j, j + 1) at bit
-    // j - i + 4 for j = i - 4 .. i + 3: rising ones in up, falling in down.
     const int32_t inner = std::max(0, n - 4);
-    uint32_t up = 0, down = 0;
-    for (int32_t j = 0; j < 3 && j + 1 < n; ++j) {
-        up |= uint32_t(it[j].Spd < it[j + 1].Spd) << (j + 4);
-        down |= uint32_t(it[j].Spd > it[j + 1].Spd) << (j + 4);
-    }
-    for (int32_t i = 0; i < inner; ++i) {
-        const float own = it[i].Spd;
-        const double t = it[i].DtTm;
-        const float r1 = it[i + 1].Spd, r2 = it[i + 2].Spd, r3 = it[i + 3].Spd, r4 = it[i + 4].Spd;
-        up |= uint32_t(r3 < r4) << 7;
-        down |= uint32_t(r3 > r4) << 7;
-        uint32_t mine = 0;
-        for (int d = 1; d <= 4; ++d)
-            mine |= uint32_t(std::fabs(it[i + d].DtTm - t) < Window) << (d - 1);
-        const uint32_t nearLeft = (nearBefore[(i - 1) & 3] & 1u) | (nearBefore[(i - 2) & 3] & 2u) |
-                                  (nearBefore[(i - 3) & 3] & 4u) | (nearBefore[(i - 4) & 3] & 8u);
-        // Leftwards a rising step is one down from the sample, rightwards a falling one.
-        const double* wl = SmoothSides.w[nearLeft][SmoothRuns.left[(up & 15) | ((down & 15) << 4)]];
-        const double* wr = SmoothSides.w[mine][SmoothRuns.right[((down >> 4) & 15) | (up & 0xF0)]];
-        up >>= 1;
-        down >>= 1;
-        // Summed in the order i-4 .. i-1, i+1 .. i+4.
-        double sum = 1.8 * own;
-        sum += wl[3] != 0.0 ? wl[3] * before[(i - 4) & 3] : 0.0;
-        sum += wl[2] != 0.0 ? wl[2] * before[(i - 3) & 3] : 0.0;
-        sum += wl[1] != 0.0 ? wl[1] * before[(i - 2) & 3] : 0.0;
-        sum += wl[0] != 0.0 ? wl[0] * before[(i - 1) & 3] : 0.0;
-        sum += wr[0] != 0.0 ? wr[0] * r1 : 0.0;
-        sum += wr[1] != 0.0 ? wr[1] * r2 : 0.0;
-        sum += wr[2] != 0.0 ? wr[2] * r3 : 0.0;
-        sum += wr[3] != 0.0 ? wr[3] * r4 : 0.0;
-        double weight = wl[4];
-        weight += wr[0];
-        weight += wr[1];
-        weight += wr[2];
-        weight += wr[3];
-        before[i & 3] = own;
-        nearBefore[i & 3] = static_cast<uint8_t>(mine);
-        it[i].Spd = static_cast<float>(sum / weight);
-    }
+    if (inner > 0) SmoothInner(it, inner, before, nearBefore);
     for (int32_t i = inner; i < n; ++i) {
         auto spd = [&](int32_t j) { return j < i ? before[j & 3] : it[j].Spd; };
         uint8_t mine = 0;

@@ -99,7 +99,7 @@ struct LogStore {
     TLogItem* NextPlace() { return LogItemNum < Capacity() ? &LogItem[LogItemNum] : nullptr; }
     // Keeps the sample written at NextPlace() under the append rule, as
     // AppendLogItem without motion would store it.
-    void KeepNextPlace() {
+    [[gnu::always_inline]] void KeepNextPlace() {
         TLogItem& dst = LogItem[LogItemNum];
         SplitLogBlock(dst.DtTm);
         dst.Act = false;

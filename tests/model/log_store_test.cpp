@@ -186,14 +186,16 @@ std::vector<float> SmoothedPlainly(const std::vector<double>& t, const std::vect
 }
 
 // Random logs with equal neighbours, steps across the window's edge, gaps
-// and speeds that are no number: the fast path gives the plain rule's floats.
+// and odd speeds (-0, infinite, no number): the fast path gives the plain
+// rule's floats.
 TEST_F(LogStoreTest, SpeedSmoothingMatchesThePlainRuleBitForBit) {
     std::mt19937 rng(20261210);
-    const float speeds[] = {0, 10, 10, 20, 35.5f, 80, 120.25f, 300, std::nanf("")};
+    const float speeds[] = {0, 10, 10, 20, 35.5f, 80, 120.25f, 300, -0.0f, -5, std::nanf(""), INFINITY};
     const double stepsMs[] = {50, 50, 100, 100, 70, 105, 209.9, 210, 210.1, 1000, 61000};
     int compared = 0;
     for (int round = 0; round < 300; ++round) {
-        const int n = round < 12 ? round + 1 : 5 + static_cast<int>(rng() % 400);
+        // Short logs, then some longer than the smoothing's chunks.
+        const int n = round < 12 ? round + 1 : 5 + static_cast<int>(rng() % (round % 25 ? 400 : 2500));
         store.Clear();
         std::vector<double> t;
         std::vector<float> s;
