@@ -217,7 +217,9 @@ TEST_F(RunCommandsTest, MotecButtonTakesCsvInAnyCaseOnlyAndRefreshesNothing) {
         EXPECT_EQ(prompts.lastSpec.title, "MoTeCファイル(.csv)を開く");
         if (c.added) ++rows;
         ASSERT_EQ(list().LapStrLstNum(), rows);
-        if (c.added) EXPECT_EQ(list().Rows.last().Cells[7], f);
+        if (c.added) {
+            EXPECT_EQ(list().Rows.last().Cells[7], f);
+        }
         EXPECT_EQ(session.folders.RunMotecDir, src);
     }
     // The first dialog starts in the documents folder, later ones where the

@@ -13,7 +13,9 @@ TEST(Framing, SentenceRoundTrip) {
     };
     for (const Case& c : cases) {
         const QByteArray framed = FrameSentence(c.body);
-        if (c.framed) EXPECT_EQ(framed, QByteArray(c.framed)) << c.body;
+        if (c.framed) {
+            EXPECT_EQ(framed, QByteArray(c.framed)) << c.body;
+        }
         // What one side frames the other accepts.
         const QByteArray line = framed.chopped(2);
         EXPECT_EQ(CheckFrame(line), FrameCheck::Ok) << c.body;

@@ -87,7 +87,9 @@ TEST_F(CoreFixture, ResendRules) {
         Advance(5000);
         EXPECT_EQ(sent.size(), 1 + c.resends) << c.body.constData();
         EXPECT_EQ(Count(LinkEvent::TxLog), c.resends);
-        if (c.resends) EXPECT_EQ(events.front().text, "R)" + c.body);
+        if (c.resends) {
+            EXPECT_EQ(events.front().text, "R)" + c.body);
+        }
         EXPECT_EQ(core.Deadline(), -1);
     }
 }

@@ -247,7 +247,9 @@ TEST_F(LinkFixture, InjectedFaults) {
             EXPECT_TRUE(StatusHas(want)) << session.statusList.Lines().join(" | ").toStdString();
         }
         // Still usable: a fresh exchange (on a new connection after an abort).
-        if (!link->IsPortOpen()) ASSERT_TRUE(Connect({sim.link}, 6000));
+        if (!link->IsPortOpen()) {
+            ASSERT_TRUE(Connect({sim.link}, 6000));
+        }
         link->ClearAnswers(false);
         ASSERT_TRUE(Exchange({"PMTK182,2,8", "PMTK400"}));
         EXPECT_FALSE(link->Answers.AnsLogUsed.isEmpty());

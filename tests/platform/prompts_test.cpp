@@ -84,7 +84,9 @@ TEST(AskSaveTarget, ForcesTheExtensionAndAsksBeforeOverwriting) {
         EXPECT_TRUE(flagDownWhenClosed);
         EXPECT_FALSE(open);
         EXPECT_EQ(prompts.count("warnyesno"), c.questions);
-        if (c.questions) EXPECT_EQ(prompts.texts("warnyesno")[0], vel::OverwriteQuestion("old.dtb"));
+        if (c.questions) {
+            EXPECT_EQ(prompts.texts("warnyesno")[0], vel::OverwriteQuestion("old.dtb"));
+        }
     }
 }
 

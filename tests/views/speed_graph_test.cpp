@@ -415,7 +415,9 @@ TEST(SpeedGraphSubGraph, ScaleFollowsItsPrecedence) {
         EXPECT_EQ(ch.driftDegLabels, c.deg) << row;
         EXPECT_EQ(ch.altLabels, c.altLabels) << row;
         EXPECT_EQ(ch.altCurve, c.altCurve) << row;
-        if (c.driftData) EXPECT_EQ(ch.driftSlot, 1) << row;
+        if (c.driftData) {
+            EXPECT_EQ(ch.driftSlot, 1) << row;
+        }
         ++row;
     }
     // A single lap never shows the time difference.
