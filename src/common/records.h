@@ -10,19 +10,22 @@ namespace vel {
 
 // One decoded GPS sample.
 struct TLogItem {
+    // Widest fields first, so a sample takes 48 bytes: every pass over a
+    // log moves its samples through memory.
     double DtTm = 0;        // local date-time, days since 1899-12-30
-    uint16_t valid = 0;     // fix-validity word of the source record
     double Ido = 0;         // latitude, degrees
     double Kdo = 0;         // longitude, degrees
     float Elv = 0;          // elevation, m
     float Spd = 0;          // speed, km/h
     float Dir = 0;          // heading, degrees (program-wide rule)
+    int32_t BlkIdx = 0;     // index of its log block
+    uint16_t valid = 0;     // fix-validity word of the source record
+    uint16_t ms = 0;        // milliseconds of the fix
     uint8_t sat_used = 0;   // satellites used
     uint8_t sat_view = 0;   // satellites in view
-    uint16_t ms = 0;        // milliseconds of the fix
     bool Act = false;       // the sample's log block is selected
-    int32_t BlkIdx = 0;     // index of its log block
 };
+static_assert(sizeof(TLogItem) == 48);
 
 // Motion-sensor sample parallel to TLogItem.
 struct TMotionSens {

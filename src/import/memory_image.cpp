@@ -308,9 +308,15 @@ void DecodeLogImage(LogStore& store, LogImageLayout layout, int32_t count, doubl
         const int64_t n = std::min<int64_t>(count, store.LogDump.size / LogSectorSize);
         for (int32_t k = 0; k < n; ++k) dec.DecLogSector(k);
     } else {
+        // The speeds are smoothed right behind the walk, while the samples
+        // are still in the cache.
+        SpeedSmoother smoother(store);
         const int64_t n = std::min<int64_t>(count, store.LogDump.size / LogBlockSize);
-        for (int32_t k = 0; k < n; ++k) dec.DecLogBlock(k);
-        if (store.LogItemNum > 0) store.SmoothLogSpd();
+        for (int32_t k = 0; k < n; ++k) {
+            dec.DecLogBlock(k);
+            smoother.Feed();
+        }
+        smoother.Finish();
     }
     if (dec.Rejected() > 0) status.Add(QStringLiteral("%1 records rejected").arg(dec.Rejected()));
     store.PriSelectLog(LocalNow(localEpoch));

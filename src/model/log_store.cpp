@@ -131,85 +131,91 @@ void SmoothSums(TLogItem* it, int32_t m, const float* s, const uint8_t* rowL, co
     }
 }
 
-// The samples 0 .. inner - 1, which have four samples after them, in chunks:
-// their speeds and times are copied out, each sample's weight rows worked
-// out from its window flags and the steps between its neighbours, then the
-// sums taken over the copied, unsmoothed speeds. Every pass but the copy
-// runs over plain arrays, so the compiler vectorises them. Leaves the last
-// four samples' unsmoothed speeds and window flags in before and
-// nearBefore, at index j & 3.
-static void SmoothInner(TLogItem* it, int32_t inner, float before[4], uint8_t nearBefore[4]) {
-    constexpr int32_t Chunk = 512;
-    // s[k], t[k] and flags[k] belong to sample base - 4 + k; before the log
-    // the flags are 0, so those neighbours weigh 0.
-    float s[Chunk + 8] = {};
-    double t[Chunk + 8] = {};
-    uint8_t flags[Chunk + 4] = {};
+// Samples base .. base + m - 1 (each with four samples after it): their
+// speeds and times are copied out, each sample's weight rows worked out from
+// its window flags and the steps between its neighbours, then the sums taken
+// over the copied, unsmoothed speeds. Every pass but the copy runs over plain
+// arrays, so the compiler vectorises them. carry holds the four samples
+// before base, unsmoothed, and is left holding those before base + m.
+void SpeedSmoother::SmoothChunk(int32_t base, int32_t m) {
+    TLogItem* it = store_.LogItem.data();
+    // s[k], t[k] and flags[k] belong to sample base - 4 + k.
+    float s[Chunk + 8];
+    double t[Chunk + 8];
+    uint8_t flags[Chunk + 4];
     uint8_t rises[Chunk + 8], falls[Chunk + 8];   // from s[k] to s[k + 1]
     uint8_t rowL[Chunk], rowR[Chunk];
-    for (int32_t base = 0; base < inner; base += Chunk) {
-        const int32_t m = std::min(Chunk, inner - base);
-        for (int32_t k = 4; k < m + 8; ++k) {
-            s[k] = it[base + k - 4].Spd;
-            t[k] = it[base + k - 4].DtTm;
-        }
-        for (int32_t k = 4; k < m + 4; ++k) {
-            uint32_t mine = 0;
-            for (int d = 1; d <= 4; ++d) mine |= uint32_t(std::fabs(t[k + d] - t[k]) < SmoothWindow) << (d - 1);
-            flags[k] = static_cast<uint8_t>(mine);
-        }
-        for (int32_t k = 0; k < m + 7; ++k) {
-            rises[k] = s[k] < s[k + 1];
-            falls[k] = s[k] > s[k + 1];
-        }
-        for (int32_t j = 0; j < m; ++j) {
-            // Runs of steps the same way, outwards from the sample at j + 4.
-            const uint8_t* r = rises + j;
-            const uint8_t* f = falls + j;
-            const uint8_t lr1 = r[3], lr2 = lr1 & r[2], lr3 = lr2 & r[1], lr4 = lr3 & r[0];
-            const uint8_t lf1 = f[3], lf2 = lf1 & f[2], lf3 = lf2 & f[1], lf4 = lf3 & f[0];
-            const uint8_t rr1 = r[4], rr2 = rr1 & r[5], rr3 = rr2 & r[6], rr4 = rr3 & r[7];
-            const uint8_t rf1 = f[4], rf2 = rf1 & f[5], rf3 = rf2 & f[6], rf4 = rf3 & f[7];
-            const uint8_t runL = std::max<uint8_t>(lr1 + lr2 + lr3 + lr4, lf1 + lf2 + lf3 + lf4);
-            const uint8_t runR = std::max<uint8_t>(rr1 + rr2 + rr3 + rr4, rf1 + rf2 + rf3 + rf4);
-            const uint8_t nearLeft = (flags[j + 3] & 1u) | (flags[j + 2] & 2u) | (flags[j + 1] & 4u) |
-                                     (flags[j] & 8u);
-            rowL[j] = static_cast<uint8_t>(nearLeft * 5 + runL);
-            rowR[j] = static_cast<uint8_t>(flags[j + 4] * 5 + runR);
-        }
-        uint32_t odd = 0;
-        for (int32_t k = 0; k < m + 8; ++k) {
-            const uint32_t bits = std::bit_cast<uint32_t>(s[k]);
-            odd |= uint32_t((bits & 0x7F800000u) == 0x7F800000u) | uint32_t(bits == 0x80000000u);
-        }
-        if (!odd)
-            SmoothSums<true>(it + base, m, s, rowL, rowR);
-        else
-            SmoothSums<false>(it + base, m, s, rowL, rowR);
-        std::memmove(s, s + m, 8 * sizeof s[0]);
-        std::memmove(flags, flags + m, 4 * sizeof flags[0]);
+    std::memcpy(s, carrySpd_, sizeof carrySpd_);
+    std::memcpy(flags, carryFlags_, sizeof carryFlags_);
+    for (int32_t k = 4; k < m + 8; ++k) {
+        s[k] = it[base + k - 4].Spd;
+        t[k] = it[base + k - 4].DtTm;
     }
-    for (int32_t q = 0; q < 4; ++q) {
-        const int32_t j = inner - 4 + q;
-        if (j < 0) continue;
-        before[j & 3] = s[q];
-        nearBefore[j & 3] = flags[q];
+    for (int32_t k = 4; k < m + 4; ++k) {
+        uint32_t mine = 0;
+        for (int d = 1; d <= 4; ++d) mine |= uint32_t(std::fabs(t[k + d] - t[k]) < SmoothWindow) << (d - 1);
+        flags[k] = static_cast<uint8_t>(mine);
+    }
+    for (int32_t k = 0; k < m + 7; ++k) {
+        rises[k] = s[k] < s[k + 1];
+        falls[k] = s[k] > s[k + 1];
+    }
+    for (int32_t j = 0; j < m; ++j) {
+        // Runs of steps the same way, outwards from the sample at j + 4.
+        const uint8_t* r = rises + j;
+        const uint8_t* f = falls + j;
+        const uint8_t lr1 = r[3], lr2 = lr1 & r[2], lr3 = lr2 & r[1], lr4 = lr3 & r[0];
+        const uint8_t lf1 = f[3], lf2 = lf1 & f[2], lf3 = lf2 & f[1], lf4 = lf3 & f[0];
+        const uint8_t rr1 = r[4], rr2 = rr1 & r[5], rr3 = rr2 & r[6], rr4 = rr3 & r[7];
+        const uint8_t rf1 = f[4], rf2 = rf1 & f[5], rf3 = rf2 & f[6], rf4 = rf3 & f[7];
+        const uint8_t runL = std::max<uint8_t>(lr1 + lr2 + lr3 + lr4, lf1 + lf2 + lf3 + lf4);
+        const uint8_t runR = std::max<uint8_t>(rr1 + rr2 + rr3 + rr4, rf1 + rf2 + rf3 + rf4);
+        const uint8_t nearLeft = (flags[j + 3] & 1u) | (flags[j + 2] & 2u) | (flags[j + 1] & 4u) |
+                                 (flags[j] & 8u);
+        rowL[j] = static_cast<uint8_t>(nearLeft * 5 + runL);
+        rowR[j] = static_cast<uint8_t>(flags[j + 4] * 5 + runR);
+    }
+    uint32_t odd = 0;
+    for (int32_t k = 0; k < m + 8; ++k) {
+        const uint32_t bits = std::bit_cast<uint32_t>(s[k]);
+        odd |= uint32_t((bits & 0x7F800000u) == 0x7F800000u) | uint32_t(bits == 0x80000000u);
+    }
+    if (!odd)
+        SmoothSums<true>(it + base, m, s, rowL, rowR);
+    else
+        SmoothSums<false>(it + base, m, s, rowL, rowR);
+    std::memcpy(carrySpd_, s + m, sizeof carrySpd_);
+    std::memcpy(carryFlags_, flags + m, sizeof carryFlags_);
+}
+
+void SpeedSmoother::Feed() {
+    while (done_ + Chunk + 4 <= store_.LogItemNum) {
+        SmoothChunk(done_, Chunk);
+        done_ += Chunk;
     }
 }
 
-void LogStore::SmoothLogSpd() {
-    const int32_t n = LogItemNum;
+void SpeedSmoother::Finish() {
+    const int32_t n = store_.LogItemNum;
     if (n <= 0) return;
-    TLogItem* it = LogItem.data();
+    TLogItem* it = store_.LogItem.data();
     const auto& Weight = SmoothWeight;
     constexpr double Window = SmoothWindow;
-    // Smoothed in place, every sample from the unsmoothed speeds: those of the
-    // four samples before i are kept aside, as are their window flags (bit
-    // d - 1: sample j + d lies within 210 ms of sample j, either way).
+    const int32_t inner = std::max(0, n - 4);
+    Feed();
+    if (done_ < inner) SmoothChunk(done_, inner - done_);
+    done_ = n;
+    // The last four samples, with the bounds checked: the unsmoothed speeds
+    // of the four samples before i are kept aside, as are their window flags
+    // (bit d - 1: sample j + d lies within 210 ms of sample j, either way).
     float before[4] = {};
     uint8_t nearBefore[4] = {};
-    const int32_t inner = std::max(0, n - 4);
-    if (inner > 0) SmoothInner(it, inner, before, nearBefore);
+    for (int32_t q = 0; q < 4; ++q) {
+        const int32_t j = inner - 4 + q;
+        if (j < 0) continue;
+        before[j & 3] = carrySpd_[q];
+        nearBefore[j & 3] = carryFlags_[q];
+    }
     for (int32_t i = inner; i < n; ++i) {
         auto spd = [&](int32_t j) { return j < i ? before[j & 3] : it[j].Spd; };
         uint8_t mine = 0;
@@ -261,6 +267,8 @@ void LogStore::SmoothLogSpd() {
         it[i].Spd = static_cast<float>(sum / weight);
     }
 }
+
+void LogStore::SmoothLogSpd() { SpeedSmoother(*this).Finish(); }
 
 void LogStore::PriSelectLog(double nowLocal) {
     const double from = EncodeDateTime(2000, 1, 1, 0, 0, 0, 0);

@@ -122,6 +122,27 @@ struct LogStore {
     void SetMbActAndRect();
 };
 
+// The speed smoothing of SmoothLogSpd, run while samples are still being
+// appended: Feed smooths the samples whose four followers are stored, in
+// chunks, while they are still in the cache; Finish smooths the rest. The
+// samples must not change otherwise in between.
+class SpeedSmoother {
+public:
+    explicit SpeedSmoother(LogStore& store) : store_(store) {}
+    void Feed();
+    void Finish();
+
+private:
+    static constexpr int32_t Chunk = 512;
+    void SmoothChunk(int32_t base, int32_t m);
+    LogStore& store_;
+    int32_t done_ = 0;              // samples smoothed
+    // The four samples before done_: unsmoothed speeds and window flags
+    // (0 before the log, so those neighbours weigh 0).
+    float carrySpd_[4] = {};
+    uint8_t carryFlags_[4] = {};
+};
+
 // Local date-time now, on the same base as the decoded samples.
 double LocalNow(double localEpoch);
 
