@@ -276,6 +276,7 @@ void LogImageDecoder::DecLogBlock(int32_t k) {
     if (k < 0 || (static_cast<int64_t>(k) + 1) * LogBlockSize > store_.LogDump.size) return;
     const uint8_t* b = store_.LogDump.data() + static_cast<int64_t>(k) * LogBlockSize;
     BlockLayout layout = MakeBlockLayout(Rd<uint32_t>(b + 2));
+    LogAppender append(store_);
     int32_t p = LogHeaderSize;
     while (p + 16 <= LogBlockSize && p + layout.size <= LogBlockSize) {
         const uint8_t* at = b + p;
@@ -288,11 +289,14 @@ void LogImageDecoder::DecLogBlock(int32_t k) {
         if (AllBytes(at, 6, 0xFF)) continue;
         // Decoded straight into the store's next place and kept there when
         // it passes; once the store is full, aside, to be reported.
-        if (TLogItem* place = store_.NextPlace()) {
-            if (DecLogRec4K(at, layout, *place)) store_.KeepNextPlace();
+        if (TLogItem* place = append.Next()) {
+            if (DecLogRec4K(at, layout, *place)) append.Keep();
         } else {
             TLogItem item;
-            if (DecLogRec4K(at, layout, item)) store_.AppendLogItem(item, status_);
+            if (DecLogRec4K(at, layout, item)) {
+                append.Sync();
+                store_.AppendLogItem(item, status_);
+            }
         }
     }
 }

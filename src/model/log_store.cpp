@@ -58,7 +58,8 @@ bool LogStore::AppendLogItem(const TLogItem& item, StatusList& status, const TMo
 }
 
 bool LogStore::AppendLogItem(const TLogItem& item, StatusList& status) {
-    TLogItem* place = NextPlace();
+    LogAppender append(*this);
+    TLogItem* place = append.Next();
     if (!place) {
         // Keeping what is stored whole beats overwriting the last sample.
         if (!LogFull)
@@ -67,8 +68,21 @@ bool LogStore::AppendLogItem(const TLogItem& item, StatusList& status) {
         return false;
     }
     *place = item;
-    KeepNextPlace();
+    append.Keep();
     return true;
+}
+
+void LogAppender::OpenBlock(double dtTm) {
+    Sync();
+    store_.OpenLogBlock(dtTm);
+    blkIdx_ = store_.LogBlockNum() - 1;
+}
+
+void LogAppender::Sync() {
+    store_.LogItemNum = num_;
+    store_.LastLogTm = lastTm_;
+    if (inBlock_ > 0) store_.LogBlock[blkIdx_].RecNum += inBlock_;
+    inBlock_ = 0;
 }
 
 namespace {

@@ -76,14 +76,6 @@ struct LogStore {
     // address 0; an image beyond the buffer is cut off. Returns the bytes copied.
     int64_t PutLogImage(const uint8_t* image, int64_t size);
 
-    // Block split rule: opens a new block for the first sample or when a whole
-    // minute or more lies between LastLogTm and dtTm (either way), then
-    // LastLogTm := dtTm.
-    void SplitLogBlock(double dtTm) {
-        // Whole minutes between the samples, truncated, either way.
-        if (LogBlock.isEmpty() || std::fabs(dtTm - LastLogTm) * 1440.0 >= 1.0) OpenLogBlock(dtTm);
-        LastLogTm = dtTm;
-    }
 
     // Append rule: stores the sample at place LogItemNum in the current block
     // (block split rule first; Act false, BlkIdx and RecNum set) with its motion
@@ -93,21 +85,6 @@ struct LogStore {
     // data may lie (below MotionUsed); the others are zero already.
     bool AppendLogItem(const TLogItem& item, StatusList& status, const TMotionSens& motion);
     bool AppendLogItem(const TLogItem& item, StatusList& status);
-
-    // The place the next sample goes to, for a decoder that writes a record
-    // there before it knows whether it keeps it; nullptr when the store is full.
-    TLogItem* NextPlace() { return LogItemNum < Capacity() ? &LogItem[LogItemNum] : nullptr; }
-    // Keeps the sample written at NextPlace() under the append rule, as
-    // AppendLogItem without motion would store it.
-    [[gnu::always_inline]] void KeepNextPlace() {
-        TLogItem& dst = LogItem[LogItemNum];
-        SplitLogBlock(dst.DtTm);
-        dst.Act = false;
-        dst.BlkIdx = LogBlockNum() - 1;
-        ++LogBlock.last().RecNum;
-        if (LogItemNum < MotionUsed) MotionSens[LogItemNum] = TMotionSens();
-        ++LogItemNum;
-    }
 
     // Speeds of generation-4 sources: weighted mean of up to four neighbours
     // either side that lie within 210 ms.
@@ -120,6 +97,47 @@ struct LogStore {
     // Copies each block's selection to its samples and recomputes LogRect from
     // the active samples, or from all samples when none is active.
     void SetMbActAndRect();
+};
+
+// Appends samples under the append rule (without motion) for a decoder that
+// writes each record into the next place before it knows whether it keeps
+// it. The store's counters stay in the appender until Sync() or its end:
+// nothing else may change the store in between.
+class LogAppender {
+public:
+    explicit LogAppender(LogStore& store)
+        : store_(store), items_(store.LogItem.data()), num_(store.LogItemNum), cap_(store.Capacity()),
+          motionUsed_(store.MotionUsed), lastTm_(store.LastLogTm), blkIdx_(store.LogBlockNum() - 1) {}
+    ~LogAppender() { Sync(); }
+    LogAppender(const LogAppender&) = delete;
+    LogAppender& operator=(const LogAppender&) = delete;
+
+    // The place the next sample goes to; nullptr when the store is full.
+    TLogItem* Next() { return num_ < cap_ ? items_ + num_ : nullptr; }
+    // Keeps the sample written at Next(). Block split rule: a new block
+    // opens for the first sample or when a whole minute or more lies
+    // between the last sample and this one (either way, truncated).
+    void Keep() {
+        TLogItem& dst = items_[num_];
+        if (blkIdx_ < 0 || std::fabs(dst.DtTm - lastTm_) * 1440.0 >= 1.0) OpenBlock(dst.DtTm);
+        lastTm_ = dst.DtTm;
+        dst.Act = false;
+        dst.BlkIdx = blkIdx_;
+        ++inBlock_;
+        if (num_ < motionUsed_) store_.MotionSens[num_] = TMotionSens();
+        ++num_;
+    }
+    // Writes the counters back to the store.
+    void Sync();
+
+private:
+    void OpenBlock(double dtTm);
+    LogStore& store_;
+    TLogItem* items_;
+    int32_t num_, cap_, motionUsed_;
+    double lastTm_;
+    int32_t blkIdx_;
+    int32_t inBlock_ = 0;   // samples kept into block blkIdx_ not yet counted there
 };
 
 // The speed smoothing of SmoothLogSpd, run while samples are still being

@@ -167,6 +167,33 @@ TEST_F(MemoryImageTest, BlocksSplitAtGapsOfAMinuteEitherWay) {
     }
 }
 
+// A store that fills in the middle of a block keeps what fits, counted in
+// its blocks, reports it once and drops the rest of the image.
+TEST_F(MemoryImageTest, FullStoreKeepsWhatFitsOfABlockImage) {
+    LogStore small;
+    ASSERT_TRUE(small.LogItem.Allocate(100) && small.MotionSens.Allocate(100) &&
+                small.LogDump.Allocate(LogDumpSize));
+    std::vector<ImageSample> samples = Circuit(150, 10, CircuitShape::Oval);
+    ShiftImageSamples(samples, 60, 120);   // a second log block from sample 60
+    const QByteArray image = BlockImage(samples);
+    ASSERT_GE(image.size(), 2 * LogBlockSize);   // fills inside the second 4 KiB block
+    small.PutLogImage(reinterpret_cast<const uint8_t*>(image.constData()), image.size());
+    DecodeLogImage(small, LogImageLayout::Blocks4K, static_cast<int32_t>(image.size() / LogBlockSize), Jst,
+                   status);
+
+    ASSERT_EQ(small.LogItemNum, 100);
+    ASSERT_EQ(small.LogBlockNum(), 2);
+    EXPECT_EQ(small.LogBlock[0].RecNum, 60);
+    EXPECT_EQ(small.LogBlock[1].RecNum, 40);
+    EXPECT_EQ(small.LogItem[59].BlkIdx, 0);
+    EXPECT_EQ(small.LogItem[99].BlkIdx, 1);
+    EXPECT_NEAR(small.LogItem[99].DtTm, LocalTime(samples[99]), 1e-9);
+    EXPECT_EQ(small.LastLogTm, small.LogItem[99].DtTm);
+    EXPECT_TRUE(small.LogFull);
+    EXPECT_EQ(status.Lines().filter("log full").size(), 1);
+    EXPECT_TRUE(status.Lines().contains("log full 100 records, later records dropped"));
+}
+
 TEST_F(MemoryImageTest, SectorRecordRejectRules) {
     struct Case {
         const char* name;
