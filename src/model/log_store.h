@@ -76,11 +76,10 @@ struct LogStore {
     // address 0; an image beyond the buffer is cut off. Returns the bytes copied.
     int64_t PutLogImage(const uint8_t* image, int64_t size);
 
-
     // Append rule: stores the sample at place LogItemNum in the current block
-    // (block split rule first; Act false, BlkIdx and RecNum set) with its motion
-    // data. A full store drops the sample, touches no block and reports once
-    // per import; returns false then. Without motion (sources that have none:
+    // (LogAppender::Keep's block split rule first; Act false, BlkIdx and
+    // RecNum set) with its motion data. A full store drops the sample,
+    // touches no block and reports once per import; returns false then. Without motion (sources that have none:
     // memory images, run files) a motion place is written only where motion
     // data may lie (below MotionUsed); the others are zero already.
     bool AppendLogItem(const TLogItem& item, StatusList& status, const TMotionSens& motion);
