@@ -79,9 +79,10 @@ struct LogStore {
     // Append rule: stores the sample at place LogItemNum in the current block
     // (LogAppender::Keep's block split rule first; Act false, BlkIdx and
     // RecNum set) with its motion data. A full store drops the sample,
-    // touches no block and reports once per import; returns false then. Without motion (sources that have none:
-    // memory images, run files) a motion place is written only where motion
-    // data may lie (below MotionUsed); the others are zero already.
+    // touches no block and reports once per import; returns false then.
+    // Without motion (sources that have none: memory images, run files) a
+    // motion place is written only where motion data may lie (below
+    // MotionUsed); the others are zero already.
     bool AppendLogItem(const TLogItem& item, StatusList& status, const TMotionSens& motion);
     bool AppendLogItem(const TLogItem& item, StatusList& status);
 
