@@ -111,8 +111,6 @@ struct SideWeights {
 };
 const SideWeights SmoothSides;
 
-} // namespace
-
 // Sums of the samples at it[0 .. m - 1] (speeds s[4 ..], their neighbours
 // around them) with their weight rows, in the order i-4 .. i-1, i+1 .. i+4.
 // Plain: no speed is no number, infinite or -0, so a neighbour weighing 0
@@ -178,6 +176,8 @@ void SmoothSumsPaired(TLogItem* it, int32_t m, const float* s, const uint8_t* ro
     }
     if (j < m) SmoothSums<true>(it + j, m - j, s + j, rowL + j, rowR + j);
 }
+
+} // namespace
 
 // Samples base .. base + m - 1 (each with four samples after it): their
 // speeds and times are copied out, each sample's weight rows worked out from
@@ -252,7 +252,6 @@ void SpeedSmoother::Finish() {
     const int32_t inner = std::max(0, n - 4);
     Feed();
     if (done_ < inner) SmoothChunk(done_, inner - done_);
-    done_ = n;
     // The last four samples, with the bounds checked: the unsmoothed speeds
     // of the four samples before i are kept aside, as are their window flags
     // (bit d - 1: sample j + d lies within 210 ms of sample j, either way).

@@ -38,7 +38,6 @@ void DrawTrace(QPainter& p, const QRect& plot, const PaneInput& in, int n, const
 
 } // namespace
 
-
 void DrawXG(QPainter& p, const QRect& plot, const PaneInput& in, int n, const QColor& c) {
     DrawTrace(p, plot, in, n, c, GKind::Lateral);
 }

@@ -236,10 +236,10 @@ void DrawSpd(QPainter& p, const QRect& plot, const PaneInput& in, int n, const Q
     const TLapElmRec* e = lap.Elm.constData();
     const int gT = plot.top(), gH = plot.height();
     const int minSat = in.settings.MinUseSat;
-    const TrDiv perRange(R);
+    const ValueRows row(gT, gH, lo, R);
     auto curve = MakeCurve(
         0, N - 1, [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; },
-        [=](int i) { return gT + gH - perRange(gH * (D(e[i].Spd) - lo)); },
+        [=](int i) { return row(D(e[i].Spd)); },
         [=](int i) { return e[i].UseSat >= minSat ? 0 : 1; });
     curve.keepLastColour = true;
     PlotCurve(p, CurveFrameOf(plot, in), curve, {c, spdcol::FewSats}, 1);

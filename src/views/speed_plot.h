@@ -4,7 +4,6 @@
 // horizontal axis, pixel truncation with clamping, and one routine that
 // joins a curve's samples (decimated per pixel column when the curve holds
 // more samples than the plot has columns).
-#include <vector>
 #include <QColor>
 #include <QLine>
 #include <QFontMetrics>
@@ -51,6 +50,19 @@ public:
 private:
     double den_, inv_;
     bool exactOnly_ = false;
+};
+
+// Rows of values in a plot of top gT and height gH whose bottom edge is lo
+// and whose height spans range: gT + gH - Tr(gH * (v - lo) / range).
+class ValueRows {
+public:
+    ValueRows(int gT, int gH, double lo, double range) : bottom_(gT + gH), gH_(gH), lo_(lo), perRange_(range) {}
+    int operator()(double v) const { return bottom_ - perRange_(gH_ * (v - lo_)); }
+
+private:
+    int bottom_, gH_;
+    double lo_;
+    TrDiv perRange_;
 };
 
 // The plot rectangle of the speed graph in a pane of the given size.
@@ -140,8 +152,8 @@ private:
 // the next column where a line from one to the other falls, so every column
 // is one rectangle one pixel wide and each pixel is painted once. Every
 // sample's pixel is covered (but a lone last one, as a line leaves out its
-// end) and no peak is lost. The per-sample step
-// stays inline; columns and runs of one colour close out of line.
+// end) and no peak is lost. The per-sample step stays inline; columns and
+// runs of one colour close out of line.
 class ColumnSink {
 public:
     ColumnSink(QPainter& p, const QVector<QColor>& colours, int width) : p_(p), colours_(colours), width_(width) {}

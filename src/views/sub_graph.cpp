@@ -90,9 +90,9 @@ void DrawAltitude(QPainter& p, const QRect& plot, const PaneInput& in, int n, co
     const double lo = D(in.cmp.DispElvLo), R = D(in.cmp.DispElvHi - in.cmp.DispElvLo);
     const TLapElmRec* e = lap.Elm.constData();
     const int gT = plot.top(), gH = plot.height();
-    const TrDiv perRange(R);
+    const ValueRows row(gT, gH, lo, R);
     const auto curve = MakeCurve(0, N - 1, [=](int i) { return D(dist ? e[i].Dist : e[i].Sec); },
-                                 [=](int i) { return gT + gH - perRange(gH * (D(e[i].Elv) - lo)); });
+                                 [=](int i) { return row(D(e[i].Elv)); });
     PlotCurve(p, CurveFrameOf(plot, in), curve, {c}, 1);
 }
 
@@ -138,7 +138,7 @@ bool DrawDiffTim(QPainter& p, const QRect& plot, const PaneInput& in, int n, con
     const double lo = D(cmp.DeltaTmMin), hi = D(cmp.DeltaTmMax), R = hi - lo;
     const int gL = plot.left(), gT = plot.top(), gW = plot.width(), gH = plot.height();
     const int xR = gL + gW + 4;
-    const auto yOf = [=](double v) { return gT + gH - Tr(gH * (v - lo) / R); };
+    const ValueRows yOf(gT, gH, lo, R);
     const int h = p.fontMetrics().height();   // of "99.9"
     p.setPen(Qt::black);
     TextOut(p, xR, 2, "sec");
@@ -153,9 +153,7 @@ bool DrawDiffTim(QPainter& p, const QRect& plot, const PaneInput& in, int n, con
     const int N = std::min<int>({lap.ElmNum, static_cast<int>(lap.Elm.size()), static_cast<int>(cmp.DeltaTm.size())});
     const TLapElmRec* e = lap.Elm.constData();
     const auto* dt = cmp.DeltaTm.constData();
-    const TrDiv perRange(R);
-    const auto curve = MakeCurve(0, N - 1, [=](int i) { return D(e[i].Dist); },
-                                 [=](int i) { return gT + gH - perRange(gH * (D(dt[i]) - lo)); });   // yOf
+    const auto curve = MakeCurve(0, N - 1, [=](int i) { return D(e[i].Dist); }, [=](int i) { return yOf(D(dt[i])); });
     PlotCurve(p, CurveFrameOf(plot, in), curve, {c}, 1);
     return true;
 }
@@ -169,9 +167,9 @@ void DrawDriftAngle(QPainter& p, const QRect& plot, const PaneInput& in, int n, 
     const TLapElmRec* e = lap.Elm.constData();
     const TDriftRec* de = lap.DElm.constData();
     const int gT = plot.top(), gH = plot.height();
-    const TrDiv per180(180);
+    const ValueRows row(gT, gH, -90, 180);
     const auto curve = MakeCurve(0, N - 1, [=](int i) { return D(dist ? e[i].Dist : e[i].Sec) - ofs; },
-                                 [=](int i) { return gT + gH - per180(gH * (D(de[i].DAngle) + 90)); });
+                                 [=](int i) { return row(D(de[i].DAngle)); });
     PlotCurve(p, CurveFrameOf(plot, in), curve, {c}, 2);
 }
 
