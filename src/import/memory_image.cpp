@@ -25,7 +25,7 @@ T Rd(const uint8_t* p) {
     return v;
 }
 
-bool Bit(uint32_t word, int n) { return (word >> n) & 1u; }
+constexpr bool Bit(uint32_t word, int n) { return (word >> n) & 1u; }
 
 bool AllBytes(const uint8_t* p, int n, uint8_t v) {
     for (int i = 0; i < n; ++i)
@@ -34,7 +34,12 @@ bool AllBytes(const uint8_t* p, int n, uint8_t v) {
 }
 
 // 16 bytes: seven 0xAA, the type, a 32-bit value, four 0xBB.
-bool IsSeparator(const uint8_t* p) { return AllBytes(p, 7, 0xAA) && AllBytes(p + 12, 4, 0xBB); }
+bool IsSeparator(const uint8_t* p) {
+    return (Rd<uint64_t>(p) & 0x00FFFFFFFFFFFFFFu) == 0x00AAAAAAAAAAAAAAu && Rd<uint32_t>(p + 12) == 0xBBBBBBBBu;
+}
+
+// A 4 KiB-block record's first six bytes erased (0xFF); reads eight.
+bool IsErased(const uint8_t* p) { return (Rd<uint64_t>(p) & 0xFFFFFFFFFFFFu) == 0xFFFFFFFFFFFFu; }
 
 bool InRange(double v, double lo, double hi) { return v >= lo && v <= hi; }   // false for NaN
 
@@ -56,15 +61,22 @@ struct MsFractions {
 };
 const MsFractions MsOfDay;
 
-} // namespace
-
-[[gnu::always_inline]] inline double LogImageDecoder::RecordTime(int32_t secs, uint16_t ms) {
-    if (secs != daySecs_ || dayPart_ == 0) {
-        daySecs_ = secs;
-        dayPart_ = static_cast<double>(secs) / SecPerDay + localEpoch_;
+// Local date-time of a record; daySecs and dayPart hold the day part of the
+// last whole second worked out, as consecutive records mostly share it.
+[[gnu::always_inline]] inline double RecordDateTime(int32_t secs, uint16_t ms, int32_t& daySecs, double& dayPart,
+                                                double localEpoch) {
+    if (secs != daySecs || dayPart == 0) {
+        daySecs = secs;
+        dayPart = static_cast<double>(secs) / SecPerDay + localEpoch;
     }
     // Identical to secs / SecPerDay + localEpoch + ms / MsPerDay, in that order.
-    return dayPart_ + (ms < 1000 ? MsOfDay.v[ms] : ms / MsPerDay);
+    return dayPart + (ms < 1000 ? MsOfDay.v[ms] : ms / MsPerDay);
+}
+
+} // namespace
+
+double LogImageDecoder::RecordTime(int32_t secs, uint16_t ms) {
+    return RecordDateTime(secs, ms, daySecs_, dayPart_, localEpoch_);
 }
 
 int32_t LogRecSize(uint32_t word) {
@@ -113,7 +125,7 @@ LogImageDecoder::SectorLayout LogImageDecoder::MakeSectorLayout(uint32_t word) {
     return l;
 }
 
-LogImageDecoder::BlockLayout LogImageDecoder::MakeBlockLayout(uint32_t word) {
+constexpr LogImageDecoder::BlockLayout LogImageDecoder::MakeBlockLayout(uint32_t word) {
     BlockLayout l;
     l.word = word;
     int32_t off = 0;
@@ -224,84 +236,102 @@ void LogImageDecoder::DecLogSector(int32_t k) {
     }
 }
 
-// Inlined into the block walk, where the layout stays in registers.
-[[gnu::always_inline]] inline bool LogImageDecoder::DecLogRec4K(const uint8_t* rec, const BlockLayout& l,
-                                                               TLogItem& item) {
-    // After a fix that is not valid the next five records still settle.
-    const uint16_t valid = l.offValid >= 0 ? Rd<uint16_t>(rec + l.offValid) : 0;
-    if (valid != 3) {
-        store_.SettleCnt = 5;
-        ++rejected_;
-        return false;
+template <bool Fixed>
+int32_t LogImageDecoder::WalkBlock(const uint8_t* b, int32_t p, BlockLayout& layout) {
+    static constexpr BlockLayout Std = MakeBlockLayout(LogFmt4KStd);
+    const BlockLayout& l = Fixed ? Std : layout;
+    // The walk's state in locals: the stores of a record's byte fields may
+    // alias anything reached through a pointer, so members would be read
+    // back after every record.
+    int32_t settle = store_.SettleCnt;
+    int64_t rejected = rejected_;
+    int32_t daySecs = daySecs_;
+    double dayPart = dayPart_;
+    const double epoch = localEpoch_, from = from_;
+    LogAppender append(store_);
+    while (p + 16 <= LogBlockSize && p + l.size <= LogBlockSize) {
+        const uint8_t* at = b + p;
+        if (IsSeparator(at)) {
+            p += 16;
+            if (at[7] != 2) continue;
+            const uint32_t word = Rd<uint32_t>(at + 8);
+            if (Fixed && word == LogFmt4KStd) continue;
+            layout = MakeBlockLayout(word);
+            if (Fixed) break;
+            continue;
+        }
+        p += l.size;
+        // The image is read ahead: its lines otherwise arrive late (never
+        // faults, even past the buffer).
+        __builtin_prefetch(at + 1024);
+        if (IsErased(at)) continue;
+        // After a fix that is not valid the next five records still settle.
+        const uint16_t valid = l.offValid >= 0 ? Rd<uint16_t>(at + l.offValid) : 0;
+        if (valid != 3) {
+            settle = 5;
+            ++rejected;
+            continue;
+        }
+        if (settle > 0) {
+            --settle;
+            ++rejected;
+            continue;
+        }
+        // A format without every needed field keeps nothing.
+        if ((l.word & LogFmt4KNeeded) != LogFmt4KNeeded) {
+            ++rejected;
+            continue;
+        }
+        const int32_t secs = Rd<int32_t>(at + l.offTime);
+        const double ido = Rd<double>(at + l.offIdo);
+        const double kdo = Rd<double>(at + l.offKdo);
+        const float elv = Rd<float>(at + l.offElv);
+        const float spd = Rd<float>(at + l.offSpd);
+        const uint16_t ms = Rd<uint16_t>(at + l.offMs);
+        const double dtTm = secs != 0 ? RecordDateTime(secs, ms, daySecs, dayPart, epoch) : 0;
+        if (!(spd > 0 && spd <= 2000 && InRange(ido, -90, 90) && InRange(kdo, -180, 180) &&
+              std::isfinite(elv) && ms <= 998 && dtTm >= from)) {
+            ++rejected;
+            continue;
+        }
+        // Written straight into the store's next place; once the store is
+        // full, aside, to be reported.
+        TLogItem aside;
+        TLogItem* place = append.Next();
+        TLogItem& item = place ? *place : aside;
+        item.DtTm = dtTm;
+        item.Ido = ido;
+        item.Kdo = kdo;
+        item.Elv = elv;
+        item.Spd = spd;
+        item.Dir = 0;
+        item.valid = valid;
+        item.ms = ms;
+        item.sat_used = at[l.offSat + 1];
+        item.sat_view = at[l.offSat];
+        if (place) {
+            append.Keep();
+        } else {
+            append.Sync();
+            store_.AppendLogItem(aside, status_);
+        }
     }
-    if (store_.SettleCnt > 0) {
-        --store_.SettleCnt;
-        ++rejected_;
-        return false;
-    }
-    // A format without every needed field keeps nothing.
-    if ((l.word & LogFmt4KNeeded) != LogFmt4KNeeded) {
-        ++rejected_;
-        return false;
-    }
-    const int32_t secs = Rd<int32_t>(rec + l.offTime);
-    const double ido = Rd<double>(rec + l.offIdo);
-    const double kdo = Rd<double>(rec + l.offKdo);
-    const float elv = Rd<float>(rec + l.offElv);
-    const float spd = Rd<float>(rec + l.offSpd);
-    const uint8_t satView = rec[l.offSat];
-    const uint8_t satUsed = rec[l.offSat + 1];
-    const uint16_t ms = Rd<uint16_t>(rec + l.offMs);
-    const double dtTm = secs != 0 ? RecordTime(secs, ms) : 0;
-    const bool ok = spd > 0 && spd <= 2000 && InRange(ido, -90, 90) && InRange(kdo, -180, 180) &&
-                    std::isfinite(elv) && ms <= 998 && dtTm >= from_;
-    if (!ok) {
-        ++rejected_;
-        return false;
-    }
-    item.DtTm = dtTm;
-    item.valid = valid;
-    item.Ido = ido;
-    item.Kdo = kdo;
-    item.Elv = elv;
-    item.Spd = spd;
-    item.Dir = 0;
-    item.sat_used = satUsed;
-    item.sat_view = satView;
-    item.ms = ms;
-    return true;
+    store_.SettleCnt = settle;
+    rejected_ = rejected;
+    daySecs_ = daySecs;
+    dayPart_ = dayPart;
+    return p;
 }
 
 void LogImageDecoder::DecLogBlock(int32_t k) {
     if (k < 0 || (static_cast<int64_t>(k) + 1) * LogBlockSize > store_.LogDump.size) return;
     const uint8_t* b = store_.LogDump.data() + static_cast<int64_t>(k) * LogBlockSize;
     BlockLayout layout = MakeBlockLayout(Rd<uint32_t>(b + 2));
-    LogAppender append(store_);
     int32_t p = LogHeaderSize;
-    while (p + 16 <= LogBlockSize && p + layout.size <= LogBlockSize) {
-        const uint8_t* at = b + p;
-        if (IsSeparator(at)) {
-            if (at[7] == 2) layout = MakeBlockLayout(Rd<uint32_t>(at + 8));
-            p += 16;
-            continue;
-        }
-        p += layout.size;
-        // The image is read ahead: its lines otherwise arrive late (never
-        // faults, even past the buffer).
-        __builtin_prefetch(at + 1024);
-        if (AllBytes(at, 6, 0xFF)) continue;
-        // Decoded straight into the store's next place and kept there when
-        // it passes; once the store is full, aside, to be reported.
-        if (TLogItem* place = append.Next()) {
-            if (DecLogRec4K(at, layout, *place)) append.Keep();
-        } else {
-            TLogItem item;
-            if (DecLogRec4K(at, layout, item)) {
-                append.Sync();
-                store_.AppendLogItem(item, status_);
-            }
-        }
-    }
+    // Records in the format the program sets on the logger are walked with
+    // its offsets known; any other format from where it begins.
+    if (layout.word == LogFmt4KStd) p = WalkBlock<true>(b, p, layout);
+    WalkBlock<false>(b, p, layout);
 }
 
 void DecodeLogImage(LogStore& store, LogImageLayout layout, int32_t count, double localEpoch,
@@ -311,6 +341,7 @@ void DecodeLogImage(LogStore& store, LogImageLayout layout, int32_t count, doubl
     store.SatDataLog = false;
     store.SettleCnt = 0;
     LogImageDecoder dec(store, localEpoch, status);
+    store.StartPreselect(LocalNow(localEpoch));
     if (layout == LogImageLayout::Sectors64K) {
         const int64_t n = std::min<int64_t>(count, store.LogDump.size / LogSectorSize);
         for (int32_t k = 0; k < n; ++k) dec.DecLogSector(k);
@@ -326,8 +357,7 @@ void DecodeLogImage(LogStore& store, LogImageLayout layout, int32_t count, doubl
         smoother.Finish();
     }
     if (dec.Rejected() > 0) status.Add(QStringLiteral("%1 records rejected").arg(dec.Rejected()));
-    store.PriSelectLog(LocalNow(localEpoch));
-    store.SetMbActAndRect();
+    store.FinishPreselect();
 }
 
 } // namespace vel

@@ -21,6 +21,8 @@ constexpr uint32_t LogFmtSat = 0x8005F07D;   // with per-satellite data
 // Fields a 4 KiB-block record must carry: time, validity, position,
 // elevation, speed, satellites, milliseconds.
 constexpr uint32_t LogFmt4KNeeded = 0x4103F;
+// The format word the program sets on a QK4: those fields and no others.
+constexpr uint32_t LogFmt4KStd = 0x4103F;
 
 // Length of a 4 KiB-block record of the given format word.
 int32_t LogRecSize(uint32_t word);
@@ -56,15 +58,18 @@ private:
         int32_t size = 2;
     };
     static SectorLayout MakeSectorLayout(uint32_t word);
-    static BlockLayout MakeBlockLayout(uint32_t word);
+    static constexpr BlockLayout MakeBlockLayout(uint32_t word);
 
     // Decodes the sector record at rec with room readable bytes into item;
     // returns its length, more than room when it does not fit.
     int64_t DecLogRec(const uint8_t* rec, int64_t room, const SectorLayout& layout,
                       TLogItem& item, bool& rejected);
-    // Decodes the block record at rec (layout.size bytes) into item when it
-    // passes (Act and BlkIdx untouched); counts it rejected otherwise.
-    bool DecLogRec4K(const uint8_t* rec, const BlockLayout& layout, TLogItem& item);
+    // Walks block b's records from offset p on, keeping those that pass.
+    // Fixed: layout is the standard format's, and the walk stops behind a
+    // separator that switches to another (layout then holds it). Returns
+    // where it stopped.
+    template <bool Fixed>
+    int32_t WalkBlock(const uint8_t* b, int32_t p, BlockLayout& layout);
 
     LogStore& store_;
     double localEpoch_;

@@ -31,6 +31,7 @@ void LogStore::Clear() {
     LogBlock.clear();
     LogRect = TLogRect();
     LogFull = false;
+    Live = LivePreselect();
 }
 
 int64_t LogStore::PutLogImage(const uint8_t* image, int64_t size) {
@@ -70,19 +71,6 @@ bool LogStore::AppendLogItem(const TLogItem& item, StatusList& status) {
     *place = item;
     append.Keep();
     return true;
-}
-
-void LogAppender::OpenBlock(double dtTm) {
-    Sync();
-    store_.OpenLogBlock(dtTm);
-    blkIdx_ = store_.LogBlockNum() - 1;
-}
-
-void LogAppender::Sync() {
-    store_.LogItemNum = num_;
-    store_.LastLogTm = lastTm_;
-    if (inBlock_ > 0) store_.LogBlock[blkIdx_].RecNum += inBlock_;
-    inBlock_ = 0;
 }
 
 namespace {
@@ -317,38 +305,58 @@ void SpeedSmoother::Finish() {
 
 void LogStore::SmoothLogSpd() { SpeedSmoother(*this).Finish(); }
 
-void LogStore::PriSelectLog(double nowLocal) {
-    const double from = EncodeDateTime(2000, 1, 1, 0, 0, 0, 0);
-    for (qsizetype b = 0; b < LogBlock.size(); ++b) {
-        TLogBlock& blk = LogBlock[b];
-        if (blk.DtTm > from && blk.DtTm <= nowLocal && (b == 0 || blk.DtTm >= LogBlock[b - 1].DtTm))
-            blk.Act = true;
+namespace {
+
+// LogRect from the bounds of the active samples, or of all samples when none
+// is active.
+void SetRect(LogStore& st, const LogBounds& active) {
+    // Taken in double and widened at the end: the same values.
+    LogBounds b = active;
+    if (b.Empty()) {
+        b = LogBounds();
+        for (int32_t i = 0; i < st.LogItemNum; ++i) b.Widen(st.LogItem[i].Ido, st.LogItem[i].Kdo);
     }
+    st.LogRect.IdoMin = b.idoMin;
+    st.LogRect.IdoMax = b.idoMax;
+    st.LogRect.KdoMin = b.kdoMin;
+    st.LogRect.KdoMax = b.kdoMax;
+}
+
+} // namespace
+
+bool LogStore::SelectsBlock(int32_t b, double nowLocal) const {
+    static const double from = EncodeDateTime(2000, 1, 1, 0, 0, 0, 0);
+    const double t = LogBlock[b].DtTm;
+    return t > from && t <= nowLocal && (b == 0 || t >= LogBlock[b - 1].DtTm);
+}
+
+void LogStore::PriSelectLog(double nowLocal) {
+    for (int32_t b = 0; b < LogBlockNum(); ++b)
+        if (SelectsBlock(b, nowLocal)) LogBlock[b].Act = true;
 }
 
 void LogStore::SetMbActAndRect() {
-    // Bounds taken in double and widened at the end: the same values.
-    double idoMin = 90, idoMax = -90, kdoMin = 180, kdoMax = -180;
-    auto widen = [&](const TLogItem& s) {
-        idoMin = std::min(idoMin, s.Ido);
-        idoMax = std::max(idoMax, s.Ido);
-        kdoMin = std::min(kdoMin, s.Kdo);
-        kdoMax = std::max(kdoMax, s.Kdo);
-    };
+    LogBounds active;
     const QVector<TLogBlock>& blocks = LogBlock;
     const int32_t blockNum = LogBlockNum();
     for (int32_t i = 0; i < LogItemNum; ++i) {
         TLogItem& s = LogItem[i];
         s.Act = s.BlkIdx >= 0 && s.BlkIdx < blockNum && blocks[s.BlkIdx].Act;
-        if (s.Act) widen(s);
+        if (s.Act) active.Widen(s.Ido, s.Kdo);
     }
-    if (idoMin == 90 || idoMax == -90) {
-        for (int32_t i = 0; i < LogItemNum; ++i) widen(LogItem[i]);
-    }
-    LogRect.IdoMin = idoMin;
-    LogRect.IdoMax = idoMax;
-    LogRect.KdoMin = kdoMin;
-    LogRect.KdoMax = kdoMax;
+    SetRect(*this, active);
+}
+
+void LogStore::StartPreselect(double nowLocal) {
+    Live = LivePreselect();
+    Live.on = true;
+    Live.nowLocal = nowLocal;
+}
+
+void LogStore::FinishPreselect() {
+    if (!Live.on) return;
+    SetRect(*this, Live.active);
+    Live = LivePreselect();
 }
 
 double LocalNow(double localEpoch) {

@@ -41,6 +41,28 @@ struct TLogRect {
     long double IdoMin = 90, IdoMax = -90, KdoMin = 180, KdoMax = -180;
 };
 
+// Bounds being gathered: a sample widens them where it lies strictly
+// outside, so of equal extremes (0 and -0) the first one stays.
+struct LogBounds {
+    double idoMin = 90, idoMax = -90, kdoMin = 180, kdoMax = -180;
+    void Widen(double ido, double kdo) {
+        idoMin = std::min(idoMin, ido);
+        idoMax = std::max(idoMax, ido);
+        kdoMin = std::min(kdoMin, kdo);
+        kdoMax = std::max(kdoMax, kdo);
+    }
+    // Nothing widened them (or only samples on a pole's latitude).
+    bool Empty() const { return idoMin == 90 || idoMax == -90; }
+};
+
+// The block preselection kept up while a fresh log is appended.
+struct LivePreselect {
+    bool on = false;
+    double nowLocal = 0;
+    bool act = false;       // the last block opened is selected
+    LogBounds active;       // of the samples stored in selected blocks
+};
+
 struct LogStore {
     CallocArray<TLogItem> LogItem;        // LogItemMax places once at start-up
     CallocArray<TMotionSens> MotionSens;  // parallel to LogItem
@@ -54,6 +76,7 @@ struct LogStore {
     bool SatDataLog = false;              // a sector record carried satellite data
     int32_t SettleCnt = 0;                // 4 KiB records still to drop after a bad fix
     bool LogFull = false;                 // a sample was dropped for want of room
+    LivePreselect Live;
     CallocArray<uint8_t> LogDump;         // 16 MiB logger memory image
 
     // Gives the arrays their fixed capacity; false when memory is short.
@@ -93,10 +116,20 @@ struct LogStore {
     // Selects the blocks dated after 2000-01-01, not after nowLocal and not
     // before the block ahead of them; other blocks keep their flag.
     void PriSelectLog(double nowLocal);
+    // PriSelectLog's rule for block b.
+    bool SelectsBlock(int32_t b, double nowLocal) const;
 
     // Copies each block's selection to its samples and recomputes LogRect from
     // the active samples, or from all samples when none is active.
     void SetMbActAndRect();
+
+    // For a decoder that preselects a fresh log: from StartPreselect on, each
+    // block is selected as it opens (PriSelectLog's rule) and its samples
+    // are activated as they are stored, their bounds gathered on the way;
+    // FinishPreselect then sets LogRect. The result is PriSelectLog(nowLocal)
+    // then SetMbActAndRect, without two more passes over the samples.
+    void StartPreselect(double nowLocal);
+    void FinishPreselect();
 };
 
 // Appends samples under the append rule (without motion) for a decoder that
@@ -107,7 +140,8 @@ class LogAppender {
 public:
     explicit LogAppender(LogStore& store)
         : store_(store), items_(store.LogItem.data()), num_(store.LogItemNum), cap_(store.Capacity()),
-          motionUsed_(store.MotionUsed), lastTm_(store.LastLogTm), blkIdx_(store.LogBlockNum() - 1) {}
+          motionUsed_(store.MotionUsed), lastTm_(store.LastLogTm), blkIdx_(store.LogBlockNum() - 1),
+          preselect_(store.Live.on), act_(store.Live.act), active_(store.Live.active) {}
     ~LogAppender() { Sync(); }
     LogAppender(const LogAppender&) = delete;
     LogAppender& operator=(const LogAppender&) = delete;
@@ -121,23 +155,41 @@ public:
         TLogItem& dst = items_[num_];
         if (blkIdx_ < 0 || std::fabs(dst.DtTm - lastTm_) * 1440.0 >= 1.0) OpenBlock(dst.DtTm);
         lastTm_ = dst.DtTm;
-        dst.Act = false;
+        dst.Act = act_;
+        if (act_) active_.Widen(dst.Ido, dst.Kdo);
         dst.BlkIdx = blkIdx_;
         ++inBlock_;
         if (num_ < motionUsed_) store_.MotionSens[num_] = TMotionSens();
         ++num_;
     }
     // Writes the counters back to the store.
-    void Sync();
+    void Sync() {
+        store_.LogItemNum = num_;
+        store_.LastLogTm = lastTm_;
+        if (inBlock_ > 0) store_.LogBlock[blkIdx_].RecNum += inBlock_;
+        inBlock_ = 0;
+        store_.Live.act = act_;
+        store_.Live.active = active_;
+    }
 
 private:
-    void OpenBlock(double dtTm);
+    // Inline, as is Sync: no address of the appender leaves the decoder's
+    // walk, so its counters can live in registers there.
+    void OpenBlock(double dtTm) {
+        Sync();
+        store_.OpenLogBlock(dtTm);
+        blkIdx_ = store_.LogBlockNum() - 1;
+        if (preselect_) act_ = store_.LogBlock[blkIdx_].Act = store_.SelectsBlock(blkIdx_, store_.Live.nowLocal);
+    }
     LogStore& store_;
     TLogItem* items_;
     int32_t num_, cap_, motionUsed_;
     double lastTm_;
     int32_t blkIdx_;
     int32_t inBlock_ = 0;   // samples kept into block blkIdx_ not yet counted there
+    bool preselect_;
+    bool act_;              // block blkIdx_ is selected: its samples are active
+    LogBounds active_;
 };
 
 // The speed smoothing of SmoothLogSpd, run while samples are still being

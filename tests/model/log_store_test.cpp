@@ -283,6 +283,57 @@ TEST_F(LogStoreTest, ActivationFollowsBlocksAndBoundsActiveSamples) {
     EXPECT_EQ(store.LogRect.KdoMax, Wide(138.3));
 }
 
+// The image decoders select blocks and gather bounds while they append; the
+// result must be what selecting afterwards gives, down to the sign of a zero
+// bound and the fallback to all samples when no block is selected.
+TEST_F(LogStoreTest, PreselectingWhileAppendingEqualsSelectingAfter) {
+    LogStore after;
+    ASSERT_TRUE(after.Allocate());
+    const double now = EncodeDateTime(2024, 1, 1, 0, 0, 0, 0);
+    const double y2000 = EncodeDateTime(2000, 1, 1, 0, 0, 0, 0);
+    std::mt19937 rng(11);
+    auto bits = [](long double v) { return std::bit_cast<uint64_t>(static_cast<double>(v)); };
+    for (int log = 0; log < 200; ++log) {
+        SCOPED_TRACE(log);
+        store.Clear();
+        after.Clear();
+        store.StartPreselect(now);
+        // Block starts: mostly in order, some before 2000, after now or
+        // earlier than the block before; in some logs none is selectable.
+        const bool noneSelectable = log % 10 == 0;
+        double t = noneSelectable ? now + 1 : t0;
+        const int n = 1 + static_cast<int>(rng() % 400);
+        for (int i = 0; i < n; ++i) {
+            if (rng() % 40 == 0) {
+                const double jumps[] = {120 * Sec, -3600 * Sec, y2000 - t, now - t, 1.0, -2.0};
+                t += noneSelectable ? 1.0 : jumps[rng() % std::size(jumps)];
+            } else {
+                t += 0.1 * Sec;
+            }
+            const double ids[] = {0.0, -0.0, 90.0, -90.0, 35.0 + (rng() % 1000) * 1e-4};
+            const double kds[] = {0.0, -0.0, 180.0, -180.0, 137.0 - (rng() % 1000) * 1e-4};
+            const TLogItem it = Item(t, ids[rng() % 5], kds[rng() % 5]);
+            ASSERT_TRUE(store.AppendLogItem(it, status));
+            ASSERT_TRUE(after.AppendLogItem(it, status));
+        }
+        store.FinishPreselect();
+        after.PriSelectLog(now);
+        after.SetMbActAndRect();
+        ASSERT_EQ(store.LogBlockNum(), after.LogBlockNum());
+        for (int32_t b = 0; b < store.LogBlockNum(); ++b) ASSERT_EQ(store.LogBlock[b].Act, after.LogBlock[b].Act) << b;
+        for (int32_t i = 0; i < n; ++i) ASSERT_EQ(store.LogItem[i].Act, after.LogItem[i].Act) << i;
+        EXPECT_EQ(bits(store.LogRect.IdoMin), bits(after.LogRect.IdoMin));
+        EXPECT_EQ(bits(store.LogRect.IdoMax), bits(after.LogRect.IdoMax));
+        EXPECT_EQ(bits(store.LogRect.KdoMin), bits(after.LogRect.KdoMin));
+        EXPECT_EQ(bits(store.LogRect.KdoMax), bits(after.LogRect.KdoMax));
+    }
+    // Appending without preselection leaves every sample inactive.
+    store.Clear();
+    ASSERT_TRUE(store.AppendLogItem(Item(t0), status));
+    EXPECT_FALSE(store.LogItem[0].Act);
+    EXPECT_FALSE(store.LogBlock[0].Act);
+}
+
 TEST_F(LogStoreTest, ImageGoesOverErasedMemoryAndIsCutAtTheBuffer) {
     const QByteArray first(LogDumpSize / 2, '\x11');
     store.PutLogImage(reinterpret_cast<const uint8_t*>(first.constData()), first.size());
