@@ -6,6 +6,9 @@
 #include <cstring>
 #include <type_traits>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <QDateTime>
 #include "common/datetime.h"
 #include "model/status_list.h"
@@ -104,14 +107,14 @@ const SideWeights SmoothSides;
 // Plain: no speed is no number, infinite or -0, so a neighbour weighing 0
 // may be added as well: its +0 or -0 leaves a sum that is not -0 as it is.
 template <bool Plain>
-void SmoothSums(TLogItem* it, int32_t m, const float* s, const uint8_t* rowL, const uint8_t* rowR) {
+void SmoothSums(TLogItem* it, int32_t m, const double* s, const uint8_t* rowL, const uint8_t* rowR) {
     const double(*W)[5] = &SmoothSides.w[0][0];
     for (int32_t j = 0; j < m; ++j) {
         const double* wl = W[rowL[j]];
         const double* wr = W[rowR[j]];
-        const float* v = s + j;
+        const double* v = s + j;
         double sum = 1.8 * v[4];
-        auto add = [&sum](double w, float x) {
+        auto add = [&sum](double w, double x) {
             if (Plain || w != 0.0) sum += w * x;
         };
         add(wl[3], v[0]);
@@ -131,10 +134,55 @@ void SmoothSums(TLogItem* it, int32_t m, const float* s, const uint8_t* rowL, co
     }
 }
 
+using V2 = double __attribute__((vector_size(16)));
+
+V2 Load2(const double* p) {
+    V2 v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// flags[k] for k < m: bit d - 1 set where |t[k + d] - t[k]| < the window
+// (t[0 .. m + 4] readable).
+void WindowFlags(const double* t, int32_t m, uint8_t* flags) {
+    int32_t k = 0;
+#if defined(__SSE2__)
+    // Two samples a vector; the four compare masks' bit pairs are then
+    // split into the two samples' flags.
+    static constexpr struct Split {
+        uint8_t lane[2][256];
+        constexpr Split() : lane{} {
+            for (int c = 0; c < 256; ++c)
+                for (int d = 0; d < 4; ++d) {
+                    lane[0][c] = static_cast<uint8_t>(lane[0][c] | ((c >> (2 * d)) & 1) << d);
+                    lane[1][c] = static_cast<uint8_t>(lane[1][c] | ((c >> (2 * d + 1)) & 1) << d);
+                }
+        }
+    } split;
+    const __m128d hi = _mm_set1_pd(SmoothWindow), lo = _mm_set1_pd(-SmoothWindow);
+    for (; k + 2 <= m; k += 2) {
+        const __m128d tk = _mm_loadu_pd(t + k);
+        unsigned c = 0;
+        for (int d = 1; d <= 4; ++d) {
+            const __m128d x = _mm_sub_pd(_mm_loadu_pd(t + k + d), tk);
+            // Both comparisons false for no number, as |x| < window is.
+            const __m128d near = _mm_and_pd(_mm_cmplt_pd(x, hi), _mm_cmpgt_pd(x, lo));
+            c |= static_cast<unsigned>(_mm_movemask_pd(near)) << (2 * (d - 1));
+        }
+        flags[k] = split.lane[0][c];
+        flags[k + 1] = split.lane[1][c];
+    }
+#endif
+    for (; k < m; ++k) {
+        unsigned mine = 0;
+        for (int d = 1; d <= 4; ++d) mine |= unsigned(std::fabs(t[k + d] - t[k]) < SmoothWindow) << (d - 1);
+        flags[k] = static_cast<uint8_t>(mine);
+    }
+}
+
 // SmoothSums<true> two samples at a time, one in each lane of a vector:
 // per sample the same operations in the same order.
-void SmoothSumsPaired(TLogItem* it, int32_t m, const float* s, const uint8_t* rowL, const uint8_t* rowR) {
-    using V = double __attribute__((vector_size(16)));
+void SmoothSumsPaired(TLogItem* it, int32_t m, const double* s, const uint8_t* rowL, const uint8_t* rowR) {
     const double(*W)[5] = &SmoothSides.w[0][0];
     int32_t j = 0;
     for (; j + 2 <= m; j += 2) {
@@ -142,23 +190,23 @@ void SmoothSumsPaired(TLogItem* it, int32_t m, const float* s, const uint8_t* ro
         const double* lb = W[rowL[j + 1]];
         const double* ra = W[rowR[j]];
         const double* rb = W[rowR[j + 1]];
-        const float* v = s + j;
-        auto spd = [v](int k) { return V{v[k], v[k + 1]}; };
-        V sum = V{1.8, 1.8} * spd(4);
-        sum += V{la[3], lb[3]} * spd(0);
-        sum += V{la[2], lb[2]} * spd(1);
-        sum += V{la[1], lb[1]} * spd(2);
-        sum += V{la[0], lb[0]} * spd(3);
-        sum += V{ra[0], rb[0]} * spd(5);
-        sum += V{ra[1], rb[1]} * spd(6);
-        sum += V{ra[2], rb[2]} * spd(7);
-        sum += V{ra[3], rb[3]} * spd(8);
-        V weight = V{la[4], lb[4]};
-        weight += V{ra[0], rb[0]};
-        weight += V{ra[1], rb[1]};
-        weight += V{ra[2], rb[2]};
-        weight += V{ra[3], rb[3]};
-        const V q = sum / weight;
+        const double* v = s + j;
+        auto spd = [v](int k) { return Load2(v + k); };
+        V2 sum = V2{1.8, 1.8} * spd(4);
+        sum += V2{la[3], lb[3]} * spd(0);
+        sum += V2{la[2], lb[2]} * spd(1);
+        sum += V2{la[1], lb[1]} * spd(2);
+        sum += V2{la[0], lb[0]} * spd(3);
+        sum += V2{ra[0], rb[0]} * spd(5);
+        sum += V2{ra[1], rb[1]} * spd(6);
+        sum += V2{ra[2], rb[2]} * spd(7);
+        sum += V2{ra[3], rb[3]} * spd(8);
+        V2 weight = V2{la[4], lb[4]};
+        weight += V2{ra[0], rb[0]};
+        weight += V2{ra[1], rb[1]};
+        weight += V2{ra[2], rb[2]};
+        weight += V2{ra[3], rb[3]};
+        const V2 q = sum / weight;
         it[j].Spd = static_cast<float>(q[0]);
         it[j + 1].Spd = static_cast<float>(q[1]);
     }
@@ -168,15 +216,17 @@ void SmoothSumsPaired(TLogItem* it, int32_t m, const float* s, const uint8_t* ro
 } // namespace
 
 // Samples base .. base + m - 1 (each with four samples after it): their
-// speeds and times are copied out, each sample's weight rows worked out from
-// its window flags and the steps between its neighbours, then the sums taken
-// over the copied, unsmoothed speeds. Every pass but the copy runs over plain
-// arrays, so the compiler vectorises them. carry holds the four samples
-// before base, unsmoothed, and is left holding those before base + m.
+// speeds (widened to double, exactly) and times are copied out, each
+// sample's weight rows worked out from its window flags and the steps
+// between its neighbours, then the sums taken over the copied, unsmoothed
+// speeds. Every pass but the copy runs over plain arrays, in vectors.
+// carry holds the four samples before base, unsmoothed, and is left holding
+// those before base + m.
 void SpeedSmoother::SmoothChunk(int32_t base, int32_t m) {
     TLogItem* it = store_.LogItem.data();
-    // s[k], t[k] and flags[k] belong to sample base - 4 + k.
+    // s[k], sd[k], t[k] and flags[k] belong to sample base - 4 + k.
     float s[Chunk + 8];
+    double sd[Chunk + 8];
     double t[Chunk + 8];
     uint8_t flags[Chunk + 4];
     uint8_t rises[Chunk + 8], falls[Chunk + 8];   // from s[k] to s[k + 1]
@@ -187,11 +237,8 @@ void SpeedSmoother::SmoothChunk(int32_t base, int32_t m) {
         s[k] = it[base + k - 4].Spd;
         t[k] = it[base + k - 4].DtTm;
     }
-    for (int32_t k = 4; k < m + 4; ++k) {
-        uint32_t mine = 0;
-        for (int d = 1; d <= 4; ++d) mine |= uint32_t(std::fabs(t[k + d] - t[k]) < SmoothWindow) << (d - 1);
-        flags[k] = static_cast<uint8_t>(mine);
-    }
+    for (int32_t k = 0; k < m + 8; ++k) sd[k] = s[k];
+    WindowFlags(t + 4, m, flags + 4);
     for (int32_t k = 0; k < m + 7; ++k) {
         rises[k] = s[k] < s[k + 1];
         falls[k] = s[k] > s[k + 1];
@@ -217,9 +264,9 @@ void SpeedSmoother::SmoothChunk(int32_t base, int32_t m) {
         odd |= uint32_t((bits & 0x7F800000u) == 0x7F800000u) | uint32_t(bits == 0x80000000u);
     }
     if (!odd)
-        SmoothSumsPaired(it + base, m, s, rowL, rowR);
+        SmoothSumsPaired(it + base, m, sd, rowL, rowR);
     else
-        SmoothSums<false>(it + base, m, s, rowL, rowR);
+        SmoothSums<false>(it + base, m, sd, rowL, rowR);
     std::memcpy(carrySpd_, s + m, sizeof carrySpd_);
     std::memcpy(carryFlags_, flags + m, sizeof carryFlags_);
 }
