@@ -61,17 +61,28 @@ struct MsFractions {
 };
 const MsFractions MsOfDay;
 
-// Local date-time of a record; daySecs and dayPart hold the day part of the
-// last whole second worked out, as consecutive records mostly share it.
+// Local date-time of a record with a time (secs not 0); daySecs and dayPart
+// hold the day part of the last whole second worked out, as consecutive
+// records mostly share it (daySecs 0 at first: nothing worked out yet).
 [[gnu::always_inline]] inline double RecordDateTime(int32_t secs, uint16_t ms, int32_t& daySecs, double& dayPart,
                                                 double localEpoch) {
-    if (secs != daySecs || dayPart == 0) {
+    if (secs != daySecs) {
         daySecs = secs;
         dayPart = static_cast<double>(secs) / SecPerDay + localEpoch;
     }
     // Identical to secs / SecPerDay + localEpoch + ms / MsPerDay, in that order.
     return dayPart + (ms < 1000 ? MsOfDay.v[ms] : ms / MsPerDay);
 }
+
+// Bit patterns of the range tests: a float or double without its sign
+// orders as its bits do, and no number lies above infinity.
+constexpr uint64_t SignBit64 = uint64_t{1} << 63;
+constexpr uint64_t IdoBitsMax = std::bit_cast<uint64_t>(90.0);
+constexpr uint64_t KdoBitsMax = std::bit_cast<uint64_t>(180.0);
+// Speed bits less 1 lie below this for 0 < speed <= 2000 only: 0, -0 and
+// negative speeds wrap round above it.
+constexpr uint32_t SpdBitsMax = std::bit_cast<uint32_t>(2000.0f);
+constexpr uint32_t ExpBits32 = 0x7F800000u;
 
 } // namespace
 
@@ -283,35 +294,49 @@ int32_t LogImageDecoder::WalkBlock(const uint8_t* b, int32_t p, BlockLayout& lay
             continue;
         }
         const int32_t secs = Rd<int32_t>(at + l.offTime);
-        const double ido = Rd<double>(at + l.offIdo);
-        const double kdo = Rd<double>(at + l.offKdo);
-        const float elv = Rd<float>(at + l.offElv);
-        const float spd = Rd<float>(at + l.offSpd);
+        const uint64_t idoBits = Rd<uint64_t>(at + l.offIdo);
+        const uint64_t kdoBits = Rd<uint64_t>(at + l.offKdo);
+        const uint32_t elvBits = Rd<uint32_t>(at + l.offElv);
+        const uint32_t spdBits = Rd<uint32_t>(at + l.offSpd);
         const uint16_t ms = Rd<uint16_t>(at + l.offMs);
-        const double dtTm = secs != 0 ? RecordDateTime(secs, ms, daySecs, dayPart, epoch) : 0;
-        if (!(spd > 0 && spd <= 2000 && InRange(ido, -90, 90) && InRange(kdo, -180, 180) &&
-              std::isfinite(elv) && ms <= 998 && dtTm >= from)) {
+        // The range tests on the bits, one branch for all: 0 < speed <= 2000,
+        // |latitude| <= 90, |longitude| <= 180, a finite elevation (each
+        // false for no number), whole milliseconds below 999, a time.
+        if (!((spdBits - 1u < SpdBitsMax) & ((idoBits & ~SignBit64) <= IdoBitsMax) &
+              ((kdoBits & ~SignBit64) <= KdoBitsMax) & ((elvBits & ExpBits32) != ExpBits32) & (ms <= 998) &
+              (secs != 0))) {
             ++rejected;
             continue;
         }
+        const double dtTm = RecordDateTime(secs, ms, daySecs, dayPart, epoch);
+        if (!(dtTm >= from)) {
+            ++rejected;
+            continue;
+        }
+        const double ido = std::bit_cast<double>(idoBits);
+        const double kdo = std::bit_cast<double>(kdoBits);
+        const float elv = std::bit_cast<float>(elvBits);
+        const float spd = std::bit_cast<float>(spdBits);
+        auto fill = [&](TLogItem& item) {
+            item.DtTm = dtTm;
+            item.Ido = ido;
+            item.Kdo = kdo;
+            item.Elv = elv;
+            item.Spd = spd;
+            item.Dir = 0;
+            item.valid = valid;
+            item.ms = ms;
+            item.sat_used = at[l.offSat + 1];
+            item.sat_view = at[l.offSat];
+        };
         // Written straight into the store's next place; once the store is
         // full, aside, to be reported.
-        TLogItem aside;
-        TLogItem* place = append.Next();
-        TLogItem& item = place ? *place : aside;
-        item.DtTm = dtTm;
-        item.Ido = ido;
-        item.Kdo = kdo;
-        item.Elv = elv;
-        item.Spd = spd;
-        item.Dir = 0;
-        item.valid = valid;
-        item.ms = ms;
-        item.sat_used = at[l.offSat + 1];
-        item.sat_view = at[l.offSat];
-        if (place) {
+        if (TLogItem* place = append.Next()) {
+            fill(*place);
             append.Keep();
         } else {
+            TLogItem aside;
+            fill(aside);
             append.Sync();
             store_.AppendLogItem(aside, status_);
         }

@@ -45,11 +45,13 @@ struct TLogRect {
 // outside, so of equal extremes (0 and -0) the first one stays.
 struct LogBounds {
     double idoMin = 90, idoMax = -90, kdoMin = 180, kdoMax = -180;
+    // std::min and std::max by value: their references would keep an
+    // appender's bounds out of registers.
     void Widen(double ido, double kdo) {
-        idoMin = std::min(idoMin, ido);
-        idoMax = std::max(idoMax, ido);
-        kdoMin = std::min(kdoMin, kdo);
-        kdoMax = std::max(kdoMax, kdo);
+        idoMin = ido < idoMin ? ido : idoMin;
+        idoMax = idoMax < ido ? ido : idoMax;
+        kdoMin = kdo < kdoMin ? kdo : kdoMin;
+        kdoMax = kdoMax < kdo ? kdo : kdoMax;
     }
     // Nothing widened them (or only samples on a pole's latitude).
     bool Empty() const { return idoMin == 90 || idoMax == -90; }
@@ -139,43 +141,43 @@ struct LogStore {
 class LogAppender {
 public:
     explicit LogAppender(LogStore& store)
-        : store_(store), items_(store.LogItem.data()), num_(store.LogItemNum), cap_(store.Capacity()),
-          motionUsed_(store.MotionUsed), lastTm_(store.LastLogTm), blkIdx_(store.LogBlockNum() - 1),
-          preselect_(store.Live.on), act_(store.Live.act), active_(store.Live.active) {}
-    ~LogAppender() { Sync(); }
+        : store_(store), items_(store.LogItem.data()), next_(items_ + store.LogItemNum),
+          end_(items_ + store.Capacity()), motionEnd_(items_ + store.MotionUsed), counted_(next_),
+          lastTm_(store.LastLogTm), blkIdx_(store.LogBlockNum() - 1), preselect_(store.Live.on),
+          act_(store.Live.act), active_(store.Live.active) {}
+    [[gnu::always_inline]] ~LogAppender() { Sync(); }
     LogAppender(const LogAppender&) = delete;
     LogAppender& operator=(const LogAppender&) = delete;
 
     // The place the next sample goes to; nullptr when the store is full.
-    TLogItem* Next() { return num_ < cap_ ? items_ + num_ : nullptr; }
+    TLogItem* Next() { return next_ < end_ ? next_ : nullptr; }
     // Keeps the sample written at Next(). Block split rule: a new block
     // opens for the first sample or when a whole minute or more lies
     // between the last sample and this one (either way, truncated).
     void Keep() {
-        TLogItem& dst = items_[num_];
+        TLogItem& dst = *next_;
         if (blkIdx_ < 0 || std::fabs(dst.DtTm - lastTm_) * 1440.0 >= 1.0) OpenBlock(dst.DtTm);
         lastTm_ = dst.DtTm;
         dst.Act = act_;
         if (act_) active_.Widen(dst.Ido, dst.Kdo);
         dst.BlkIdx = blkIdx_;
-        ++inBlock_;
-        if (num_ < motionUsed_) store_.MotionSens[num_] = TMotionSens();
-        ++num_;
+        if (next_ < motionEnd_) store_.MotionSens[next_ - items_] = TMotionSens();
+        ++next_;
     }
     // Writes the counters back to the store.
-    void Sync() {
-        store_.LogItemNum = num_;
+    [[gnu::always_inline]] void Sync() {
+        store_.LogItemNum = static_cast<int32_t>(next_ - items_);
         store_.LastLogTm = lastTm_;
-        if (inBlock_ > 0) store_.LogBlock[blkIdx_].RecNum += inBlock_;
-        inBlock_ = 0;
+        if (next_ > counted_) store_.LogBlock[blkIdx_].RecNum += static_cast<int32_t>(next_ - counted_);
+        counted_ = next_;
         store_.Live.act = act_;
         store_.Live.active = active_;
     }
 
 private:
-    // Inline, as is Sync: no address of the appender leaves the decoder's
-    // walk, so its counters can live in registers there.
-    void OpenBlock(double dtTm) {
+    // Always inline, as is Sync: no address of the appender may leave the
+    // decoder's walk, so that its counters live in registers there.
+    [[gnu::always_inline]] void OpenBlock(double dtTm) {
         Sync();
         store_.OpenLogBlock(dtTm);
         blkIdx_ = store_.LogBlockNum() - 1;
@@ -183,10 +185,12 @@ private:
     }
     LogStore& store_;
     TLogItem* items_;
-    int32_t num_, cap_, motionUsed_;
+    TLogItem* next_;        // place of the next sample
+    TLogItem* end_;         // of the places that can be written
+    TLogItem* motionEnd_;   // motion data may lie below this
+    TLogItem* counted_;     // samples below this are counted in their block
     double lastTm_;
     int32_t blkIdx_;
-    int32_t inBlock_ = 0;   // samples kept into block blkIdx_ not yet counted there
     bool preselect_;
     bool act_;              // block blkIdx_ is selected: its samples are active
     LogBounds active_;
