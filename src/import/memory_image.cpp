@@ -299,12 +299,12 @@ int32_t LogImageDecoder::WalkBlock(const uint8_t* b, int32_t p, BlockLayout& lay
         const uint32_t elvBits = Rd<uint32_t>(at + l.offElv);
         const uint32_t spdBits = Rd<uint32_t>(at + l.offSpd);
         const uint16_t ms = Rd<uint16_t>(at + l.offMs);
-        // The range tests on the bits, one branch for all: 0 < speed <= 2000,
-        // |latitude| <= 90, |longitude| <= 180, a finite elevation (each
-        // false for no number), whole milliseconds below 999, a time.
-        if (!((spdBits - 1u < SpdBitsMax) & ((idoBits & ~SignBit64) <= IdoBitsMax) &
-              ((kdoBits & ~SignBit64) <= KdoBitsMax) & ((elvBits & ExpBits32) != ExpBits32) & (ms <= 998) &
-              (secs != 0))) {
+        // The range tests on the bits: 0 < speed <= 2000, |latitude| <= 90,
+        // |longitude| <= 180, a finite elevation (each false for no
+        // number), whole milliseconds below 999, a time.
+        if (!(spdBits - 1u < SpdBitsMax && (idoBits & ~SignBit64) <= IdoBitsMax &&
+              (kdoBits & ~SignBit64) <= KdoBitsMax && (elvBits & ExpBits32) != ExpBits32 && ms <= 998 &&
+              secs != 0)) {
             ++rejected;
             continue;
         }
@@ -313,16 +313,13 @@ int32_t LogImageDecoder::WalkBlock(const uint8_t* b, int32_t p, BlockLayout& lay
             ++rejected;
             continue;
         }
-        const double ido = std::bit_cast<double>(idoBits);
-        const double kdo = std::bit_cast<double>(kdoBits);
-        const float elv = std::bit_cast<float>(elvBits);
-        const float spd = std::bit_cast<float>(spdBits);
+        const LatLon pos = {std::bit_cast<double>(idoBits), std::bit_cast<double>(kdoBits)};
         auto fill = [&](TLogItem& item) {
             item.DtTm = dtTm;
-            item.Ido = ido;
-            item.Kdo = kdo;
-            item.Elv = elv;
-            item.Spd = spd;
+            item.Ido = pos[0];
+            item.Kdo = pos[1];
+            item.Elv = std::bit_cast<float>(elvBits);
+            item.Spd = std::bit_cast<float>(spdBits);
             item.Dir = 0;
             item.valid = valid;
             item.ms = ms;
@@ -333,7 +330,7 @@ int32_t LogImageDecoder::WalkBlock(const uint8_t* b, int32_t p, BlockLayout& lay
         // full, aside, to be reported.
         if (TLogItem* place = append.Next()) {
             fill(*place);
-            append.Keep();
+            append.Keep(dtTm, pos);
         } else {
             TLogItem aside;
             fill(aside);

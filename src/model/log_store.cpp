@@ -363,10 +363,10 @@ void SetRect(LogStore& st, const LogBounds& active) {
         b = LogBounds();
         for (int32_t i = 0; i < st.LogItemNum; ++i) b.Widen(st.LogItem[i].Ido, st.LogItem[i].Kdo);
     }
-    st.LogRect.IdoMin = b.idoMin;
-    st.LogRect.IdoMax = b.idoMax;
-    st.LogRect.KdoMin = b.kdoMin;
-    st.LogRect.KdoMax = b.kdoMax;
+    st.LogRect.IdoMin = b.lo[0];
+    st.LogRect.IdoMax = b.hi[0];
+    st.LogRect.KdoMin = b.lo[1];
+    st.LogRect.KdoMax = b.hi[1];
 }
 
 } // namespace

@@ -41,20 +41,21 @@ struct TLogRect {
     long double IdoMin = 90, IdoMax = -90, KdoMin = 180, KdoMax = -180;
 };
 
-// Bounds being gathered: a sample widens them where it lies strictly
-// outside, so of equal extremes (0 and -0) the first one stays.
+// A sample's latitude and longitude in the lanes of one vector.
+using LatLon = double __attribute__((vector_size(16)));
+
+// Bounds being gathered, latitude and longitude side by side: a sample
+// widens them where it lies strictly outside, so of equal extremes (0 and
+// -0) the first one stays.
 struct LogBounds {
-    double idoMin = 90, idoMax = -90, kdoMin = 180, kdoMax = -180;
-    // std::min and std::max by value: their references would keep an
-    // appender's bounds out of registers.
-    void Widen(double ido, double kdo) {
-        idoMin = ido < idoMin ? ido : idoMin;
-        idoMax = idoMax < ido ? ido : idoMax;
-        kdoMin = kdo < kdoMin ? kdo : kdoMin;
-        kdoMax = kdoMax < kdo ? kdo : kdoMax;
+    LatLon lo = {90, 180}, hi = {-90, -180};
+    void Widen(LatLon v) {
+        lo = v < lo ? v : lo;
+        hi = hi < v ? v : hi;
     }
+    void Widen(double ido, double kdo) { Widen(LatLon{ido, kdo}); }
     // Nothing widened them (or only samples on a pole's latitude).
-    bool Empty() const { return idoMin == 90 || idoMax == -90; }
+    bool Empty() const { return lo[0] == 90 || hi[0] == -90; }
 };
 
 // The block preselection kept up while a fresh log is appended.
@@ -154,15 +155,13 @@ public:
     // Keeps the sample written at Next(). Block split rule: a new block
     // opens for the first sample or when a whole minute or more lies
     // between the last sample and this one (either way, truncated).
-    void Keep() {
-        TLogItem& dst = *next_;
-        if (blkIdx_ < 0 || std::fabs(dst.DtTm - lastTm_) * 1440.0 >= 1.0) OpenBlock(dst.DtTm);
-        lastTm_ = dst.DtTm;
-        dst.Act = act_;
-        if (act_) active_.Widen(dst.Ido, dst.Kdo);
-        dst.BlkIdx = blkIdx_;
-        if (next_ < motionEnd_) store_.MotionSens[next_ - items_] = TMotionSens();
-        ++next_;
+    void Keep() { Keep(next_->DtTm, LatLon{next_->Ido, next_->Kdo}); }
+    // The same, given the sample's time and position as written (a decoder
+    // has them in registers; read back they would wait on the stores).
+    void Keep(double dtTm, LatLon pos) {
+        if (OpensBlock(dtTm)) [[unlikely]]
+            OpenBlock(dtTm);
+        Place(dtTm, pos);
     }
     // Writes the counters back to the store.
     [[gnu::always_inline]] void Sync() {
@@ -175,6 +174,16 @@ public:
     }
 
 private:
+    bool OpensBlock(double dtTm) const { return blkIdx_ < 0 || std::fabs(dtTm - lastTm_) * 1440.0 >= 1.0; }
+    void Place(double dtTm, LatLon pos) {
+        TLogItem& dst = *next_;
+        lastTm_ = dtTm;
+        dst.Act = act_;
+        if (act_) active_.Widen(pos);
+        dst.BlkIdx = blkIdx_;
+        if (next_ < motionEnd_) store_.MotionSens[next_ - items_] = TMotionSens();
+        ++next_;
+    }
     // Always inline, as is Sync: no address of the appender may leave the
     // decoder's walk, so that its counters live in registers there.
     [[gnu::always_inline]] void OpenBlock(double dtTm) {
