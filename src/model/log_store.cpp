@@ -143,8 +143,28 @@ V2 Load2(const double* p) {
 }
 
 // flags[k] for k < m: bit d - 1 set where |t[k + d] - t[k]| < the window
-// (t[0 .. m + 4] readable).
+// (t[0 .. m + 3] readable).
 void WindowFlags(const double* t, int32_t m, uint8_t* flags) {
+    // Times that never fall (the usual log): no difference is negative, and
+    // one within the window puts the nearer ones within it too (a
+    // difference from a larger number never rounds smaller). The flags are
+    // then 0, 1, 3, 7 or 15, at a steady rate found by one or two tests.
+    bool rising = true;
+    for (int32_t k = 0; k < m + 3; ++k) rising &= t[k + 1] >= t[k];   // false for no number
+    if (rising) {
+        for (int32_t k = 0; k < m; ++k) {
+            const double* u = t + k;
+            uint8_t f;
+            if (u[4] - u[0] < SmoothWindow)
+                f = 15;
+            else if (u[2] - u[0] < SmoothWindow)
+                f = u[3] - u[0] < SmoothWindow ? 7 : 3;
+            else
+                f = u[1] - u[0] < SmoothWindow ? 1 : 0;
+            flags[k] = f;
+        }
+        return;
+    }
     int32_t k = 0;
 #if defined(__SSE2__)
     // Two samples a vector; the four compare masks' bit pairs are then

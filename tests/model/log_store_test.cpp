@@ -192,6 +192,8 @@ TEST_F(LogStoreTest, SpeedSmoothingMatchesThePlainRuleBitForBit) {
     std::mt19937 rng(20261210);
     const float speeds[] = {0, 10, 10, 20, 35.5f, 80, 120.25f, 300, -0.0f, -5, std::nanf(""), INFINITY};
     const double stepsMs[] = {50, 50, 100, 100, 70, 105, 209.9, 210, 210.1, 1000, 61000};
+    // Times that stand still or go back, in a quarter of the logs.
+    const double backMs[] = {0, -50, -209.9, -300, -61000};
     int compared = 0;
     for (int round = 0; round < 300; ++round) {
         // Short logs, then some longer than the smoothing's chunks.
@@ -203,7 +205,10 @@ TEST_F(LogStoreTest, SpeedSmoothingMatchesThePlainRuleBitForBit) {
         for (int k = 0; k < n; ++k) {
             s.push_back(round % 3 == 0 ? static_cast<float>(rng() % 4) : speeds[rng() % std::size(speeds)]);
             t.push_back(at);
-            at += stepsMs[rng() % (round % 2 ? std::size(stepsMs) : 3)] / 86400000.0;
+            if (round % 4 == 3 && rng() % 8 == 0)
+                at += backMs[rng() % std::size(backMs)] / 86400000.0;
+            else
+                at += stepsMs[rng() % (round % 2 ? std::size(stepsMs) : 3)] / 86400000.0;
         }
         for (int k = 0; k < n; ++k) ASSERT_TRUE(store.AppendLogItem(Item(t[k], 35.0, 137.0, s[k]), status));
         store.SmoothLogSpd();
