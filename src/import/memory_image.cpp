@@ -74,11 +74,15 @@ const MsFractions MsOfDay;
     return dayPart + (ms < 1000 ? MsOfDay.v[ms] : ms / MsPerDay);
 }
 
-// Bit patterns of the range tests: a float or double without its sign
-// orders as its bits do, and no number lies above infinity.
-constexpr uint64_t SignBit64 = uint64_t{1} << 63;
-constexpr uint64_t IdoBitsMax = std::bit_cast<uint64_t>(90.0);
-constexpr uint64_t KdoBitsMax = std::bit_cast<uint64_t>(180.0);
+// |latitude| and |longitude|: the sign bits cleared.
+LatLon Magnitude(LatLon v) {
+    using Bits = uint64_t __attribute__((vector_size(16)));
+    constexpr uint64_t NoSign = ~(uint64_t{1} << 63);
+    return std::bit_cast<LatLon>(std::bit_cast<Bits>(v) & Bits{NoSign, NoSign});
+}
+
+// Bit patterns of the range tests: a float without its sign orders as its
+// bits do, and no number lies above infinity.
 // Speed bits less 1 lie below this for 0 < speed <= 2000 only: 0, -0 and
 // negative speeds wrap round above it.
 constexpr uint32_t SpdBitsMax = std::bit_cast<uint32_t>(2000.0f);
@@ -294,17 +298,16 @@ int32_t LogImageDecoder::WalkBlock(const uint8_t* b, int32_t p, BlockLayout& lay
             continue;
         }
         const int32_t secs = Rd<int32_t>(at + l.offTime);
-        const uint64_t idoBits = Rd<uint64_t>(at + l.offIdo);
-        const uint64_t kdoBits = Rd<uint64_t>(at + l.offKdo);
+        const LatLon pos = {Rd<double>(at + l.offIdo), Rd<double>(at + l.offKdo)};
         const uint32_t elvBits = Rd<uint32_t>(at + l.offElv);
         const uint32_t spdBits = Rd<uint32_t>(at + l.offSpd);
         const uint16_t ms = Rd<uint16_t>(at + l.offMs);
-        // The range tests on the bits: 0 < speed <= 2000, |latitude| <= 90,
-        // |longitude| <= 180, a finite elevation (each false for no
-        // number), whole milliseconds below 999, a time.
-        if (!(spdBits - 1u < SpdBitsMax && (idoBits & ~SignBit64) <= IdoBitsMax &&
-              (kdoBits & ~SignBit64) <= KdoBitsMax && (elvBits & ExpBits32) != ExpBits32 && ms <= 998 &&
-              secs != 0)) {
+        // The range tests: |latitude| <= 90 and |longitude| <= 180 side by
+        // side, then on the bits 0 < speed <= 2000 and a finite elevation
+        // (each false for no number), whole milliseconds below 999, a time.
+        const auto inside = Magnitude(pos) <= LatLon{90, 180};
+        if (!(inside[0] && inside[1] && spdBits - 1u < SpdBitsMax && (elvBits & ExpBits32) != ExpBits32 &&
+              ms <= 998 && secs != 0)) {
             ++rejected;
             continue;
         }
@@ -313,7 +316,6 @@ int32_t LogImageDecoder::WalkBlock(const uint8_t* b, int32_t p, BlockLayout& lay
             ++rejected;
             continue;
         }
-        const LatLon pos = {std::bit_cast<double>(idoBits), std::bit_cast<double>(kdoBits)};
         auto fill = [&](TLogItem& item) {
             item.DtTm = dtTm;
             item.Ido = pos[0];
