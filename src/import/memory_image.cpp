@@ -81,10 +81,9 @@ LatLon Magnitude(LatLon v) {
     return std::bit_cast<LatLon>(std::bit_cast<Bits>(v) & Bits{NoSign, NoSign});
 }
 
-// Bit patterns of the range tests: a float without its sign orders as its
-// bits do, and no number lies above infinity.
-// Speed bits less 1 lie below this for 0 < speed <= 2000 only: 0, -0 and
-// negative speeds wrap round above it.
+// Bit patterns of the range tests: a positive float orders as its bits do,
+// and no number lies above infinity. Speed bits less 1 lie below SpdBitsMax
+// for 0 < speed <= 2000 only: 0, -0 and negative speeds wrap round above it.
 constexpr uint32_t SpdBitsMax = std::bit_cast<uint32_t>(2000.0f);
 constexpr uint32_t ExpBits32 = 0x7F800000u;
 

@@ -103,8 +103,8 @@ struct LogStore {
     int64_t PutLogImage(const uint8_t* image, int64_t size);
 
     // Append rule: stores the sample at place LogItemNum in the current block
-    // (LogAppender::Keep's block split rule first; Act false, BlkIdx and
-    // RecNum set) with its motion data. A full store drops the sample,
+    // (LogAppender::Keep's block split rule first; Act false unless
+    // preselecting, BlkIdx and RecNum set) with its motion data. A full store drops the sample,
     // touches no block and reports once per import; returns false then.
     // Without motion (sources that have none: memory images, run files) a
     // motion place is written only where motion data may lie (below
@@ -137,8 +137,9 @@ struct LogStore {
 
 // Appends samples under the append rule (without motion) for a decoder that
 // writes each record into the next place before it knows whether it keeps
-// it. The store's counters stay in the appender until Sync() or its end:
-// nothing else may change the store in between.
+// it. The store's counters (and a preselection's state) stay in the
+// appender until Sync() or its end: nothing else may change the store in
+// between.
 class LogAppender {
 public:
     explicit LogAppender(LogStore& store)
