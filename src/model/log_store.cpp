@@ -257,11 +257,12 @@ void SpeedSmoother::SmoothChunk(int32_t base, int32_t m) {
     uint8_t rowL[Chunk], rowR[Chunk];
     std::memcpy(s, carrySpd_, sizeof carrySpd_);
     std::memcpy(flags, carryFlags_, sizeof carryFlags_);
+    for (int32_t k = 0; k < 4; ++k) sd[k] = s[k];
     for (int32_t k = 4; k < m + 8; ++k) {
         s[k] = it[base + k - 4].Spd;
+        sd[k] = s[k];
         t[k] = it[base + k - 4].DtTm;
     }
-    for (int32_t k = 0; k < m + 8; ++k) sd[k] = s[k];
     WindowFlags(t + 4, m, flags + 4);
     for (int32_t k = 0; k < m + 7; ++k) {
         rises[k] = s[k] < s[k + 1];

@@ -217,7 +217,7 @@ public:
     void Finish();
 
 private:
-    static constexpr int32_t Chunk = 512;
+    static constexpr int32_t Chunk = 1024;
     void SmoothChunk(int32_t base, int32_t m);
     LogStore& store_;
     int32_t done_ = 0;              // samples smoothed
