@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -40,6 +41,7 @@ struct Recorder {
     std::vector<TPlayState> states;
     int64_t openDuration = -1;
     int openW = 0, openH = 0;
+    std::function<void(size_t)> onShown;  // in the player's thread, with the count shown
     TFFPlayer player;  // last: it goes first
 
     Recorder() {
@@ -55,9 +57,14 @@ struct Recorder {
     TPictureSink Sink() {
         return [this](std::shared_ptr<const TVideoPicture> pic) {
             const uint8_t* px = pic->Bits.data() + size_t(pic->Height / 2) * pic->Stride + size_t(pic->Width / 2) * 4;
-            std::lock_guard<std::mutex> lock(m);
-            frames.push_back(vel::test::FrameNumberOfGrey(px[1]));
-            shownPts.push_back(pic->PTS);
+            size_t n;
+            {
+                std::lock_guard<std::mutex> lock(m);
+                frames.push_back(vel::test::FrameNumberOfGrey(px[1]));
+                shownPts.push_back(pic->PTS);
+                n = frames.size();
+            }
+            if (onShown) onShown(n);
         };
     }
     std::vector<int> Frames() {
@@ -220,6 +227,29 @@ TEST_F(Player, PausedOpenStepsAndSeeksToExactFrames) {
     r.player.Seek(40 * 40000, sfBackward, true);
     ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 1; }));
     EXPECT_EQ(r.Count(TPlayState::psEnd), 2);
+}
+
+// A step asked for while the picture of the one before is still being shown
+// (a key held down) is a step of its own, not lost when that picture is done;
+// and the player's position is already that picture's.
+TEST_F(Player, AStepAskedForDuringAStepIsKept) {
+    Recorder r;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    ASSERT_TRUE(r.player.Open(File("gop.mkv"), r.Sink(), true));
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psPause) > 0; }));
+    std::vector<int64_t> positionAsShown;  // in the player's thread, read after the run
+    r.onShown = [&](size_t n) {
+        positionAsShown.push_back(r.player.CurrentPTS());
+        if (n == 2) r.player.StepToNextFrame();
+    };
+    r.player.StepToNextFrame();
+    ASSERT_TRUE(r.WaitFor([&] { return r.Frames().size() >= 3; }, 5000));
+    r.WaitFor([] { return false; }, 200);
+    EXPECT_EQ(r.Frames(), (std::vector<int>{0, 1, 2}));
+    EXPECT_TRUE(r.player.Paused());
+    r.player.Stop(true);
+    // The position is the shown picture's by the time anyone sees the picture.
+    EXPECT_EQ(positionAsShown, (std::vector<int64_t>{40000, 80000}));
 }
 
 TEST_F(Player, HostPictureValuesApplyWhilePlaying) {

@@ -71,6 +71,9 @@ struct TVideoState {
     bool paused = false;
     bool step = false;
     bool showPending = false;  // show the next picture even while paused
+    // Bumped on each request above, so that showing a picture clears only
+    // the requests it served: one made while it was being shown stays.
+    unsigned stepGen = 0, showGen = 0;
     bool openPaused = false;
     bool seekReq = false;
     int64_t seekTarget = 0;
@@ -462,6 +465,7 @@ void DoSeek(TVideoState* vs) {
         vs->seekMinPts = (flags & sfByte) ? -1e300 : (double(target) - vs->frameDelay * 1e6 / 2) / 1e6;
         vs->eof = vs->readError = vs->videoDrained = vs->endReported = false;
         vs->showPending = vs->videoStream >= 0;
+        ++vs->showGen;
     }
     vs->seekReq = false;
     vs->seekDone = true;
@@ -552,6 +556,7 @@ void PlayLoop(TVideoState* vs) {
     bool wasPaused = false;
     while (!vs->abort) {
         bool showNow = false, paused, step, showPending;
+        unsigned stepGen, showGen;
         TVideoState::Picture pic{};
         const double now = WallTime();
         {
@@ -559,6 +564,8 @@ void PlayLoop(TVideoState* vs) {
             paused = vs->paused;
             step = vs->step;
             showPending = vs->showPending;
+            stepGen = vs->stepGen;
+            showGen = vs->showGen;
         }
         if (paused && !wasPaused) wasPaused = true;
         if (!paused && wasPaused) {
@@ -615,15 +622,16 @@ void PlayLoop(TVideoState* vs) {
         }
         if (showNow) {
             lastPts = pic.pts;
+            int64_t pos = int64_t(std::llround(pic.pts * 1e6)) - vs->startTime;
+            // Before the picture goes out: whoever sees it reads its position.
+            p->SetCurrentPTS(pos);
             Show(vs, pic, sws);
             ff::av_frame_free(&pic.frame);
             bool pauseAfter = false;
-            int64_t pos = int64_t(std::llround(pic.pts * 1e6)) - vs->startTime;
-            p->SetCurrentPTS(pos);  // before a seek's waiter is released
             {
                 std::lock_guard<std::mutex> slock(vs->stateMutex);
-                vs->showPending = false;
-                vs->step = false;
+                if (vs->showGen == showGen) vs->showPending = false;
+                if (vs->stepGen == stepGen) vs->step = false;
                 if (vs->openPaused) {
                     vs->openPaused = false;
                     pauseAfter = true;
@@ -958,6 +966,7 @@ void TFFPlayer::StepToNextFrame() {
     {
         std::lock_guard<std::mutex> lock(vs_->stateMutex);
         vs_->step = true;
+        ++vs_->stepGen;
     }
     if (!already) PostState(TPlayState::psStep);
 }
