@@ -307,13 +307,18 @@ bool MemoryReception::OnRawByte(char c, bool queueEmpty, ReceptionStep& step) {
 ReceptionStep MemoryReception::RawBlockDone(bool queueEmpty) {
     ReceptionStep step;
     binState_ = 0;
-    rawMode_ = false;
     const bool inside = binRecvAddr_ + binByteCount_ <= LoggerMemoryBytes;
+    const bool asked = inside && binRecvAddr_ == binExpectAddr_;
+    // A block for another address (an earlier read answered twice or late)
+    // is kept, but the read now asked for still waits for its own block:
+    // ending its wait would take every later block as the answer to the
+    // request after it. The receiver stays armed for it.
+    rawMode_ = !asked;
     if (inside) {
         std::memcpy(image_.data() + binRecvAddr_, staged_.data(), size_t(binByteCount_));
         step.stored = true;
     }
-    if (!inside || binRecvAddr_ != binExpectAddr_) {
+    if (!asked) {
         if (!CountReread(binExpectAddr_, 1024)) {
             step.next = ReceptionStep::Fail;
             step.log = Fmt("MTK log read failed. %.8llX", binExpectAddr_);
@@ -325,7 +330,7 @@ ReceptionStep MemoryReception::RawBlockDone(bool queueEmpty) {
     if (queueEmpty && step.queue.isEmpty()) QueueSweep(step, true);
     if (step.next == ReceptionStep::Fail) return step;
     if (inside && binRecvAddr_ % 65536 == 0) step.log = Fmt("MTK logbin start. %.8llX", binRecvAddr_);
-    step.next = ReceptionStep::EndWait;
+    step.next = asked ? ReceptionStep::EndWait : ReceptionStep::Wait;
     return step;
 }
 

@@ -53,6 +53,39 @@ TEST_F(DownloadTest, EveryModelDownloadsTheWholeMemoryEvenWithFaults) {
     }
 }
 
+TEST_F(DownloadTest, LateDuplicatedAndOddAnswersStillGiveTheWholeMemory) {
+    // Each ends with the logger's memory handed over as it is, and no message.
+    struct Case {
+        const char* name;
+        QStringList args;
+        int bytes;
+        QStringList controls;
+    };
+    const Case cases[] = {
+        {"qk3 raw duplicated block", {"--model", "qk3raw"}, 140000, {"at 400/400 dup"}},
+        {"qk3 raw block 350 ms late", {"--model", "qk3raw"}, 140000, {"at 800/400 late 350"}},
+    };
+    unsigned seed = 40;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray image = c.bytes ? RandomImage(c.bytes, seed++) : QByteArray();
+        QStringList args = c.args;
+        if (c.bytes) args << "--image" << WriteImage(image);
+        SimProcess sim(args);
+        ASSERT_TRUE(sim.ready);
+        for (const QString& line : c.controls) ASSERT_EQ(sim.Control(line), "ok");
+        Use(sim);
+        prompts.calls.clear();
+        const int before = loaded;
+        cmds->SpeedButtonLdGPSClick();
+        ASSERT_TRUE(WaitFor([&] { return loaded > before || !prompts.calls.empty(); }, 30000));
+        ASSERT_TRUE(Idle());
+        EXPECT_TRUE(prompts.calls.empty()) << Messages().join('\n').toStdString();
+        EXPECT_EQ(loaded, before + 1);
+        EXPECT_TRUE(SameAsMemory(image));
+    }
+}
+
 TEST_F(DownloadTest, ABlockThatNeverComesWholeEndsInTheFailureMessage) {
     // Every data line mis-summed: the re-reads give up and nothing is handed over.
     for (const char* model : {"qk3", "887"}) {

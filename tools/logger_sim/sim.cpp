@@ -196,6 +196,22 @@ std::string Logger::Control(const std::string& line) {
         return State();
     } else if (cmd == "quit") {
         Stop();
+    } else if (cmd == "at") {
+        // "at ADDR/LEN KIND [ARG]", both hexadecimal: the answer to that read
+        // is "dup" (sent twice), "late MS", "odd" (its first data line loses
+        // a digit but keeps a right checksum) or "short" (only its first KiB).
+        AtFault f;
+        const size_t slash = arg.find('/');
+        if (slash == std::string::npos) return "error at ADDR/LEN";
+        f.addr = unsigned(std::stoul(arg.substr(0, slash), nullptr, 16));
+        f.len = unsigned(std::stoul(arg.substr(slash + 1), nullptr, 16));
+        in >> f.kind >> f.arg;
+        if (f.kind != "dup" && f.kind != "late" && f.kind != "odd" && f.kind != "short")
+            return "error unknown fault";
+        atFaults_.push_back(f);
+    } else if (cmd == "mute") {
+        // "mute MS": what the logger sends in the next MS ms is lost.
+        muteUntilUs_ = NowUs() + std::stoll(arg) * 1000;
     } else {
         return "error unknown command";
     }
@@ -316,6 +332,23 @@ void Logger::Respond(std::vector<std::string> lines, const std::string& raw) {
     Emit(all, fault == "late" ? faultArg_ * 1000 : 0);
 }
 
+bool Logger::AtRead(unsigned addr, unsigned len, std::vector<std::string> lines, std::string raw) {
+    const auto it = std::find_if(atFaults_.begin(), atFaults_.end(),
+                                 [&](const AtFault& f) { return f.addr == addr && f.len == len; });
+    if (it == atFaults_.end() || silent_) return false;
+    const AtFault f = *it;
+    atFaults_.erase(it);
+    if (!lines.empty() && StartsWith(lines[0], "PMTK182,8,")) {
+        if (f.kind == "odd") lines[0].pop_back();
+        if (f.kind == "short" && lines[0].size() > 20 + 2048) lines[0].resize(20 + 2048);
+    }
+    std::string all = raw;
+    for (const std::string& l : lines) all += Frame(l);
+    if (f.kind == "dup") all += all;
+    Emit(all, f.kind == "late" ? f.arg * 1000 : 0);
+    return true;
+}
+
 void Logger::ReadMemory(unsigned addr, unsigned len, std::vector<std::string>& out) {
     if (addr >= MemSize) return;
     len = std::min<unsigned>(len, MemSize - addr);
@@ -421,6 +454,7 @@ void Logger::OnRequest(const std::string& body) {
         std::vector<std::string> lines;
         ReadMemory(addr, len, lines);
         lines.push_back("PMTK001,182,7,3");
+        if (AtRead(addr, len, lines, {})) return;
         return Respond(std::move(lines));
     }
     if (StartsWith(body, "PTSI870,7,") && f.size() >= 4 && o_.model == Model::QK3Raw) {
@@ -430,6 +464,7 @@ void Logger::OnRequest(const std::string& body) {
         std::string raw = "$" + Fmt("%llX", addr) + ",";
         raw.append(reinterpret_cast<const char*>(mem_.data() + addr), len);
         raw += "\r\n";
+        if (AtRead(unsigned(addr), unsigned(len), {}, raw)) return;
         return Respond({}, raw);
     }
     // Anything else goes unanswered, as the logger does.
@@ -499,6 +534,12 @@ void Logger::Flush() {
         allowed = size_t(std::max(0LL, std::min<long long>(due - paceSent_, (long long)out_.size())));
     }
     if (allowed == 0) return;
+    if (now < muteUntilUs_) {
+        // Lost on the way: gone at the rate it would have gone out.
+        out_.consume(allowed);
+        paceSent_ += static_cast<long long>(allowed);
+        return;
+    }
     const ssize_t w = ::write(master_, out_.data(), allowed);
     if (w > 0) {
         out_.consume(size_t(w));

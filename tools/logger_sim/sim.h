@@ -134,6 +134,13 @@ private:
     // Bodies received, memory reads left out, until the "received" control line.
     std::vector<std::string> received_;
     std::string State() const;
+    // Faults aimed at one memory read, by the address and byte length it
+    // asks for ("at ADDR/LEN KIND [ARG]"), each used once; and a span of
+    // output lost as if the line had dropped it ("mute MS").
+    struct AtFault { unsigned addr = 0, len = 0; std::string kind; long long arg = 0; };
+    std::vector<AtFault> atFaults_;
+    long long muteUntilUs_ = 0;
+    bool AtRead(unsigned addr, unsigned len, std::vector<std::string> lines, std::string raw);
 };
 
 } // namespace velsim
