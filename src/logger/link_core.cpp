@@ -64,8 +64,13 @@ void LinkCore::DataLine(const QByteArray& line, bool badSum, int64_t nowMs) {
     // wait: a late copy of an earlier answer (after a resend) brings its own
     // acknowledgement, which would otherwise end this read's wait early and
     // leave every later answer one request behind.
-    if (outstanding_ && MemoryReception::AnswersRead(line, curCmd_)) valueSeen_ = true;
-    Apply(mem_.OnDataLine(line, badSum, curCmd_, queue_.empty()), nowMs);
+    const bool answers = outstanding_ && MemoryReception::AnswersRead(line, curCmd_);
+    if (answers) valueSeen_ = true;
+    ReceptionStep step = mem_.OnDataLine(line, badSum, curCmd_, queue_.empty());
+    // The same for a short answer, which ends the wait by itself: a late copy
+    // of an earlier short answer is stored, but ends nothing.
+    if (step.next == ReceptionStep::EndWait && !answers) step.next = ReceptionStep::Wait;
+    Apply(step, nowMs);
 }
 
 void LinkCore::Apply(const ReceptionStep& step, int64_t nowMs) {

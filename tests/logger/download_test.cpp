@@ -64,6 +64,7 @@ TEST_F(DownloadTest, LateDuplicatedAndOddAnswersStillGiveTheWholeMemory) {
     const Case cases[] = {
         {"qk3 raw duplicated block", {"--model", "qk3raw"}, 140000, {"at 400/400 dup"}},
         {"qk3 raw block 350 ms late", {"--model", "qk3raw"}, 140000, {"at 800/400 late 350"}},
+        {"qk3 hex 1 KiB re-read answered late", {"--model", "qk3"}, 140000, {"fault badline 1", "at 0/400 late 350"}},
     };
     unsigned seed = 40;
     for (const Case& c : cases) {

@@ -180,3 +180,27 @@ TEST_F(CoreFixture, ADuplicatedMemoryAnswerDoesNotEndTheNextReadsWait) {
     EXPECT_EQ(core.Reception().PendingCount(), 0);
     EXPECT_EQ(Count(LinkEvent::ComError), 0);
 }
+
+TEST_F(CoreFixture, ALateCopyOfAShortAnswerEndsNoOtherRead) {
+    // 1 KiB re-reads; the first is answered twice (the resend's answer, then
+    // the late one). The late copy must not end the second read's wait, or
+    // every later answer is taken for the read after it.
+    core.Start({false, true, true}, 1);
+    core.SetModel(LoggerModel::QK3);
+    core.BeginDownload(LoggerModel::QK3, 0, 3, "1");
+    core.Run({"PMTK182,7,00000000,400", "PMTK182,7,00000400,400", "PMTK182,7,00000800,400"}, 1, now);
+    auto answer = [&](const QByteArray& addr) {
+        Reply("PMTK182,8," + addr + "," + QByteArray(2048, 'B'));
+        Reply("PMTK001,182,7,3");
+    };
+    answer("00000000");
+    ASSERT_EQ(core.CurCmd(), "PMTK182,7,00000400,400");
+    answer("00000000");
+    EXPECT_EQ(core.CurCmd(), "PMTK182,7,00000400,400");
+    EXPECT_EQ(sent.size(), 2);
+    EXPECT_TRUE(core.AwaitReply());
+    // Each read answered as asked: the download ends with nothing pending.
+    for (int i = 0; i < 6 && Count(LinkEvent::QueueDone) == 0; ++i) answer(core.CurCmd().mid(10, 8));
+    EXPECT_EQ(Count(LinkEvent::QueueDone), 1);
+    EXPECT_EQ(core.Reception().PendingCount(), 0);
+}
