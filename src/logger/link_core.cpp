@@ -119,9 +119,27 @@ void LinkCore::Run(const QList<QByteArray>& bodies, uint64_t run, int64_t nowMs)
     if (!outstanding_ && !queue_.empty()) SendHead(nowMs);
 }
 
+namespace {
+bool IsMemoryRead(const QByteArray& body) {
+    return body.startsWith("PMTK182,7,") || body.startsWith("PTSI870,7,");
+}
+} // namespace
+
 void LinkCore::EndReplyWait(bool ident, int64_t nowMs) {
     awaitReply_ = false;
     outstanding_ = false;
+    // The last planned read is answered. A download completes only with no
+    // block pending: what is still missing (a short or malformed answer) is
+    // read again first, before an older logger's fix-interval restore.
+    if (mem_.Active() && mem_.Model() != LoggerModel::QK4 && IsMemoryRead(curCmd_) &&
+        (queue_.empty() || !IsMemoryRead(queue_.front())) && mem_.PendingCount() > 0) {
+        const ReceptionStep step = mem_.RereadPending(curCmd_.startsWith("PTSI870,"));
+        if (step.next == ReceptionStep::Fail) {
+            Apply(step, nowMs);
+            return;
+        }
+        queue_.insert(queue_.begin(), step.queue.begin(), step.queue.end());
+    }
     if (!queue_.empty()) {
         SendHead(nowMs);
         return;

@@ -130,16 +130,21 @@ ReceptionStep MemoryReception::OnDataLine(QByteArrayView line, bool badSum, QByt
     int64_t r = 0, len = 0;
     const bool asked = RequestOf(curCmd, r, len);
 
-    if (badSum) {
-        // A damaged line is not stored: the block is read again.
+    // $PMTK182,8,AAAAAAAA,DD..DD*hh
+    const qsizetype size = line.size();
+    const bool malformed = size < 23 || line[19] != ',' || (size - 23) % 2 != 0;
+    if (badSum || malformed) {
+        // A damaged line is not stored: the block is read again. A well-summed
+        // line that breaks the format is damaged as well; passing it over
+        // would let its acknowledgement end the read with the block missing.
         switch (model_) {
         case LoggerModel::QK4:
             // Its block stays pending; the sentinel's sweep reads it again.
-            step.log = "QK4 MTK checksum error.";
+            step.log = badSum ? "QK4 MTK checksum error." : "MTK log line malformed.";
             step.next = ReceptionStep::SendHeadIfAny;   // the logger answers: the sentinel may follow
             return step;
         case LoggerModel::QK3:
-            step.log = "MTK checksum error.";
+            step.log = badSum ? "MTK checksum error." : "MTK log line malformed.";
             if (!asked) return step;
             if (!CountReread(r, 1024)) {
                 step.next = ReceptionStep::Fail;
@@ -150,7 +155,7 @@ ReceptionStep MemoryReception::OnDataLine(QByteArrayView line, bool badSum, QByt
             return step;
         case LoggerModel::Older:
             if (!asked) return step;
-            step.log = Fmt("MTK checksum error. %.8llX", r);
+            step.log = Fmt(badSum ? "MTK checksum error. %.8llX" : "MTK log line malformed. %.8llX", r);
             if (!CountReread(r, 1024)) {
                 step.next = ReceptionStep::Fail;
                 return step;
@@ -162,12 +167,6 @@ ReceptionStep MemoryReception::OnDataLine(QByteArrayView line, bool badSum, QByt
         }
     }
 
-    // $PMTK182,8,AAAAAAAA,DD..DD*hh
-    const qsizetype size = line.size();
-    if (size < 23 || line[19] != ',' || (size - 23) % 2 != 0) {
-        step.log = "MTK log line malformed.";
-        return step;
-    }
     const int64_t a = HexValue(line.sliced(11, 8));
     const int64_t n = (size - 23) / 2;
     if (a + n > LoggerMemoryBytes) {
@@ -233,6 +232,26 @@ ReceptionStep MemoryReception::OnDataLine(QByteArrayView line, bool badSum, QByt
     case LoggerModel::Older:
         ClearCovered(a, n, 1024);
         return step;
+    }
+    return step;
+}
+
+ReceptionStep MemoryReception::RereadPending(bool raw) {
+    ReceptionStep step;
+    if (model_ == LoggerModel::QK3) {
+        QueueSweep(step, raw);
+        return step;
+    }
+    for (int i = 0; i < PendingFlagCount; ++i) {
+        if (!pending_[size_t(i)]) continue;
+        const int64_t addr = int64_t(i) * 1024;
+        if (!CountReread(addr, 1024)) {
+            step.next = ReceptionStep::Fail;
+            step.log = Fmt("MTK log read failed. %.8llX", addr);
+            return step;
+        }
+        step.queue << HexRead(addr, "800");
+        ++i;   // the 2 KiB read covers the next block too
     }
     return step;
 }

@@ -57,6 +57,11 @@ public:
     // is the request being answered, queueEmpty whether the transmit queue is.
     ReceptionStep OnDataLine(QByteArrayView line, bool badSum, QByteArrayView curCmd, bool queueEmpty);
 
+    // The reads of every block still pending, once the planned reads are all
+    // answered (QK3 and older loggers; raw for a QK3 reading raw blocks), or
+    // Fail when a block was read too often.
+    ReceptionStep RereadPending(bool raw);
+
     // Whether a data line's address lies inside the hexadecimal read curCmd
     // asks for (a late copy of an earlier answer does not).
     static bool AnswersRead(QByteArrayView line, QByteArrayView curCmd);

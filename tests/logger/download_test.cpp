@@ -65,6 +65,9 @@ TEST_F(DownloadTest, LateDuplicatedAndOddAnswersStillGiveTheWholeMemory) {
         {"qk3 raw duplicated block", {"--model", "qk3raw"}, 140000, {"at 400/400 dup"}},
         {"qk3 raw block 350 ms late", {"--model", "qk3raw"}, 140000, {"at 800/400 late 350"}},
         {"qk3 hex 1 KiB re-read answered late", {"--model", "qk3"}, 140000, {"fault badline 1", "at 0/400 late 350"}},
+        {"qk3 hex malformed line on the last read", {"--model", "qk3"}, 131000, {"at 1F800/800 odd"}},
+        {"887 malformed line on the last read", {"--model", "887"}, 131000, {"at 1F800/800 odd"}},
+        {"887 short answer to a 2 KiB read", {"--model", "887"}, 131000, {"at 10000/800 short"}},
     };
     unsigned seed = 40;
     for (const Case& c : cases) {

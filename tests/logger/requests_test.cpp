@@ -159,6 +159,24 @@ TEST(Reception, DamagedMisplacedAndOutOfRangeDataIsNotTrusted) {
     EXPECT_EQ(last.next, ReceptionStep::Fail);
 }
 
+TEST(Reception, WhatIsStillPendingAtTheEndIsReadAgainUntilTheCap) {
+    struct Case { LoggerModel model; bool raw; QList<QByteArray> reads; };
+    const Case cases[] = {
+        {LoggerModel::QK3, false, {"PMTK182,7,00000000,400", "PMTK182,7,00000400,400", "PMTK182,7,00000800,400"}},
+        {LoggerModel::QK3, true, {"PTSI870,7,00000000,1024", "PTSI870,7,00001024,1024", "PTSI870,7,00002048,1024"}},
+        // An older logger reads 2 KiB: one read covers two pending blocks.
+        {LoggerModel::Older, false, {"PMTK182,7,00000000,800", "PMTK182,7,00000800,800"}},
+    };
+    for (const Case& c : cases) {
+        MemoryReception m;
+        m.Begin(c.model, 0, 3, "1");
+        ReceptionStep s = m.RereadPending(c.raw);
+        EXPECT_EQ(s.queue, c.reads);
+        for (int i = 1; i < MemoryReception::MaxRereads; ++i) EXPECT_NE(m.RereadPending(c.raw).next, ReceptionStep::Fail);
+        EXPECT_EQ(m.RereadPending(c.raw).next, ReceptionStep::Fail);
+    }
+}
+
 TEST(Reception, RawBlocksAreCommittedOnlyWhole) {
     MemoryReception m;
     m.Begin(LoggerModel::QK3, 0, 64, "1");
