@@ -208,8 +208,15 @@ void LinkCore::HandleLine(const QByteArray& line, int64_t nowMs) {
         // that ends the wait; a stray acknowledgement (after a short answer
         // that ended the wait by itself) is passed over.
         const bool memRead = mem_.Active() && curCmd_.startsWith("PMTK182,7,");
-        // A QK4's download ends at the sentinel's answer, never at an acknowledgement.
-        if (memRead && mem_.Model() == LoggerModel::QK4) return;
+        if (memRead && mem_.Model() == LoggerModel::QK4) {
+            // A QK4's download ends at the sentinel's answer, never at an
+            // acknowledgement. But a read answered by its acknowledgement
+            // alone (an empty memory has nothing to send) is over: the
+            // sentinel goes out and finds nothing pending.
+            if (valueSeen_ || curCmd_ == MemoryReception::SentinelRead) return;
+            EndReplyWait(false, nowMs);
+            return;
+        }
         const bool needsValue = curCmd_.startsWith("PMTK182,2,") || memRead;
         if (needsValue && !valueSeen_) return;
         EndReplyWait(a.kind == ReplyAction::Ident, nowMs);

@@ -215,7 +215,7 @@ ReceptionStep MemoryReception::OnDataLine(QByteArrayView line, bool badSum, QByt
             ++sent;
         }
         if (sent) {
-            step.sendNow << "PMTK182,7,FFFFF0,10";
+            step.sendNow << SentinelRead;
         } else {
             done_ = true;
             step.next = ReceptionStep::Complete;

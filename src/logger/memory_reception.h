@@ -43,6 +43,8 @@ class MemoryReception {
 public:
     // Re-reads of one block before the download is given up.
     static constexpr int MaxRereads = 6;
+    // A QK4's last read: its answer comes after every earlier one.
+    static constexpr const char* SentinelRead = "PMTK182,7,FFFFF0,10";
 
     // A download begins: the image is erased (FF), flags first to
     // first + count - 1 are set (1 KiB blocks, or 2 KiB for a QK4), and
