@@ -283,6 +283,15 @@ bool WriteFileAtomicWith(const QString& path, const std::function<bool(QIODevice
         f.cancelWriting();
         return false;
     }
+    return CommitSaveFile(f, error);
+}
+
+bool CommitSaveFile(QSaveFile& f, QString* error) {
+    if (!f.flush() || f.error() != QFileDevice::NoError) {
+        if (error) *error = f.errorString();
+        f.cancelWriting();
+        return false;
+    }
     if (!f.commit()) {
         if (error) *error = f.errorString();
         return false;

@@ -3,6 +3,7 @@
 // valid, else CP932; lines split at CR LF, LF or CR.
 #include <functional>
 #include <QIODevice>
+#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 
@@ -39,5 +40,11 @@ bool WriteFileAtomicWith(const QString& path, const std::function<bool(QIODevice
                          QString* error = nullptr);
 bool WriteScratchFileWith(const QString& path, const std::function<bool(QIODevice&)>& write,
                           QString* error = nullptr);
+
+// Puts a filled save file in place of the old one. Its buffered bytes are
+// written and checked first: commit() writes them itself but ignores a
+// failure there (a full disk) and would rename a short file over the old
+// one. false (old file kept, error text set) when anything was not written.
+bool CommitSaveFile(QSaveFile& f, QString* error = nullptr);
 
 } // namespace vel
