@@ -22,7 +22,8 @@ bool ReadTextLines(const QString& path, QStringList& lines, QString* error = nul
 // Reads a text file line by line, handing each line to take until take
 // returns false, so a reader stops once it has what it needs. Lines decode as
 // UTF-8 unless the first line beyond ASCII is not valid UTF-8 (then CP932).
-// false (and error text) when the file can't be read or passes 64 MiB
+// false (and error text) when the file can't be read, is a regular file of
+// more than 64 MiB (refused before any line is taken) or passes 64 MiB
 // before take is done.
 bool ReadTextLinesUntil(const QString& path, const std::function<bool(const QString&)>& take,
                         QString* error = nullptr);
