@@ -130,6 +130,14 @@ private:
 
 QString TooLargeText() { return QStringLiteral("ファイルが大きすぎます(64 MiBを超えています)。"); }
 
+// A regular file past the limit is refused by its size, before a byte of it
+// is read; pipes and devices have no size and are cut off while reading.
+bool RefusedBySize(const QFile& f, QString* error) {
+    if (f.isSequential() || f.size() <= MaxTextFileSize) return false;
+    if (error) *error = TooLargeText();
+    return true;
+}
+
 } // namespace
 
 QString DecodeText(const QByteArray& bytes) {
@@ -194,6 +202,7 @@ bool ReadTextLines(const QString& path, QStringList& lines, QString* error) {
         if (error) *error = f.errorString();
         return false;
     }
+    if (RefusedBySize(f, error)) return false;
     // Read up to one byte past the limit: size() says nothing for pipes and
     // devices. Through a small buffer, so a small file costs little.
     QByteArray bytes;
@@ -222,6 +231,7 @@ bool ReadTextLinesUntil(const QString& path, const std::function<bool(const QStr
         if (error) *error = f.errorString();
         return false;
     }
+    if (RefusedBySize(f, error)) return false;
     LineDecoder decoder;
     std::vector<char> buf(ReadPiece);
     QByteArray line;
@@ -279,6 +289,15 @@ bool WriteFileAtomicWith(const QString& path, const std::function<bool(QIODevice
         return false;
     }
     if (!write(f)) {
+        if (error) *error = f.errorString();
+        f.cancelWriting();
+        return false;
+    }
+    return CommitSaveFile(f, error);
+}
+
+bool CommitSaveFile(QSaveFile& f, QString* error) {
+    if (!f.flush() || f.error() != QFileDevice::NoError) {
         if (error) *error = f.errorString();
         f.cancelWriting();
         return false;

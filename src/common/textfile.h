@@ -3,6 +3,7 @@
 // valid, else CP932; lines split at CR LF, LF or CR.
 #include <functional>
 #include <QIODevice>
+#include <QSaveFile>
 #include <QString>
 #include <QStringList>
 
@@ -21,7 +22,8 @@ bool ReadTextLines(const QString& path, QStringList& lines, QString* error = nul
 // Reads a text file line by line, handing each line to take until take
 // returns false, so a reader stops once it has what it needs. Lines decode as
 // UTF-8 unless the first line beyond ASCII is not valid UTF-8 (then CP932).
-// false (and error text) when the file can't be read or passes 64 MiB
+// false (and error text) when the file can't be read, is a regular file of
+// more than 64 MiB (refused before any line is taken) or passes 64 MiB
 // before take is done.
 bool ReadTextLinesUntil(const QString& path, const std::function<bool(const QString&)>& take,
                         QString* error = nullptr);
@@ -39,5 +41,11 @@ bool WriteFileAtomicWith(const QString& path, const std::function<bool(QIODevice
                          QString* error = nullptr);
 bool WriteScratchFileWith(const QString& path, const std::function<bool(QIODevice&)>& write,
                           QString* error = nullptr);
+
+// Puts a filled save file in place of the old one. Its buffered bytes are
+// written and checked first: commit() writes them itself but ignores a
+// failure there (a full disk) and would rename a short file over the old
+// one. false (old file kept, error text set) when anything was not written.
+bool CommitSaveFile(QSaveFile& f, QString* error = nullptr);
 
 } // namespace vel

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include "common/textfile.h"
 
 namespace vel {
 
@@ -40,7 +41,7 @@ bool CopyFileOver(const QString& src, const QString& dst) {
             return false;
         }
     }
-    return out.commit();
+    return CommitSaveFile(out);
 }
 
 void CopyTree(const QString& src, const QString& dst, const QString& dstCanonical) {

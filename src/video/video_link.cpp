@@ -135,8 +135,12 @@ void VideoLink::SpeedButtonOpenVidInfClick() {
     if (!QFileInfo(path).isFile()) return;
     // Read and checked whole before anything is opened or changed.
     VsyFile f;
-    switch (ReadVsy(path, f)) {
+    QString readError;
+    switch (ReadVsy(path, f, &readError)) {
     case VsyRead::Ignored:
+        return;
+    case VsyRead::ReadError:
+        prompts_.Error(readError);
         return;
     case VsyRead::BadDate:
         prompts_.Warn(VsyBadDateText);

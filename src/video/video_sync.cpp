@@ -99,10 +99,18 @@ bool ParseVsyDate(const QString& text, double& dt) {
     return true;
 }
 
-VsyRead ReadVsy(const QString& path, VsyFile& out) {
+VsyRead ReadVsy(const QString& path, VsyFile& out, QString* error) {
     QFile f(path);
-    if (f.size() > MaxVsyBytes || !f.open(QIODevice::ReadOnly)) return VsyRead::Ignored;
+    if (f.size() > MaxVsyBytes) return VsyRead::Ignored;
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error) *error = f.errorString();
+        return VsyRead::ReadError;
+    }
     const QByteArray bytes = f.read(MaxVsyBytes + 1);
+    if (f.error() != QFileDevice::NoError) {
+        if (error) *error = f.errorString();
+        return VsyRead::ReadError;
+    }
     if (bytes.size() > MaxVsyBytes || bytes.contains('\0')) return VsyRead::Ignored;
     const QStringList lines = SplitLines(DecodeText(bytes));
     if (lines.size() != 2) return VsyRead::Ignored;

@@ -54,12 +54,13 @@ struct VsyFile {
 };
 enum class VsyRead {
     Ok,
-    Ignored,   // not two lines (or not a text file at all): no message
-    BadDate,   // line 2 is no date-time: refused with a message
+    Ignored,     // not two lines (or not a text file at all): no message
+    BadDate,     // line 2 is no date-time: refused with a message
+    ReadError,   // the file could not be read: error holds why
 };
 QString VsyDateText(double dt);
 bool ParseVsyDate(const QString& text, double& dt);
-VsyRead ReadVsy(const QString& path, VsyFile& out);
+VsyRead ReadVsy(const QString& path, VsyFile& out, QString* error = nullptr);
 bool WriteVsy(const QString& path, const VsyFile& f, QString* error = nullptr);
 
 } // namespace vel

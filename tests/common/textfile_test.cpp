@@ -1,4 +1,5 @@
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 #include <gtest/gtest.h>
 #include <QDir>
@@ -21,6 +22,15 @@ void Put(const QString& path, const QByteArray& bytes) {
 }
 
 const QString kSector = QStringLiteral("セクタ");
+
+// Bytes this process has read from files so far (the kernel's count).
+qint64 BytesReadSoFar() {
+    QFile io("/proc/self/io");
+    if (!io.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray& line : io.readAll().split('\n'))
+        if (line.startsWith("rchar:")) return line.mid(6).trimmed().toLongLong();
+    return 0;
+}
 
 TEST(TextFile, DecodesUtf8OrCp932) {
     struct Case {
@@ -149,20 +159,60 @@ TEST_F(TextFileIo, LineByLineStopsWhenTheReaderHasEnough) {
     ASSERT_EQ(got.size(), 2);
     EXPECT_EQ(got[1], "b");
 
-    // Stops at the first line; the rest, past the size limit, is never read.
+    // Stops at the first line; the rest is never read.
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("first\r\n");
-        ASSERT_TRUE(f.resize(65LL * 1024 * 1024));   // sparse, cheap
+        ASSERT_TRUE(f.resize(63LL * 1024 * 1024));   // sparse, cheap
     }
     got.clear();
+    const qint64 before = BytesReadSoFar();
     ASSERT_TRUE(ReadTextLinesUntil(path, [&](const QString& l) { got << l; return false; }));
+    EXPECT_LT(BytesReadSoFar() - before, 1024 * 1024);
     EXPECT_EQ(got, QStringList{"first"});
     QString error;
-    EXPECT_FALSE(ReadTextLinesUntil(path, [](const QString&) { return true; }, &error));
+    // Past the size limit the file is refused, whatever the reader would take.
+    ASSERT_TRUE(QFile::resize(path, 65LL * 1024 * 1024));
+    EXPECT_FALSE(ReadTextLinesUntil(path, [](const QString&) { return false; }, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(ReadTextLinesUntil(Path("missing.txt"), [](const QString&) { return true; }, &error));
+}
+
+// A huge regular file is refused by its size before any of it is read:
+// reading 64 MiB first took seconds on the main thread.
+TEST_F(TextFileIo, HugeRegularFileIsRefusedBeforeItIsRead) {
+    const QString path = Path("huge.sci");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("35.1,139.1,35.2,139.2\r\n");
+        ASSERT_TRUE(f.resize(3LL * 1024 * 1024 * 1024));   // sparse, cheap
+    }
+    int taken = 0;
+    struct Case {
+        const char* name;
+        std::function<bool(QString*)> read;
+    };
+    const Case cases[] = {
+        {"whole", [&](QString* e) { QStringList l; return ReadTextLines(path, l, e); }},
+        {"line by line", [&](QString* e) {
+             return ReadTextLinesUntil(path, [&](const QString&) { ++taken; return true; }, e);
+         }},
+        {"line by line, one line wanted", [&](QString* e) {
+             return ReadTextLinesUntil(path, [&](const QString&) { ++taken; return false; }, e);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        taken = 0;
+        QString error;
+        const qint64 before = BytesReadSoFar();
+        EXPECT_FALSE(c.read(&error));
+        EXPECT_LT(BytesReadSoFar() - before, 1024 * 1024);
+        EXPECT_EQ(error, QStringLiteral("ファイルが大きすぎます(64 MiBを超えています)。"));
+        EXPECT_EQ(taken, 0);
+    }
 }
 
 TEST_F(TextFileIo, ReadFailuresGiveAnErrorText) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include "common/datetime.h"
 #include "common/textfile.h"
 #include "platform/prompts.h"
@@ -101,6 +104,24 @@ TEST_F(Vsy, BadDateIsRefusedBeforeTheVideoOpens) {
     EXPECT_TRUE(player->calls.isEmpty());
     EXPECT_FALSE(link.VideoSynced());
     EXPECT_EQ(link.VideoDuration(), 0);
+}
+
+TEST_F(Vsy, UnreadableFileShowsTheReadError) {
+    const QString path = dir.filePath("locked.vsy");
+    ASSERT_TRUE(WriteVsy(path, {video, 45000}));
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::WriteOwner));
+    // Root reads whatever the permissions say: this thread checks files as
+    // nobody, who may still look into the folder.
+    const bool root = geteuid() == 0;
+    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0711), 0);
+    if (root) setfsuid(65534);
+    Load(path);
+    if (root) setfsuid(0);
+    ASSERT_EQ(prompts.texts("error").size(), 1);
+    EXPECT_FALSE(prompts.texts("error")[0].isEmpty());
+    EXPECT_TRUE(prompts.texts("warn").isEmpty());
+    EXPECT_TRUE(player->calls.isEmpty());
+    EXPECT_FALSE(link.VideoSynced());
 }
 
 TEST_F(Vsy, LoadFailuresWarnWithTheirTexts) {

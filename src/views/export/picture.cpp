@@ -3,6 +3,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QSaveFile>
+#include "common/textfile.h"
 
 namespace vel {
 
@@ -29,11 +30,7 @@ bool WritePicture(const QImage& image, PictureFormat format, const QString& path
         file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    return true;
+    return CommitSaveFile(file, error);
 }
 
 } // namespace vel
