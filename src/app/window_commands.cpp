@@ -32,7 +32,12 @@
 #include "views/pane.h"
 #include "views/graph_tab.h"
 #include "views/graph_tab_controls.h"
+#include "views/course_view.h"
+#include "views/drift_view.h"
+#include "views/g_view.h"
+#include "views/speed_graph.h"
 #include "views/speed_graph_pane.h"
+#include "views/zoom_map.h"
 #include "views/map_panes.h"
 
 namespace vel {
@@ -158,23 +163,32 @@ void WindowCommands::WireExports() {
     DataTab& d = tabs_.data;
     exportButtons_ = AddExportButtons(tabs_.graph, d.PanelDataTool);
     pictureMenu_ = MakePictureMenu(tabs_.window, *exports_);
-    // Each pane's picture is the pane as it draws itself, looked up at the
-    // moment of the export (panes may be set on the tab later).
-    const std::pair<int, PaneSlot> pictures[] = {{PaneSpd, PaneSlot::SpeedGraph},
-                                                 {PaneGraph, PaneSlot::Course},
-                                                 {PaneZoom, PaneSlot::ZoomMap},
-                                                 {PaneGraphG, PaneSlot::GView},
-                                                 {PaneGraphDrift, PaneSlot::Drift}};
+    // Each pane's picture routine, drawn from the state at the moment of the
+    // export; size and font are the panes' own, looked up then (panes may be
+    // set on the tab later). The speed graph lends its font to the course
+    // and G pictures.
+    struct Picture {
+        int id;
+        PaneSlot pane, font;
+        void (*draw)(QPainter&, const QRect&, const PaneInput&);
+    };
+    static constexpr Picture pictures[] = {{PaneSpd, PaneSlot::SpeedGraph, PaneSlot::SpeedGraph, DrawSpdPicture},
+                                           {PaneGraph, PaneSlot::Course, PaneSlot::SpeedGraph, DrawGeneralPicture},
+                                           {PaneZoom, PaneSlot::ZoomMap, PaneSlot::ZoomMap, DrawZoomPicture},
+                                           {PaneGraphG, PaneSlot::GView, PaneSlot::SpeedGraph, DrawGPicture},
+                                           {PaneGraphDrift, PaneSlot::Drift, PaneSlot::Drift, DrawCurDriftPicture}};
     GraphTab* graph = &tabs_.graph;
-    for (const auto& [id, slot] : pictures) {
-        const PaneSlot sl = slot;
-        exports_->SetPicturePane(id, {[graph, sl] {
-                                          const PaneWidget* p = graph->Pane(sl);
-                                          return p ? p->size() : QSize(1, 1);
-                                      },
-                                      [graph, sl](QPainter& painter, const QRect&) {
-                                          if (PaneWidget* p = graph->Pane(sl)) painter.drawImage(0, 0, p->Render());
-                                      }});
+    const Session* session = &session_;
+    for (const Picture& pic : pictures) {
+        exports_->SetPicturePane(pic.id, {[graph, pic] {
+                                              const PaneWidget* p = graph->Pane(pic.pane);
+                                              return p ? p->size() : QSize(1, 1);
+                                          },
+                                          [graph, session, pic](QPainter& painter, const QRect& r) {
+                                              if (const PaneWidget* f = graph->Pane(pic.font))
+                                                  painter.setFont(f->font());
+                                              pic.draw(painter, r, PaneInputOf(*session));
+                                          }});
     }
     ExportCommands* ex = exports_.get();
     const ExportButtons& b = exportButtons_;
