@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QSplitter>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -123,6 +124,29 @@ void DataTab::SetLapListLayout() {
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);
     const auto& w = LapListWidths();
     for (int c = 0; c < LapListColumns; ++c) g->setColumnWidth(c, w[c]);
+    FitLapListColumns();
+    connect(lapListHeaderModel, &QAbstractItemModel::headerDataChanged, this, [this] { FitLapListColumns(); });
+    for (auto sig : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(lapListModel, sig, this, [this] { FitLapListColumns(); });
+    connect(lapListModel, &QAbstractItemModel::modelReset, this, [this] { FitLapListColumns(); });
+    connect(lapListModel, &QAbstractItemModel::dataChanged, this, [this] { FitLapListColumns(); });
+}
+
+void DataTab::FitLapListColumns() {
+    QTableView* g = StringGridLapData;
+    QHeaderView* header = g->horizontalHeader();
+    QAbstractItemModel* m = g->model();
+    const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    for (int c = 0; c < LapListColumns && c < m->columnCount(); ++c) {
+        const QVariant font = m->headerData(c, Qt::Horizontal, Qt::FontRole);
+        const QFontMetrics fm(font.isValid() ? font.value<QFont>() : header->font());
+        int need = fm.horizontalAdvance(m->headerData(c, Qt::Horizontal).toString()) + 2 * margin;
+        // The data name is written from 2 pixels in (LapCellTextX).
+        if (c == 0)
+            for (int r = 0; r < m->rowCount(); ++r)
+                need = std::max(need, g->fontMetrics().horizontalAdvance(m->index(r, 0).data().toString()) + 6);
+        if (header->sectionSize(c) < need) g->setColumnWidth(c, need);
+    }
 }
 
 int DataTab::CurrentLapRow() const {

@@ -63,6 +63,8 @@ public:
 
 private:
     void SetLapListLayout();
+    // Widens columns whose header or data name would be cut.
+    void FitLapListColumns();
 
     Session& session_;
     const LapRankState& ranking_;

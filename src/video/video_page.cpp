@@ -82,9 +82,19 @@ VideoPage::VideoPage(QWidget* parent) : QWidget(parent) {
     v->addWidget(PanelVideo, 1);
 
     auto* strip = new QWidget(this);
-    auto* h = new QHBoxLayout(strip);
-    h->setContentsMargins(2, 2, 2, 2);
-    h->setSpacing(2);
+    strip->setObjectName(QStringLiteral("PanelVideoStrip"));
+    auto* sh = new QHBoxLayout(strip);
+    sh->setContentsMargins(2, 2, 2, 2);
+    sh->setSpacing(2);
+    auto* rows = new QVBoxLayout;
+    rows->setSpacing(0);
+    row1_ = new QHBoxLayout;
+    row1_->setSpacing(2);
+    row2_ = new QHBoxLayout;
+    row2_->setSpacing(8);
+    rows->addLayout(row1_);
+    rows->addLayout(row2_);
+    QHBoxLayout* h = row1_;
     SpeedButtonClrVideo = ToolButton(strip, h, "SpeedButtonClrVideo", QStringLiteral("×"), QStringLiteral("ビデオを消す"));
     SpeedButtonOpenVideo = ToolButton(strip, h, "SpeedButtonOpenVideo", QStringLiteral("開"), QStringLiteral("ビデオ読込"));
     SpeedButtonVideoToSta = ToolButton(strip, h, "SpeedButtonVideoToSta", QStringLiteral("|◀"), QStringLiteral("ビデオ先頭へ"));
@@ -101,25 +111,60 @@ VideoPage::VideoPage(QWidget* parent) : QWidget(parent) {
         b->setFocusPolicy(Qt::NoFocus);
         b->setAutoRaise(true);
     }
-    auto label = [&](const char* name) {
+    // Each label as wide as its longest text, so none is cut once synced.
+    auto label = [&](const char* name, const QString& longest) {
         auto* l = new QLabel(QStringLiteral("."), strip);
         l->setObjectName(QLatin1String(name));
+        l->setMinimumWidth(l->fontMetrics().horizontalAdvance(longest) + 2);
         h->addWidget(l);
         return l;
     };
-    LabelPTS = label("LabelPTS");
-    LabelVideoDttm = label("LabelVideoDttm");
-    LabelSpdWithVideo = label("LabelSpdWithVideo");
+    LabelPTS = label("LabelPTS", QStringLiteral("8888.88 / 8888.88 sec"));
+    LabelVideoDttm = label("LabelVideoDttm", QStringLiteral("8888/88/88 88:88:88.888 ->"));
+    LabelSpdWithVideo = label("LabelSpdWithVideo", QStringLiteral("888.88km/h"));
     LabelSpdWithVideo->setStyleSheet(QStringLiteral("color: red"));
+    row2_->addStretch();
     PaintBoxVideoBar = PaintBox(strip, "PaintBoxVideoBar", 120, 22);
     PaintBoxVideoBar->setToolTip(BarHint);
     h->addWidget(PaintBoxVideoBar, 1);
+    sh->addLayout(rows, 1);
     PaintBoxVideoG = PaintBox(strip, "PaintBoxVideoG", 60, 60);
     PaintBoxVideoG->setToolTip(QStringLiteral("YG : +/-2.0 , XG : +/-4.0"));
-    h->addWidget(PaintBoxVideoG);
+    sh->addWidget(PaintBoxVideoG);
     v->addWidget(strip);
+    PlaceLabels();
     PaintBoxVideoBar->installEventFilter(this);
     PaintBoxVideoG->installEventFilter(this);
+}
+
+namespace {
+// The position bar is usable from this width on.
+constexpr int BarUsableWidth = 160;
+} // namespace
+
+void VideoPage::PlaceLabels() {
+    QLabel* const labels[] = {LabelPTS, LabelVideoDttm, LabelSpdWithVideo};
+    int need = BarUsableWidth + PaintBoxVideoG->minimumWidth() + 4 + 2 * 2;
+    for (QToolButton* b : {SpeedButtonClrVideo, SpeedButtonOpenVideo, SpeedButtonVideoToSta, SpeedButtonPauseVideo,
+                           SpeedButtonStepVideo, SpeedButtonPTSb, SpeedButtonSetSta, SpeedButtonOpenVidInf,
+                           SpeedButtonSaveVidInf, SpeedButtonVideoReload})
+        need += b->sizeHint().width() + row1_->spacing();
+    for (QLabel* l : labels) need += l->minimumWidth() + row1_->spacing();
+    const bool ownRow = width() < need;
+    if ((ownRow ? row2_ : row1_)->indexOf(LabelPTS) >= 0) return;
+    for (QLabel* l : labels) {
+        row1_->removeWidget(l);
+        row2_->removeWidget(l);
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (ownRow) row2_->insertWidget(i, labels[i]);
+        else row1_->insertWidget(row1_->indexOf(PaintBoxVideoBar), labels[i]);
+    }
+}
+
+void VideoPage::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    PlaceLabels();
 }
 
 void VideoPage::Attach(VideoLink& link) {

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdint>
 
+class QHBoxLayout;
 class QLabel;
 class QPainter;
 class QToolButton;
@@ -40,9 +41,15 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void ModeChanged(bool synced);
+    // The labels share the buttons' row when the page is wide enough for
+    // them and a usable position bar, else they get a row of their own.
+    void PlaceLabels();
+    QHBoxLayout* row1_ = nullptr;
+    QHBoxLayout* row2_ = nullptr;
     VideoLink* link_ = nullptr;
 };
 

@@ -1,5 +1,7 @@
 #include "views/graph_tab.h"
 
+#include <algorithm>
+#include <cmath>
 #include <QComboBox>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -75,6 +77,9 @@ QLabel* ReadoutLabel(QWidget* parent, const char* name, QColor colour, const QSt
     return l;
 }
 
+// Wide enough for a lap's read-out line under the zoom map.
+constexpr int ZoomSideWidth = 720;
+
 // The slot colours: red, blue, teal, olive.
 const QColor SlotQColor[4] = {QColor(255, 0, 0), QColor(0, 0, 255), QColor(0, 128, 128), QColor(128, 128, 0)};
 
@@ -92,8 +97,6 @@ GraphTab::GraphTab(QWidget* parent) : QWidget(parent) {
     Splitter2->setChildrenCollapsible(false);
     Splitter2->setStretchFactor(0, 1);
     Splitter2->setStretchFactor(1, 0);
-    // The zoom side is wide enough for a read-out line of a lap.
-    Splitter2->setSizes({560, 720});
     Splitter1 = new QSplitter(Qt::Vertical, this);
     Splitter1->setObjectName("Splitter1");
     Splitter1->addWidget(Panel1);
@@ -101,8 +104,8 @@ GraphTab::GraphTab(QWidget* parent) : QWidget(parent) {
     Splitter1->setChildrenCollapsible(false);
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({225, 400});
     gv->addWidget(Splitter1, 1);
+    PlaceSplitters();
 
     // The keyboard belongs to the play keys: no tool control takes the focus.
     for (QToolButton* b : findChildren<QToolButton*>()) b->setFocusPolicy(Qt::NoFocus);
@@ -337,6 +340,30 @@ QWidget* GraphTab::BuildZoomSide() {
         v->addWidget(LabelSlot[k]);
     }
     return PanelData;
+}
+
+void GraphTab::PlaceSplitters() {
+    // Within the limits a drag must keep (Splitter1CanResize, Splitter2CanResize).
+    const auto share = [](int tab, double part, int lo, int hiGap) {
+        return std::max(lo, std::min(int(std::lround(tab * part)), tab - hiGap));
+    };
+    const int h = height(), w = width();
+    if (!userSplit1) {
+        const int total = Splitter1->height() - Splitter1->handleWidth();
+        const int upper = std::min(share(h, 0.4, 132, 160), total - Splitter2->minimumSizeHint().height());
+        Splitter1->setSizes({upper, std::max(total - upper, 0)});
+    }
+    if (!userSplit2) {
+        const int total = Splitter2->width() - Splitter2->handleWidth();
+        // Half the width, the zoom side keeping room for a lap's read-out line.
+        const int left = share(w, 0.5, 120, std::max(400, ZoomSideWidth));
+        Splitter2->setSizes({left, std::max(total - left, 0)});
+    }
+}
+
+void GraphTab::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    PlaceSplitters();
 }
 
 void GraphTab::UpdatePaneMembers() {

@@ -109,6 +109,10 @@ public:
     QToolButton* SpeedButtonSpdZout;
     QSplitter* Splitter1;
     QSplitter* Splitter2;
+    // Until the user drags a splitter it follows the tab's size: the speed
+    // graph about 40 % of the height, the pages about half the width.
+    void PlaceSplitters();
+    bool userSplit1 = false, userSplit2 = false;
 
     // Left: inner pages and sector read-outs
     QTabWidget* PageControl2;
@@ -144,6 +148,9 @@ public:
     PaneWidget* PaintBoxGraphG;
     PaneWidget* PaintBoxGraphDrift;
     PaneWidget* PaintBoxZoom;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void BuildTopBand();

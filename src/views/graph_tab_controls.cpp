@@ -112,12 +112,18 @@ void GraphTabControls::WireLayout() {
     splitter1Sizes_ = g.Splitter1->sizes();
     splitter2Sizes_ = g.Splitter2->sizes();
     QObject::connect(g.Splitter1, &QSplitter::splitterMoved, this, [this, &g](int pos, int) {
-        if (Splitter1CanResize(g.Splitter1->sizes().value(0), g.height())) splitter1Sizes_ = g.Splitter1->sizes();
-        else g.Splitter1->setSizes(splitter1Sizes_);
+        if (Splitter1CanResize(g.Splitter1->sizes().value(0), g.height())) {
+            splitter1Sizes_ = g.Splitter1->sizes();
+            g.userSplit1 = true;
+        } else if (g.userSplit1) g.Splitter1->setSizes(splitter1Sizes_);
+        else g.PlaceSplitters();
     });
     QObject::connect(g.Splitter2, &QSplitter::splitterMoved, this, [this, &g](int pos, int) {
-        if (Splitter2CanResize(g.Splitter2->sizes().value(0), g.width())) splitter2Sizes_ = g.Splitter2->sizes();
-        else g.Splitter2->setSizes(splitter2Sizes_);
+        if (Splitter2CanResize(g.Splitter2->sizes().value(0), g.width())) {
+            splitter2Sizes_ = g.Splitter2->sizes();
+            g.userSplit2 = true;
+        } else if (g.userSplit2) g.Splitter2->setSizes(splitter2Sizes_);
+        else g.PlaceSplitters();
     });
     if (!pageControl1_) return;
     QObject::connect(pageControl1_, &QTabWidget::currentChanged, this, [this](int i) {

@@ -1,5 +1,6 @@
 #include "views/speed_graph.h"
 
+#include <algorithm>
 #include <cmath>
 #include <QPainter>
 #include "model/colors.h"
@@ -47,7 +48,34 @@ void DrawSpeedScale(QPainter& p, const SpeedGeometry& g, const PaneInput& in) {
     for (int y : SpeedGridRows(lo, hi, kmh, g.T, g.H)) p.drawLine(g.L + 1, y, g.L + g.W, y);
 }
 
-// Ticks, their grid lines and labels.
+QString SectorLabelText(int j) { return QString::asprintf("[S%d] ", j); }
+
+// Where the sector labels stand below the axis: the reference lap's sector
+// starts on the distance axis, its sector ends on the time axis.
+QVector<QRect> SectorLabelRects(const QFontMetrics& fm, const SpeedGeometry& g, const PaneInput& in,
+                                const AxisWindow& win) {
+    QVector<QRect> out;
+    const double s = win.s, e = win.s + win.w;
+    const bool dist = in.view.Axis == AxisMode::Dist;
+    if (!dist && in.laps.LapDtNum < 1) return out;
+    double sum = 0;
+    for (int j = 1; j <= in.sectors.Count(); ++j) {
+        double v = 0;
+        if (dist) v = D(in.cmp.DispSlot[0].SectStaDist[j - 1]);
+        else {
+            sum += D(in.cmp.DispSlot[0].SectTm[j - 1]);
+            v = sum - D(in.cmp.TmOfs[0]);
+        }
+        if (!(s <= v && v <= e)) continue;
+        const QString label = SectorLabelText(j);
+        const int w = fm.horizontalAdvance(label);
+        out << QRect(AxisX(win, g.L, g.W, v) - w / 2, g.T + g.H + 2, w, fm.height());
+    }
+    return out;
+}
+
+// Ticks, their grid lines and labels; a tick label that would print over a
+// sector label is left out (the sector label matters more to a driver).
 void DrawAxis(QPainter& p, const SpeedGeometry& g, const PaneInput& in, const AxisWindow& win) {
     const bool dist = in.view.Axis == AxisMode::Dist;
     const bool km = in.settings.DistKm;
@@ -56,6 +84,7 @@ void DrawAxis(QPainter& p, const SpeedGeometry& g, const PaneInput& in, const Ax
     else if (km) step = DistTickStepKm(win.w);
     else step = FeetTickStepFt(win.w / KmPerFoot) * KmPerFoot;
     const QFontMetrics fm = p.fontMetrics();
+    const QVector<QRect> sectorLabels = SectorLabelRects(fm, g, in, win);
     for (double v : AxisTicks(win.s, win.w, step)) {
         const int x = AxisX(win, g.L, g.W, v);
         p.setPen(LinePen(spdcol::Grid));
@@ -66,14 +95,17 @@ void DrawAxis(QPainter& p, const SpeedGeometry& g, const PaneInput& in, const Ax
             text = QString::asprintf("%.1f", v);
             shown = text + "km";
         } else text = shown = QString::asprintf("%.0f", v / KmPerFoot);
+        const QRect r(x - fm.horizontalAdvance(text) / 2, g.T + g.H + 2, fm.horizontalAdvance(shown), fm.height());
+        if (std::any_of(sectorLabels.begin(), sectorLabels.end(), [&](const QRect& l) { return l.intersects(r); }))
+            continue;
         p.setPen(spdcol::TickLabel);
-        TextOut(p, x - fm.horizontalAdvance(text) / 2, g.T + g.H + 2, shown);
+        TextOut(p, r.left(), r.top(), shown);
     }
     p.setPen(Qt::black);
 }
 
 void SectorLabel(QPainter& p, const SpeedGeometry& g, int x, int j, const QColor& c) {
-    const QString label = QString::asprintf("[S%d] ", j);
+    const QString label = SectorLabelText(j);
     p.setPen(c);
     TextOut(p, x - p.fontMetrics().horizontalAdvance(label) / 2, g.T + g.H + 2, label);
 }

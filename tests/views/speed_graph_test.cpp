@@ -201,6 +201,62 @@ TEST_F(SpeedGraphImage, ZoomedWindowShowsOnlyItsStretchAndTheMarkLeaves) {
     EXPECT_NE(img.pixelColor(g.L, g.T - 4), Qt::black);
 }
 
+// Sector lines and labels against the window's edge, the tick labels and
+// the compared laps.
+TEST_F(SpeedGraphImage, SectorLabelsStandAtTheirLinesAndTickLabelsGiveWay) {
+    const QSize size(700, 225);
+    const SpeedGeometry g = GeometryFor(size);
+    QImage probe = Blank(QSize(1, 1));
+    const QFontMetrics fm(TestFont(), &probe);
+    const int band = g.T + g.H + 2;
+    s.sectorLines.SectNum = 1;
+    // The columns of "km" right of a sector label centred on the 0.4 km tick:
+    // white when the tick label gives way, written when the sector is elsewhere.
+    struct Case { double sector; bool kmWritten; };
+    const Case cases[] = {{0.4, false}, {0.35, true}};
+    for (const Case& c : cases) {
+        s.comparison.DispSlot[0].SectStaDist[0] = c.sector;
+        const QImage img = RenderGraph(s, size);
+        const int x = g.L + Tr(g.W * 0.4 / 0.6);
+        const int from = x - fm.horizontalAdvance("0.4") / 2 + fm.horizontalAdvance("0.4k");
+        const int to = x - fm.horizontalAdvance("0.4") / 2 + fm.horizontalAdvance("0.4km");
+        ASSERT_GT(from, x + fm.horizontalAdvance("[S1] ") / 2) << "the case needs a tick label wider than the sector label";
+        bool written = false;
+        for (int y = band; y < band + fm.height(); ++y)
+            for (int xx = from; xx < to; ++xx) written |= img.pixelColor(xx, y) != Qt::white;
+        EXPECT_EQ(written, c.kmWritten) << c.sector;
+    }
+
+    // A sector line exactly at the zoomed window's start is drawn, over the frame.
+    s.graphView.SpdZoom = 4;
+    s.comparison.CurVal[0].Dist = 0.3L;   // window [0.225, 0.375]
+    s.comparison.DispSlot[0].SectStaDist[0] = AxisWindowOf(PaneInputOf(s)).s;
+    {
+        const QImage img = RenderGraph(s, size);
+        int black = 0;
+        for (int y = g.T + 1; y < g.T + g.H; ++y) black += img.pixelColor(g.L, y) == Qt::black;
+        EXPECT_GT(black, g.H / 3);
+    }
+
+    // On the time axis only the reference lap's sector ends are labelled.
+    s.graphView.SpdZoom = 1;
+    s.graphView.Axis = AxisMode::Time;
+    s.comparison.DispSlot[0].SectTm[0] = 20;
+    s.comparison.DispSlot[1].SectTm[0] = 40;
+    const QImage img = RenderGraph(s, size);
+    const AxisWindow win = AxisWindowOf(PaneInputOf(s));
+    const auto bluish = [](QColor c) { return c.blue() > c.red() + 60 && c.blue() > c.green() + 60; };
+    const auto reddish = [](QColor c) { return c.red() > c.blue() + 60 && c.red() > c.green() + 60; };
+    int blue = 0, red = 0;
+    for (int y = band; y < band + fm.height(); ++y)
+        for (int dx = -15; dx <= 15; ++dx) {
+            blue += bluish(img.pixelColor(AxisX(win, g.L, g.W, 40) + dx, y));
+            red += reddish(img.pixelColor(AxisX(win, g.L, g.W, 20) + dx, y));
+        }
+    EXPECT_GT(red, 0);
+    EXPECT_EQ(blue, 0);
+}
+
 TEST_F(SpeedGraphImage, NothingButWhiteWithoutRangeRoomOrTime) {
     struct Case { const char* what; std::function<void(Session&)> change; QSize size; };
     const Case cases[] = {

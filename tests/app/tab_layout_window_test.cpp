@@ -1,0 +1,215 @@
+// The graph and data tabs at the two screen sizes the program supports, with
+// four laps shown and a synced video: the panes get their share of the tab,
+// no two read-out labels overlap and no caption is cut. The screenshots go
+// to the test output folder for people to look at.
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProcess>
+#include <QSplitter>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <thread>
+#include "app/app_services.h"
+#include "app/data_tab.h"
+#include "app/main_window.h"
+#include "import/log_import_commands.h"
+#include "support/fake_line_dialog.h"
+#include "support/fake_prompts.h"
+#include "support/sample_builder.h"
+#include "support/test_env.h"
+#include "support/test_folders.h"
+#include "video/engine/ff_loader.h"
+#include "video/engine/thread_helpers.h"
+#include "video/video_link.h"
+#include "video/video_page.h"
+#include "views/graph_tab.h"
+
+using namespace vel;
+
+namespace {
+
+std::string Names(const QStringList& l) { return l.join(", ").toStdString(); }
+
+template <class F>
+bool PumpUntil(F cond, int ms = 20000) {
+    QElapsedTimer t;
+    t.start();
+    while (!cond()) {
+        if (t.elapsed() > ms) return false;
+        video::ProcessPendingMessages();
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+QRect InWindow(const QWidget* w, const QWidget* top) { return QRect(w->mapTo(top, QPoint(0, 0)), w->size()); }
+
+// Visible widgets among `ws` whose rectangles intersect, as "a/b" names.
+QStringList Overlaps(const QList<QWidget*>& ws, const QWidget* top) {
+    QStringList out;
+    for (int i = 0; i < ws.size(); ++i)
+        for (int j = i + 1; j < ws.size(); ++j) {
+            if (!ws[i]->isVisibleTo(top) || !ws[j]->isVisibleTo(top)) continue;
+            if (InWindow(ws[i], top).intersects(InWindow(ws[j], top)))
+                out << ws[i]->objectName() + "/" + ws[j]->objectName();
+        }
+    return out;
+}
+
+// Labels whose text does not fit their width.
+QStringList CutLabels(const QList<QLabel*>& ls, const QWidget* top) {
+    QStringList out;
+    for (QLabel* l : ls) {
+        if (!l->isVisibleTo(top) || l->text().isEmpty()) continue;
+        const int need = l->fontMetrics().horizontalAdvance(l->text()) + 2 * (l->margin() + l->frameWidth());
+        if (l->contentsRect().width() + 2 * l->frameWidth() < need)
+            out << l->objectName() + " \"" + l->text() + "\"";
+    }
+    return out;
+}
+
+// The running window over the sample session, four laps shown.
+struct FourLapWindow {
+    Session session;
+    std::unique_ptr<AppServices> services;
+    test::FakePrompts prompts;
+    std::unique_ptr<TFormMain> w;
+
+    FourLapWindow(const QString& root, const QString& data) {
+        session.folders = test::FoldersUnder(root);
+        session.folders.AppDir = root + "/bin/";   // no LibAV folder: the system's libraries
+        QDir().mkpath(session.folders.TempDir);
+        session.logStore.Allocate();
+        session.LocalEpoch = 25569.0 + 9.0 / 24.0;
+        services = std::make_unique<AppServices>(session);
+        auto dialog = std::make_unique<test::FakeLineDialog>();
+        LineChoice line;
+        line.CtrlLine = test::SampleControlLine();
+        line.CtrlLineSet = true;
+        dialog->scripts.push_back({true, std::nullopt, line});
+        w = std::make_unique<TFormMain>(session, *services, &prompts, nullptr, std::move(dialog));
+        prompts.openResults.push_back({data + test::SampleRawFile});
+        w->importCommands().SpeedButtonLdLogFileClick();
+        for (int row = 1; row <= 4 && row <= session.lapList.Rows.size(); ++row) w->StringGridLapDataDblClick(row);
+    }
+    ~FourLapWindow() {
+        w->close();
+        w.reset();
+    }
+};
+
+} // namespace
+
+TEST(TabLayoutWindow, GraphAndDataTabsFitAtBothScreenSizes) {
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    QTemporaryDir tmp;
+    const QString data = tmp.path() + "/data/";
+    QString error;
+    ASSERT_TRUE(test::WriteSampleData(data, &error)) << error.toStdString();
+    QProcess ff;
+    ff.setWorkingDirectory(tmp.path());
+    ff.start("ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=4",
+                        "-c:v", "mpeg4", "-q:v", "2", "v.mkv"});
+    ASSERT_TRUE(ff.waitForFinished(60000) && ff.exitCode() == 0) << ff.readAllStandardError().toStdString();
+    auto& loader = video::FFLoader();
+    loader.SetLibraryPath(QString());
+    ASSERT_TRUE(loader.Load(video::PlayerLibraries));
+
+    FourLapWindow f(tmp.path() + "/a", data);
+    TFormMain& w = *f.w;
+    ASSERT_TRUE(f.session.comparison.DispSlot[3].Active);
+    GraphTab& tab = w.graphTab();
+    auto* page = w.findChild<VideoPage*>();
+    ASSERT_TRUE(page);
+    VideoLink& link = *page->Link();
+
+    const QSize sizes[] = {{1280, 720}, {1920, 1080}};
+    for (const QSize& size : sizes) {
+        const QString tag = QString("%1x%2").arg(size.width()).arg(size.height());
+        SCOPED_TRACE(tag.toStdString());
+        w.resize(size);
+        w.PageControl1->setCurrentIndex(0);
+        w.show();
+        QApplication::processEvents();
+
+        // The speed graph about 40 % of the tab's height, the pages about
+        // half its width (less where the zoom side needs room for its
+        // read-out lines), within the splitters' limits.
+        const int tabH = tab.height(), tabW = tab.width();
+        const int upper = tab.Splitter1->sizes()[0], left = tab.Splitter2->sizes()[0];
+        EXPECT_NEAR(upper, tabH * 0.4, tabH * 0.03) << tabH;
+        EXPECT_GE(upper, 132);
+        EXPECT_LE(upper, tabH - 160);
+        EXPECT_GE(left, tabW * 0.42) << tabW;
+        EXPECT_LE(left, tabW * 0.5 + 1) << tabW;
+        EXPECT_GE(left, 120);
+        EXPECT_LE(left, tabW - 400);
+
+        // Four laps, the G page, playback stopped part way: every read-out filled.
+        tab.PageControl2->setCurrentIndex(1);
+        f.session.comparison.PlayTm = 1.5L;
+        tab.SpeedButtonFWD->click();
+        QApplication::processEvents();
+        QList<QLabel*> readouts = {tab.LabelPlayTm, tab.LabelZoomDist};
+        for (QLabel* l : tab.LabelSlot) readouts << l;
+        EXPECT_EQ(Names(CutLabels(readouts, &w)), "");
+        for (int page2 = 0; page2 < 4; ++page2) {
+            if (page2 == 2) continue;
+            tab.PageControl2->setCurrentIndex(page2);
+            QApplication::processEvents();
+            EXPECT_TRUE(w.grab().save(test::OutputDir() + QString("/layout_graph%1_%2.png").arg(page2).arg(tag)));
+        }
+
+        // The video page, synced, its labels filled.
+        tab.PageControl2->setCurrentIndex(2);
+        if (!link.VideoSynced()) {
+            f.prompts.openResults.push_back({tmp.path() + "/v.mkv"});
+            page->SpeedButtonOpenVideo->click();
+            ASSERT_GT(link.VideoDuration(), 0);
+            ASSERT_TRUE(PumpUntil([&] { return !link.state().VideoKeyStepReq && link.Paused(); }));
+            ASSERT_TRUE(PumpUntil([&] { return link.CurrentPts() >= 0; }));
+            f.session.comparison.PlayTm = 1.5L;
+            page->SpeedButtonSetSta->click();
+            ASSERT_TRUE(link.VideoSynced());
+        }
+        tab.SpeedButtonFWD->click();
+        ASSERT_TRUE(PumpUntil([&] { return page->LabelPTS->text() != "." && page->LabelSpdWithVideo->text() != "."; }));
+        QApplication::processEvents();
+        QList<QWidget*> strip = {page->LabelPTS, page->LabelVideoDttm, page->LabelSpdWithVideo, page->PaintBoxVideoBar,
+                                 page->PaintBoxVideoG};
+        for (QToolButton* b : page->findChildren<QToolButton*>()) strip << b;
+        EXPECT_EQ(Names(Overlaps(strip, &w)), "");
+        EXPECT_EQ(Names(CutLabels({page->LabelPTS, page->LabelVideoDttm, page->LabelSpdWithVideo}, &w)), "");
+        EXPECT_GE(page->PaintBoxVideoBar->width(), 120);
+        EXPECT_TRUE(w.grab().save(test::OutputDir() + QString("/layout_graph2_%1.png").arg(tag)));
+
+        // The data tab: every header caption and every data name whole.
+        w.PageControl1->setCurrentIndex(1);
+        QApplication::processEvents();
+        QTableView* grid = w.findChild<QTableView*>("StringGridLapData");
+        ASSERT_TRUE(grid);
+        QHeaderView* header = grid->horizontalHeader();
+        for (int c = 0; c < header->count(); ++c) {
+            if (header->isSectionHidden(c)) continue;
+            const QString text = grid->model()->headerData(c, Qt::Horizontal).toString();
+            const QVariant font = grid->model()->headerData(c, Qt::Horizontal, Qt::FontRole);
+            const QFontMetrics fm(font.isValid() ? font.value<QFont>() : header->font());
+            const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+            EXPECT_GE(header->sectionSize(c), fm.horizontalAdvance(text) + 2 * margin) << c << " " << text.toStdString();
+        }
+        for (int r = 0; r < grid->model()->rowCount(); ++r) {
+            const QString name = grid->model()->index(r, 0).data().toString();
+            EXPECT_GE(header->sectionSize(0), grid->fontMetrics().horizontalAdvance(name) + 4) << name.toStdString();
+        }
+        EXPECT_TRUE(w.grab().save(test::OutputDir() + QString("/layout_data_%1.png").arg(tag)));
+    }
+    link.SpeedButtonClrVideoClick();
+}
