@@ -63,6 +63,8 @@
     X(avCodec, avcodec_receive_frame) \
     X(avCodec, avcodec_flush_buffers) \
     X(avCodec, avcodec_get_name) \
+    X(avCodec, avcodec_decode_subtitle2) \
+    X(avCodec, avsubtitle_free) \
     X(avCodec, av_packet_alloc) \
     X(avCodec, av_packet_free) \
     X(avCodec, av_packet_ref) \

@@ -4,12 +4,14 @@
 #include <condition_variable>
 #include <deque>
 #include <thread>
+#include "video/engine/audio_display.h"
 #include "video/engine/av_errors.h"
 #include "video/engine/ff_loader.h"
 #include "video/engine/ff_logger.h"
 #include "video/engine/file_protocol.h"
 #include "video/engine/interrupt.h"
 #include "video/engine/packet_queue.h"
+#include "video/engine/subtitle_path.h"
 #include "video/engine/thread_helpers.h"
 
 namespace vel::video {
@@ -47,6 +49,8 @@ struct TVideoState {
     int64_t startTime = 0;  // µs
     int64_t duration = 0;   // µs
     int width = 0, height = 0;
+    std::unique_ptr<TSubtitlePath> subs;
+    std::unique_ptr<TAudioDisplay> audioDisplay;  // sound-only files
 
     // Open hand-shake: 1 open, -2 failed.
     std::mutex openMutex;
@@ -222,6 +226,9 @@ bool AudioDecodeFrame(TVideoState* vs) {
             vs->abuf.resize(size_t(n) * size_t(vs->outChannels) * 2);
             vs->abufIndex = 0;
             vs->audioClock = pts + double(samples) / std::max(1, rate);
+            if (vs->audioDisplay)
+                vs->audioDisplay->AddSamples(reinterpret_cast<const int16_t*>(vs->abuf.data()), n, vs->outChannels,
+                                             vs->outRate, vs->audioClock);
             if (pts < vs->seekMinPts - 0.02) continue;  // before the seek's target
             return true;
         }
@@ -412,6 +419,10 @@ bool OpenStreams(TVideoState* vs) {
         }
     }
     if (vs->audioStream >= 0) {
+        // Before the sound starts: the audio thread hands it samples.
+        if (vs->videoStream < 0 && p->ShowMode != 0)
+            vs->audioDisplay = std::make_unique<TAudioDisplay>(
+                p->ShowMode == 1 ? TAudioDisplay::Waveform : TAudioDisplay::Spectrum, 480, 270);
         vs->adec = OpenCodec(vs->ic->streams[vs->audioStream]);
         if (!vs->adec || !OpenAudio(vs)) {
             // Without a sound output the pictures still play.
@@ -419,6 +430,7 @@ bool OpenStreams(TVideoState* vs) {
             vs->audioStream = -1;
         }
     }
+    if (vs->videoStream >= 0) vs->subs = OpenBestSubtitle(vs->ic, vs->audioStream >= 0 ? vs->audioStream : vs->videoStream);
     if (vs->videoStream < 0 && vs->audioStream < 0) {
         vs->openError = QStringLiteral("%1: could not open codecs, no stream to play.").arg(vs->fileName);
         return false;
@@ -462,6 +474,8 @@ void DoSeek(TVideoState* vs) {
         }
         if (vs->videoStream >= 0) vs->videoq.PutFlush();
         if (vs->audioStream >= 0) vs->audioq.PutFlush();
+        if (vs->subs) vs->subs->Flush();
+        if (vs->audioDisplay) vs->audioDisplay->Clear();
         vs->seekMinPts = (flags & sfByte) ? -1e300 : (double(target) - vs->frameDelay * 1e6 / 2) / 1e6;
         vs->eof = vs->readError = vs->videoDrained = vs->endReported = false;
         vs->showPending = vs->videoStream >= 0;
@@ -516,6 +530,8 @@ void ReadThread(TVideoState* vs) {
             vs->videoq.Put(pkt);
         else if (pkt->stream_index == vs->audioStream)
             vs->audioq.Put(pkt);
+        else if (vs->subs && pkt->stream_index == vs->subs->StreamIndex())
+            vs->subs->Put(pkt);
         ff::av_packet_unref(pkt);
     }
     ff::av_packet_free(&pkt);
@@ -543,6 +559,7 @@ void Show(TVideoState* vs, TVideoState::Picture& pic, SwsContext*& sws) {
         uint8_t* dst[4] = {out->Bits.data(), nullptr, nullptr, nullptr};
         int dstStride[4] = {out->Stride, 0, 0, 0};
         ff::sws_scale(sws, f->data, f->linesize, 0, out->Height, dst, dstStride);
+        if (vs->subs) vs->subs->Blend(pic.pts, out->Bits.data(), out->Width, out->Height, out->Stride);
     }
     vs->vidclk.Set(pic.pts, WallTime());
     if (vs->sink) vs->sink(out);
@@ -654,6 +671,12 @@ void PlayLoop(TVideoState* vs) {
                 if (lastPos == NoTime || std::llabs(pos - lastPos) > 10000) {
                     lastPos = pos;
                     p->PushPosition(pos);
+                }
+                if (vs->audioDisplay && vs->sink) {
+                    if (auto pic = vs->audioDisplay->Draw(a, WallTime())) {
+                        pic->PTS = pos;
+                        vs->sink(pic);
+                    }
                 }
             }
         }
@@ -862,6 +885,7 @@ void TFFPlayer::DoExit() {
         vs->abort = true;
         vs->videoq.Abort();
         vs->audioq.Abort();
+        if (vs->subs) vs->subs->Abort();
         {
             std::lock_guard<std::mutex> lock(vs->pictMutex);
             vs->pictCond.notify_all();
@@ -875,6 +899,7 @@ void TFFPlayer::DoExit() {
         if (vs->audioOpen) sdl_.SDL_CloseAudio();
         if (vs->sdlInited) sdl_.SDL_Quit();
         decoder_.SetFileHandle(nullptr);
+        vs->subs.reset();
         for (auto& pic : vs->pictq) ff::av_frame_free(&pic.frame);
         vs->pictq.clear();
         vs->videoq.Flush();
@@ -905,6 +930,7 @@ void TFFPlayer::Stop(bool waitForStop) {
     vs_->abort = true;
     vs_->videoq.Abort();
     vs_->audioq.Abort();
+    if (vs_->subs) vs_->subs->Abort();
     {
         std::lock_guard<std::mutex> lock(vs_->pictMutex);
         vs_->pictCond.notify_all();

@@ -66,6 +66,9 @@ public:
     std::atomic<int> AudioVolume{128};  // 0..128
     int SwsFlags = SWS_BICUBIC;
     int ReadTimeout = 10000;  // ms an open may take
+    // What a file with sound and no pictures shows: 1 its waveform, 2 (or
+    // -1) its spectrum, 0 nothing.
+    int ShowMode = -1;
 
     // Raised on the main thread.
     std::function<void(QObject* sender, int64_t duration, int width, int height, int& screenW, int& screenH)> OnFileOpen;
