@@ -115,11 +115,11 @@ struct Recorder {
         std::lock_guard<std::mutex> lock(m);
         return shown;
     }
-    bool Ended() const { return std::count(states.begin(), states.end(), TPlayState::psEnd) > 0; }
-    bool WaitForEnd(int ms = 20000) {
+    bool Ended(int times) const { return std::count(states.begin(), states.end(), TPlayState::psEnd) >= times; }
+    bool WaitForEnd(int times = 1, int ms = 20000) {
         QElapsedTimer t;
         t.start();
-        while (!Ended()) {
+        while (!Ended(times)) {
             if (t.elapsed() > ms) return false;
             ProcessPendingMessages();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -248,5 +248,16 @@ TEST_F(PlayerExtras, SoundOnlyFilesShowTheirSound) {
         EXPECT_GE(distinct.size(), pics.size() / 2);
         EXPECT_GE(lit, int(pics.size()) / 2);  // the sound is drawn, not only black
         for (size_t i = 1; i < pics.size(); ++i) EXPECT_GE(pics[i].pts, pics[i - 1].pts);
+        if (c.mode != -1) continue;
+        // A seek back: the position follows it back once, then moves on to the end again.
+        const size_t before = r.positions.size();
+        r.player.Seek(500000, sfBackward, true);
+        ASSERT_TRUE(r.WaitForEnd(2));
+        const std::vector<int64_t> after(r.positions.begin() + long(before), r.positions.end());
+        const auto back = std::find_if(after.begin(), after.end(), [](int64_t p) { return p < 700000; });
+        ASSERT_NE(back, after.end());
+        EXPECT_GE(*back, 400000);
+        for (auto i = back + 1; i < after.end(); ++i) EXPECT_GE(*i, *(i - 1));
+        EXPECT_EQ(after.back(), r.player.Duration());
     }
 }

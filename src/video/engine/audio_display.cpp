@@ -55,10 +55,31 @@ void TAudioDisplay::AddSamples(const int16_t* samples, int frames, int channels,
     written_ += frames;
 }
 
+void TAudioDisplay::SetHeard(double t, double now, double period) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    heard_ = t;
+    heardAt_ = now;
+    period_ = period;
+}
+
 void TAudioDisplay::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     written_ = 0;
     rate_ = 0;
+    heard_ = NAN;
+    floor_ = -INFINITY;
+}
+
+double TAudioDisplay::Heard(double now) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (std::isnan(heard_)) return NAN;
+    floor_ = std::max(floor_, heard_ + std::clamp(now - heardAt_, 0.0, period_));
+    return floor_;
+}
+
+void TAudioDisplay::HeardAtLeast(double t) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    floor_ = std::max(floor_, t);
 }
 
 void TAudioDisplay::Window(int ch, int64_t from, int n, float* out) const {
@@ -70,7 +91,7 @@ void TAudioDisplay::Window(int ch, int64_t from, int n, float* out) const {
 }
 
 std::shared_ptr<TVideoPicture> TAudioDisplay::Draw(double t, double now) {
-    if (now - lastDraw_ < 0.02 || t == lastT_) return nullptr;
+    if (mode_ == None || now - lastDraw_ < 0.02 || t == lastT_) return nullptr;
     lastDraw_ = now;
     lastT_ = t;
     {

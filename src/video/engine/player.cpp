@@ -239,6 +239,7 @@ bool AudioDecodeFrame(TVideoState* vs) {
         if (flush) {
             ff::avcodec_flush_buffers(vs->adec);
             vs->audioClock = NAN;
+            if (vs->audioDisplay) vs->audioDisplay->Clear();
             continue;
         }
         if (!vs->apkt->data && vs->apkt->size == 0) {
@@ -275,6 +276,7 @@ void AudioCallback(void* opaque, Uint8* stream, int len) {
     if (!std::isnan(vs->audioClock) && vs->bytesPerSec > 0) {
         const double buffered = double(2 * vs->hwBufSize + int(vs->abuf.size() - vs->abufIndex)) / vs->bytesPerSec;
         vs->audclk.Set(vs->audioClock - buffered, now);
+        if (vs->audioDisplay) vs->audioDisplay->SetHeard(vs->audioClock - buffered, now, double(vs->hwBufSize) / vs->bytesPerSec);
     }
 }
 
@@ -420,9 +422,11 @@ bool OpenStreams(TVideoState* vs) {
     }
     if (vs->audioStream >= 0) {
         // Before the sound starts: the audio thread hands it samples.
-        if (vs->videoStream < 0 && p->ShowMode != 0)
+        if (vs->videoStream < 0)
             vs->audioDisplay = std::make_unique<TAudioDisplay>(
-                p->ShowMode == 1 ? TAudioDisplay::Waveform : TAudioDisplay::Spectrum, 480, 270);
+                p->ShowMode == 0 ? TAudioDisplay::None
+                                 : p->ShowMode == 1 ? TAudioDisplay::Waveform : TAudioDisplay::Spectrum,
+                480, 270);
         vs->adec = OpenCodec(vs->ic->streams[vs->audioStream]);
         if (!vs->adec || !OpenAudio(vs)) {
             // Without a sound output the pictures still play.
@@ -475,7 +479,6 @@ void DoSeek(TVideoState* vs) {
         if (vs->videoStream >= 0) vs->videoq.PutFlush();
         if (vs->audioStream >= 0) vs->audioq.PutFlush();
         if (vs->subs) vs->subs->Flush();
-        if (vs->audioDisplay) vs->audioDisplay->Clear();
         vs->seekMinPts = (flags & sfByte) ? -1e300 : (double(target) - vs->frameDelay * 1e6 / 2) / 1e6;
         vs->eof = vs->readError = vs->videoDrained = vs->endReported = false;
         vs->showPending = vs->videoStream >= 0;
@@ -664,9 +667,10 @@ void PlayLoop(TVideoState* vs) {
             continue;
         }
         if (vs->videoStream < 0 && vs->audioOpen) {
-            const double a = vs->audclk.Get();
+            const double a = vs->audioDisplay ? vs->audioDisplay->Heard(WallTime()) : vs->audclk.Get();
             if (!std::isnan(a)) {
-                const int64_t pos = int64_t(std::llround(a * 1e6)) - vs->startTime;
+                int64_t pos = int64_t(std::llround(a * 1e6)) - vs->startTime;
+                if (vs->duration > 0 && pos > vs->duration) pos = vs->duration;
                 p->SetCurrentPTS(pos);
                 if (lastPos == NoTime || std::llabs(pos - lastPos) > 10000) {
                     lastPos = pos;
@@ -696,6 +700,7 @@ void PlayLoop(TVideoState* vs) {
         }
         if (end) {
             if (vs->duration > 0) p->PushPosition(vs->duration);
+            if (vs->audioDisplay && vs->duration > 0) vs->audioDisplay->HeardAtLeast(double(vs->duration + vs->startTime) / 1e6);
             p->PostState(TPlayState::psEnd);
         }
         Sleep(5);
