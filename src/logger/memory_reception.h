@@ -98,6 +98,10 @@ private:
     std::array<uint8_t, PendingFlagCount> pending_{};
     std::array<uint8_t, PendingFlagCount> rereads_{};
     std::atomic<int> qk4BlocksDone_{0};
+    // Sentinel reads sent (resends too) since the last sweep, and copies of
+    // the swept sentinel whose answers are still to be passed over.
+    int sentinelsSent_ = 0;
+    int staleSentinels_ = 0;
 
     // Raw-block receiver.
     bool rawMode_ = false;
