@@ -73,6 +73,12 @@ public:
     bool RawMode() const { return rawMode_; }
     // One received byte while RawMode(); true when a block ended (step filled).
     bool OnRawByte(char c, bool queueEmpty, ReceptionStep& step);
+    // A raw block's frame is under way (a header digit has come): its bytes
+    // keep the wait alive. A line that is no block (a position sentence)
+    // does not.
+    bool RawBlockUnderWay() const {
+        return rawMode_ && ((binState_ >= 2 && binState_ <= 4) || (binState_ == 1 && !binHeader_.isEmpty()));
+    }
 
     const uint8_t* Image() const { return image_.data(); }
     bool Pending(int flag) const { return flag >= 0 && flag < PendingFlagCount && pending_[size_t(flag)]; }

@@ -128,14 +128,26 @@ TEST_F(CoreFixture, ALongReplyLineHoldsTheResendBack) {
 }
 
 TEST_F(CoreFixture, PositionSentencesDoNotExtendTheWait) {
-    core.Start(ProbeFlags::All(), 1);
-    core.Run({"PMTK400"}, 1, now);
-    for (int i = 0; i < 40; ++i) {
-        Advance(10);
-        core.OnBytes("$GPRMC,1,2,3*00\r\n", now);
+    // A command, and a raw-block read whose receiver skips the sentences.
+    struct Case { QByteArray body; bool raw; int shown; };
+    const Case cases[] = {{"PMTK400", false, 40}, {"PTSI870,7,00000000,1024", true, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body.constData());
+        sent.clear();
+        events.clear();
+        core.Start(c.raw ? ProbeFlags{false, true, true} : ProbeFlags::All(), 1);
+        if (c.raw) {
+            core.SetModel(LoggerModel::QK3);
+            core.BeginDownload(LoggerModel::QK3, 0, 1, "1");
+        }
+        core.Run({c.body}, 1, now);
+        for (int i = 0; i < 40; ++i) {
+            Advance(10);
+            core.OnBytes("$GPRMC,1,2,3*00\r\n", now);
+        }
+        EXPECT_EQ(sent.size(), 2);
+        EXPECT_EQ(Count(LinkEvent::NmeaLine), c.shown);
     }
-    EXPECT_EQ(sent.size(), 2);
-    EXPECT_EQ(Count(LinkEvent::NmeaLine), 40);
 }
 
 TEST_F(CoreFixture, AFrameErrorStopsTheRun) {
