@@ -1,10 +1,12 @@
 // A QK4 memory download from the tab's command to the hand-over, against the
 // in-process simulator on a pty: paced at the real byte rate (115,200 bit/s,
-// 1 MiB, compared with the wire time of what the logger sends) and unpaced
-// (the full 16 MiB).
+// 1 MiB, compared with the wire time of what the logger sends), paced with
+// one second of lost output halfway (64 KiB: the re-reads weigh), and
+// unpaced (the full 16 MiB).
 #include <benchmark/benchmark.h>
 #include <random>
 #include <thread>
+#include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,7 +24,9 @@ namespace {
 
 // A message ends the download: it is kept for the failure report.
 // Seconds for a download of `used` bytes; 0 on failure, with the reason.
-double Download(long long used, bool pace, std::string* failure) {
+// muteMs > 0: the logger's output is lost for that long once half the
+// blocks have come.
+double Download(long long used, bool pace, std::string* failure, int muteMs = 0, long long* requests = nullptr) {
     QTemporaryDir dir;
     const QString imagePath = dir.filePath("memory.bnx4");
     {
@@ -42,7 +46,10 @@ double Download(long long used, bool pace, std::string* failure) {
     velsim::Logger sim(o);
     std::string err;
     if (!sim.Open(&err)) return 0;
-    std::thread simThread([&] { sim.Run(); });
+    int control[2] = {-1, -1};
+    if (muteMs > 0 && ::pipe(control) != 0) return 0;
+    std::thread simThread([&] { sim.Run(control[0], -1); });
+    bool muted = muteMs <= 0;
 
     vel::Session session;
     vel::test::FakePrompts prompts;
@@ -62,6 +69,10 @@ double Download(long long used, bool pace, std::string* failure) {
         while (!loaded && prompts.calls.empty() && t.elapsed() < 600000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
             QThread::msleep(1);
+            if (!muted && link.QK4BlocksDone() >= int(used / 4096)) {
+                const std::string line = "mute " + std::to_string(muteMs) + "\n";
+                muted = ::write(control[1], line.data(), line.size()) == ssize_t(line.size());
+            }
         }
         if (loaded) {
             seconds = t.elapsed() / 1000.0;
@@ -74,6 +85,9 @@ double Download(long long used, bool pace, std::string* failure) {
     }
     sim.Stop();
     simThread.join();
+    if (requests) *requests = sim.GetStats().requests;
+    for (int fd : control)
+        if (fd >= 0) ::close(fd);
     return seconds;
 }
 
@@ -102,6 +116,25 @@ void BM_PacedDownload1MiB(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PacedDownload1MiB)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+void BM_PacedDownloadSilence64KiB(benchmark::State& state) {
+    const long long used = 64 * 1024;
+    for (auto _ : state) {
+        std::string failure;
+        long long requests = 0;
+        const double s = Download(used, true, &failure, 1000, &requests);
+        if (s <= 0) {
+            state.SkipWithError(failure.c_str());
+            break;
+        }
+        state.SetIterationTime(s);
+        state.counters["seconds"] = s;
+        state.counters["wire_seconds"] = WireSeconds(used);
+        state.counters["ratio"] = s / WireSeconds(used);
+        state.counters["requests"] = double(requests);
+    }
+}
+BENCHMARK(BM_PacedDownloadSilence64KiB)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
 void BM_UnpacedDownloadFull(benchmark::State& state) {
     for (auto _ : state) {

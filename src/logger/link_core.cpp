@@ -153,7 +153,7 @@ void LinkCore::OnBytes(QByteArrayView bytes, int64_t nowMs) {
         if (mem_.RawMode()) {
             ReceptionStep step;
             if (mem_.OnRawByte(c, queue_.empty(), step)) Apply(step, nowMs);
-            else replyActivityMs_ = nowMs;
+            else if (mem_.RawBlockUnderWay()) replyActivityMs_ = nowMs;
             if (!started_) return;
             continue;
         }

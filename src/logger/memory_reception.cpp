@@ -75,6 +75,7 @@ void MemoryReception::Begin(LoggerModel model, int firstFlag, int flagCount, con
     binState_ = 0;
     active_ = true;
     done_ = false;
+    sentinelsSent_ = staleSentinels_ = 0;
 }
 
 void MemoryReception::End() {
@@ -197,9 +198,22 @@ ReceptionStep MemoryReception::OnDataLine(QByteArrayView line, bool badSum, QByt
         const int cleared = ClearCovered(a, n, 2048);
         if (cleared) qk4BlocksDone_.fetch_add(cleared, std::memory_order_relaxed);
         if (a != QK4Sentinel) {
+            // The logger answers in order: copies of an older sentinel came
+            // before this, or never will.
+            staleSentinels_ = 0;
             step.next = ReceptionStep::SendHeadIfAny;
             return step;
         }
+        if (staleSentinels_ > 0) {
+            // Another copy of a sentinel already answered (it was resent while
+            // the logger was silent): its sweep is under way, a second one
+            // would read the same blocks again.
+            --staleSentinels_;
+            step.log = "QK4 repeated sentinel answer passed over.";
+            return step;
+        }
+        staleSentinels_ = std::max(0, sentinelsSent_ - 1);
+        sentinelsSent_ = 0;
         // The sentinel's answer: every earlier answer has come, so what is
         // still pending was lost. Four re-reads, then the sentinel again.
         int sent = 0;
@@ -257,6 +271,7 @@ ReceptionStep MemoryReception::RereadPending(bool raw) {
 }
 
 void MemoryReception::OnSend(QByteArrayView body) {
+    if (active_ && body == SentinelRead) ++sentinelsSent_;
     if (!body.startsWith("PTSI870,7,") || !active_ || done_) {
         rawMode_ = false;
         return;

@@ -73,6 +73,12 @@ public:
     bool RawMode() const { return rawMode_; }
     // One received byte while RawMode(); true when a block ended (step filled).
     bool OnRawByte(char c, bool queueEmpty, ReceptionStep& step);
+    // A raw block's frame is under way (a header digit has come): its bytes
+    // keep the wait alive. A line that is no block (a position sentence)
+    // does not.
+    bool RawBlockUnderWay() const {
+        return rawMode_ && ((binState_ >= 2 && binState_ <= 4) || (binState_ == 1 && !binHeader_.isEmpty()));
+    }
 
     const uint8_t* Image() const { return image_.data(); }
     bool Pending(int flag) const { return flag >= 0 && flag < PendingFlagCount && pending_[size_t(flag)]; }
@@ -98,6 +104,10 @@ private:
     std::array<uint8_t, PendingFlagCount> pending_{};
     std::array<uint8_t, PendingFlagCount> rereads_{};
     std::atomic<int> qk4BlocksDone_{0};
+    // Sentinel reads sent (resends too) since the last sweep, and copies of
+    // the swept sentinel whose answers are still to be passed over.
+    int sentinelsSent_ = 0;
+    int staleSentinels_ = 0;
 
     // Raw-block receiver.
     bool rawMode_ = false;

@@ -69,6 +69,8 @@ TEST_F(DownloadTest, LateDuplicatedAndOddAnswersStillGiveTheWholeMemory) {
         {"887 malformed line on the last read", {"--model", "887"}, 131000, {"at 1F800/800 odd"}},
         {"887 short answer to a 2 KiB read", {"--model", "887"}, 131000, {"at 10000/800 short"}},
         {"qk4 empty memory", {"--model", "qk4", "--used", "0"}, 0, {}},
+        {"qk3 raw position sentences streaming", {"--model", "qk3raw", "--nmea-hz", "10"}, 70000, {}},
+        {"qk4 sentinel answered twice", {"--model", "qk4"}, 150000, {"fault dropline 3", "at FFFFF0/10 late 350"}},
     };
     unsigned seed = 40;
     for (const Case& c : cases) {

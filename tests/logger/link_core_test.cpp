@@ -128,14 +128,26 @@ TEST_F(CoreFixture, ALongReplyLineHoldsTheResendBack) {
 }
 
 TEST_F(CoreFixture, PositionSentencesDoNotExtendTheWait) {
-    core.Start(ProbeFlags::All(), 1);
-    core.Run({"PMTK400"}, 1, now);
-    for (int i = 0; i < 40; ++i) {
-        Advance(10);
-        core.OnBytes("$GPRMC,1,2,3*00\r\n", now);
+    // A command, and a raw-block read whose receiver skips the sentences.
+    struct Case { QByteArray body; bool raw; int shown; };
+    const Case cases[] = {{"PMTK400", false, 40}, {"PTSI870,7,00000000,1024", true, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body.constData());
+        sent.clear();
+        events.clear();
+        core.Start(c.raw ? ProbeFlags{false, true, true} : ProbeFlags::All(), 1);
+        if (c.raw) {
+            core.SetModel(LoggerModel::QK3);
+            core.BeginDownload(LoggerModel::QK3, 0, 1, "1");
+        }
+        core.Run({c.body}, 1, now);
+        for (int i = 0; i < 40; ++i) {
+            Advance(10);
+            core.OnBytes("$GPRMC,1,2,3*00\r\n", now);
+        }
+        EXPECT_EQ(sent.size(), 2);
+        EXPECT_EQ(Count(LinkEvent::NmeaLine), c.shown);
     }
-    EXPECT_EQ(sent.size(), 2);
-    EXPECT_EQ(Count(LinkEvent::NmeaLine), 40);
 }
 
 TEST_F(CoreFixture, AFrameErrorStopsTheRun) {
@@ -202,5 +214,38 @@ TEST_F(CoreFixture, ALateCopyOfAShortAnswerEndsNoOtherRead) {
     // Each read answered as asked: the download ends with nothing pending.
     for (int i = 0; i < 6 && Count(LinkEvent::QueueDone) == 0; ++i) answer(core.CurCmd().mid(10, 8));
     EXPECT_EQ(Count(LinkEvent::QueueDone), 1);
+    EXPECT_EQ(core.Reception().PendingCount(), 0);
+}
+
+TEST_F(CoreFixture, OnlyTheOutstandingSentinelsAnswerSweeps) {
+    // The logger falls silent mid-stream, the sentinel is resent twice and
+    // all three copies are answered: one sweep, not three of the same blocks.
+    core.Start(ProbeFlags::All(), 1);
+    core.BeginDownload(LoggerModel::QK4, 0, 8, "1");
+    const QByteArray sentinel = "PMTK182,7,FFFFF0,10";
+    core.Run({"PMTK182,7,0,4000", sentinel}, 1, now);
+    auto data = [](uint32_t addr, int n) {
+        return "PMTK182,8," + QByteArray::number(addr, 16).toUpper().rightJustified(8, '0') + "," +
+               QByteArray(2 * n, 'A');
+    };
+    auto reads = [&](std::initializer_list<const char*> addrs) {
+        QList<QByteArray> out;
+        for (const char* a : addrs) out << FrameSentence(QByteArray("PMTK182,7,") + a + ",800");
+        return out << FrameSentence(sentinel);
+    };
+    Reply(data(0, 2048));
+    ASSERT_EQ(sent.size(), 2);
+    Advance(700);
+    ASSERT_EQ(sent.size(), 4);
+    for (int i = 0; i < 3; ++i) Reply(data(0xFFFFF0, 16));
+    EXPECT_EQ(sent.mid(4).join(' '), reads({"800", "1000", "1800", "2000"}).join(' '));
+    // The sweep's answers, then its sentinel's: the next sweep, then the end.
+    for (uint32_t a : {0x800u, 0x1000u, 0x1800u, 0x2000u}) Reply(data(a, 2048));
+    Reply(data(0xFFFFF0, 16));
+    EXPECT_EQ(sent.mid(9).join(' '), reads({"2800", "3000", "3800"}).join(' '));
+    for (uint32_t a : {0x2800u, 0x3000u, 0x3800u}) Reply(data(a, 2048));
+    Reply(data(0xFFFFF0, 16));
+    EXPECT_EQ(Count(LinkEvent::QueueDone), 1);
+    EXPECT_EQ(Count(LinkEvent::ComError), 0);
     EXPECT_EQ(core.Reception().PendingCount(), 0);
 }
