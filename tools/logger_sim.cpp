@@ -5,7 +5,7 @@
 // "memdrop|dropline K|badline K|rawtruncate", "every badsum N",
 // "noack on|off", "silent", "talk", "requests", "stats", "state" (the
 // logger's settings), "received" (sentences received since the last ask,
-// memory reads left out), "quit".
+// memory reads left out), "quit"; "hangup" closes the port for good.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -128,4 +128,47 @@ TEST_F(DownloadTest, ALargeQK3MemoryAsksForTheRange) {
     EXPECT_EQ(uint8_t(session.logStore.LogDump[65536 * 16]), 0xFF);
 }
 
+// Faults of the line rather than of the answers: each download ends in the
+// whole image, or in the model's message with nothing handed over.
+TEST_F(DownloadTest, LineFaultsEndInTheWholeImageOrTheMessage) {
+    struct Case {
+        const char* name;
+        QStringList args;
+        int bytes;
+        QString control;       // simulator control line once the download runs
+        const char* message;   // null: the image arrives whole
+    };
+    const Case cases[] = {
+        {"qk3 answering at 115,200", {"--model", "qk3", "--baud", "115200"}, 140000, {}, nullptr},
+        {"qk3 port closed mid-download", {"--model", "qk3", "--pace"}, 200000, "hangup", LoggerText::Timeout},
+        {"qk4 port closed mid-download", {"--model", "qk4", "--pace"}, 60000, "hangup", LoggerText::TimeoutQK4},
+    };
+    // A port that goes away is noticed at once, not by the watchdog.
+    link->watchdogMs = 600000;
+    unsigned seed = 40;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray image = RandomImage(c.bytes, seed++);
+        SimProcess sim(QStringList(c.args) << "--image" << WriteImage(image));
+        ASSERT_TRUE(sim.ready);
+        Use(sim);
+        prompts.calls.clear();
+        const int before = loaded;
+        cmds->SpeedButtonLdGPSClick();
+        if (!c.message) {
+            ASSERT_TRUE(WaitFor([&] { return loaded > before; }, 30000)) << Messages().join('\n').toStdString();
+            ASSERT_TRUE(Idle());
+            EXPECT_TRUE(SameAsMemory(image));
+            EXPECT_TRUE(prompts.calls.empty()) << Messages().join('\n').toStdString();
+            continue;
+        }
+        ASSERT_TRUE(WaitFor([&] { return cmds->LoadingDialog() && cmds->Progress() > 5; }, 20000));
+        ASSERT_EQ(sim.Control(c.control), "ok");
+        ASSERT_TRUE(WaitFor([&] { return !prompts.calls.empty(); }, 20000));
+        ASSERT_TRUE(Idle());
+        EXPECT_EQ(prompts.texts("inform"), QStringList{QString::fromUtf8(c.message)});
+        EXPECT_EQ(loaded, before);
+    }
+}
+
 } // namespace

@@ -196,6 +196,15 @@ std::string Logger::Control(const std::string& line) {
         return State();
     } else if (cmd == "quit") {
         Stop();
+    } else if (cmd == "hangup") {
+        // The port goes away, as when the cable is pulled: the host's side
+        // of the pseudo-terminal sees a hang-up.
+        if (master_ >= 0) ::close(master_);
+        master_ = -1;
+        out_ = OutBuffer();
+        jobs_.clear();
+        later_.clear();
+        o_.nmeaHz = 0;
     } else {
         return "error unknown command";
     }
