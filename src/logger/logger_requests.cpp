@@ -10,6 +10,7 @@ namespace vel {
 
 namespace LoggerText {
 const char* const EraseAsk = "GPSロガーのログを消去しますか？\r処理に約1分30秒かかります。";
+const char* const AbortAsk = "ダウンロードを中止しますか?";
 const char* const Erased = "GPSロガーのログを消去しました。";
 const char* const SetUp = "GPSロガーをセットアップしました。";
 const char* const Only20HzQK4 = "20Hz は、ヴェルマリスⅣ でしか設定できません。";
