@@ -249,4 +249,22 @@ TEST_F(DownloadTest, ClosingTheProgressDialogAborts) {
     }
 }
 
+// A QK3 whose memory reaches sector 24 offers the range first; up to 23 not.
+TEST_F(DownloadTest, TheRangeIsOfferedFromSector24) {
+    for (int sector : {23, 24}) {
+        SCOPED_TRACE(sector);
+        SimProcess sim({"--model", "qk3raw", "--image", WriteImage(RandomImage(4096, 70)), "--used",
+                        QString::number(sector * 65536)});
+        ASSERT_TRUE(sim.ready);
+        Use(sim);
+        rangeAsked = 0;
+        cmds->SpeedButtonLdGPSClick();
+        ASSERT_TRUE(WaitFor([&] { return cmds->LoadingDialog() != nullptr; }, 20000));
+        EXPECT_EQ(rangeAsked, sector >= 24 ? 1 : 0);
+        cmds->LoadingDialog()->AbortBtn->click();
+        ASSERT_TRUE(WaitFor([&] { return !controls->LabelPort->text().isEmpty(); }, 20000));
+        ASSERT_TRUE(Idle());
+    }
+}
+
 } // namespace
