@@ -9,7 +9,7 @@ cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMARIS_TSAN=ON -D
 cmake --build build/tsan --target test_logger logger_sim test_video -j "${JOBS:-$(nproc)}"
 filter='*'
 if [ "${1:-}" = smoke ]; then
-  filter='Core*:Replies*:Framing*:LinkFixture.ResendsAfterADroppedReply:LinkFixture.ClosingMidReply*:LinkFixture.WatchdogFiresOnASilentLogger:Reception*:DownloadTest.AbortHandsNothingOverAndLeavesTheLinkUsable:DownloadTest.SilenceMidDownload*'
+  filter='Core*:Replies*:Framing*:LinkFixture.ResendsAfterADroppedReply:LinkFixture.ClosingMidReply*:LinkFixture.WatchdogFiresOnASilentLogger:Reception*:DownloadTest.AbortHandsNothingOverAndLeavesTheLinkUsable:DownloadTest.SilenceMidDownload*:DownloadTest.LineFaults*'
 fi
 # The logger tests start the simulator as a child process.
 export TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1 die_after_fork=0"

@@ -27,6 +27,7 @@ struct LinkEvent {
         RxLog,         // a line for the communication log
         TxLog,         // a resend for the communication log
         NmeaLine,      // a position sentence for the sentence monitor
+        PortError,     // the port failed (gone, read or write error): the link is over
     };
     Kind kind = RxLog;
     int param = 0;

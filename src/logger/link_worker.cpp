@@ -16,15 +16,17 @@ LinkWorker::LinkWorker(std::function<void()> wakeMain)
                 port_->flush();
                 return n == bytes.size();
             },
-            [this](LinkEvent&& ev) {
-                bool wake = false;
-                {
-                    std::lock_guard<std::mutex> lock(outMx_);
-                    wake = outbox_.empty();
-                    outbox_.push_back(std::move(ev));
-                }
-                if (wake && wakeMain_) wakeMain_();
-            }) {}
+            [this](LinkEvent&& ev) { PostEvent(std::move(ev)); }) {}
+
+void LinkWorker::PostEvent(LinkEvent&& ev) {
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(outMx_);
+        wake = outbox_.empty();
+        outbox_.push_back(std::move(ev));
+    }
+    if (wake && wakeMain_) wakeMain_();
+}
 
 LinkWorker::~LinkWorker() = default;
 
@@ -91,6 +93,9 @@ void LinkWorker::Execute(LinkCommand& cmd) {
             ClosePort();
         } else {
             connect(port_, &QSerialPort::readyRead, this, &LinkWorker::OnReadyRead);
+            connect(port_, &QSerialPort::errorOccurred, this,
+                    [this](QSerialPort::SerialPortError e) { OnPortError(int(e)); });
+            conn_ = cmd.conn;
             core_.Start(cmd.probe, cmd.conn);
         }
         if (cmd.done) cmd.done->set_value(ok);
@@ -130,9 +135,35 @@ void LinkWorker::ClosePort() {
     if (port_) {
         port_->disconnect(this);
         port_->close();
-        delete port_;
+        port_->deleteLater();
         port_ = nullptr;
     }
+}
+
+void LinkWorker::OnPortError(int error) {
+    // A port that went away (cable pulled, device closed) or fails to read
+    // or write ends the link at once: no resend or watchdog can help it.
+    switch (QSerialPort::SerialPortError(error)) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        break;
+    default:
+        return;
+    }
+    if (!port_) return;
+    // Closed from the event loop: the error may come from inside a write
+    // that the protocol engine is still busy with.
+    const uint64_t conn = conn_;
+    QMetaObject::invokeMethod(this, [this, conn, error] {
+        if (!port_ || conn_ != conn) return;
+        ClosePort();
+        LinkEvent ev;
+        ev.kind = LinkEvent::PortError;
+        ev.param = error;
+        ev.conn = conn;
+        PostEvent(std::move(ev));
+    }, Qt::QueuedConnection);
 }
 
 void LinkWorker::OnReadyRead() {

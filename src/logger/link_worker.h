@@ -55,11 +55,13 @@ private slots:
     void Drain();
     void OnReadyRead();
     void OnTimer();
+    void OnPortError(int error);
 
 private:
     void Execute(LinkCommand& cmd);
     void ClosePort();
     void ArmTimer();
+    void PostEvent(LinkEvent&& ev);
     static int64_t NowMs();
 
     std::function<void()> wakeMain_;
@@ -72,6 +74,7 @@ private:
     // Worker thread only.
     QSerialPort* port_ = nullptr;
     QTimer* timer_ = nullptr;
+    uint64_t conn_ = 0;           // the open port's connection
     LinkCore core_;
 };
 

@@ -30,12 +30,20 @@ TOKBottomDlgGPSloading::TOKBottomDlgGPSloading(bool abortable, QWidget* parent) 
     connect(Timer1, &QTimer::timeout, this, [this] {
         if (onTick) onTick();
     });
-    connect(AbortBtn, &QPushButton::clicked, this, [this] {
-        Timer1->stop();
-        reject();
-        if (onAbort) onAbort();
-    });
+    connect(AbortBtn, &QPushButton::clicked, this, &TOKBottomDlgGPSloading::Abort);
     Timer1->start();
+}
+
+void TOKBottomDlgGPSloading::Abort() {
+    Timer1->stop();
+    QDialog::reject();
+    if (onAbort) onAbort();
+}
+
+void TOKBottomDlgGPSloading::reject() {
+    // Closing must not leave the download running unseen.
+    if (AbortBtn->isVisibleTo(this)) Abort();
+    else if (onCloseAsked) onCloseAsked();
 }
 
 void TOKBottomDlgGPSloading::SetPercent(int percent) { ProgressBar1->setValue(std::clamp(percent, 0, 100)); }

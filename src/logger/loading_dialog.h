@@ -19,9 +19,16 @@ public:
 
     // Every tick of Timer1.
     std::function<void()> onTick;
-    // AbortBtn was pressed (the dialog has closed).
+    // AbortBtn was pressed, or the dialog was closed (the dialog has closed).
     std::function<void()> onAbort;
+    // Esc or the window's close without an abort button: the owner may ask
+    // and then call Abort(). Without it the dialog stays.
+    std::function<void()> onCloseAsked;
     void SetPercent(int percent);
+    // Closes the dialog as the abort.
+    void Abort();
+    // Esc and the window's close come here: closing is the abort.
+    void reject() override;
 
     QProgressBar* ProgressBar1;
     QPushButton* AbortBtn;

@@ -230,7 +230,21 @@ void LoggerCommands::WMShowLoading() {
     loading_->setAttribute(Qt::WA_DeleteOnClose);
     loading_->onTick = [this] { LoadingTick(); };
     loading_->onAbort = [this] { AbortDownload(); };
+    // Without an abort button closing asks first; the question waits for
+    // the dialog's own event to end.
+    loading_->onCloseAsked = [this] {
+        QTimer::singleShot(0, this, [this] { AskAbort(); });
+    };
     loading_->open();
+}
+
+void LoggerCommands::AskAbort() {
+    if (!loading_ || !link_.DlActive || askingAbort_) return;
+    askingAbort_ = true;
+    const Answer a = link_.prompts().AskYesCancel(QString::fromUtf8(LoggerText::AbortAsk));
+    askingAbort_ = false;
+    // The download may have ended while the question was up.
+    if (a == Answer::Yes && loading_ && link_.DlActive) loading_->Abort();
 }
 
 void LoggerCommands::LoadingTick() {
@@ -254,15 +268,16 @@ void LoggerCommands::AbortDownload() {
     DlDoneNotify = false;
     link_.StopWatchdog();
     link_.CloseComPort();
-    link_.EnaGPSbutton();
     link_.ClearComQueue();
     const bool qk3 = link_.IsQK3();
     // The logger is given a moment before the new connection restores its
-    // fix interval and shows the status.
+    // fix interval and shows the status. The tab stays locked meanwhile: a
+    // command started now would be overrun by that connection.
     QTimer::singleShot(200, this, [this, qk3] {
         QStringList next;
         if (!qk3) next << Req::RetDtFix;
         next << Req::CheckStat << Req::ViewStat;
+        link_.EnaGPSbutton();
         link_.GpsReqQueue = next;
         link_.StartMTKGPS();
     });

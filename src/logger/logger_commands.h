@@ -53,10 +53,12 @@ private:
     void WMShowLoading();
     void LoadingTick();
     void AbortDownload();
+    void AskAbort();
 
     LoggerLink& link_;
     LoggerControls& controls_;
     QPointer<TOKBottomDlgGPSloading> loading_;
+    bool askingAbort_ = false;
 };
 
 } // namespace vel

@@ -207,6 +207,7 @@ void LoggerLink::DrainEvents() {
             break;
         case LinkEvent::ComError: emit ComError(ev.param); break;
         case LinkEvent::ComProgress: emit ComProgress(); break;
+        case LinkEvent::PortError: PortFailed(); break;
         }
     }
     draining_ = false;
@@ -251,22 +252,30 @@ void LoggerLink::StartMTKGPS() {
     }
     for (qsizetype i = ComPortList.size() - 1; i >= 0; --i) ShowLog(ComPortList[i]);
     DisGPSbutton();
+    probing_ = true;
     Answers.LoggerRelease.clear();
     ComPortName = ComPortList.last();
     if (OpenComPort(ComPortName)) {
-        // The logger is given a moment after the port opens.
+        // The logger is given a moment after the port opens; its time to
+        // answer counts from the question.
         const uint64_t conn = openConn_;
         QTimer::singleShot(100, this, [this, conn] {
-            if (openConn_ == conn) QueueIdentification();
+            if (openConn_ != conn) return;
+            QueueIdentification();
+            TimerComm.start(firstProbeMs);
         });
+        return;
     }
     TimerComm.start(firstProbeMs);
 }
 
 bool LoggerLink::ReleaseFitsAttempt() const {
     const QByteArray& r = Answers.LoggerRelease;
-    if (Probe.ProbeQK4) return r.startsWith("QK4,");
+    // The first attempt expects any model but the older ones: a QK3 may
+    // answer at 115,200 bit/s as well.
+    if (Probe.ProbeQK4 && r.startsWith("QK4,")) return true;
     if (Probe.ProbeQK3Fast || Probe.ProbeQK3Slow) return r.contains(",QK3");
+    if (Probe.ProbeQK4) return false;
     return r.contains("887") || r.contains("TSI_860ED");
 }
 
@@ -294,6 +303,7 @@ void LoggerLink::TimerCommTimer() {
 void LoggerLink::WMLoggerIdent() {
     if (!ReleaseFitsAttempt()) return;
     TimerComm.stop();
+    probing_ = false;
     // From here on the identified model's rules apply.
     LinkCommand cmd;
     cmd.kind = LinkCommand::Identified;
@@ -330,6 +340,24 @@ void LoggerLink::TimerGpsCommSvTimer() {
     TimerGpsCommSv.setInterval(watchdogMs);
     if (!IsPortOpen()) return;
     TimerComm.stop();
+    GpsReqQueue.clear();
+    DlActive = false;
+    CloseComPort();
+    EnaGPSbutton();
+    prompts_.Inform(QString::fromUtf8(IsQK4() ? LoggerText::TimeoutQK4 : LoggerText::Timeout));
+}
+
+void LoggerLink::PortFailed() {
+    ShowLog(QStringLiteral("Port error."));
+    if (probing_) {
+        // A port that fails while it is tried: the next attempt goes on at once.
+        CloseComPort();
+        TimerComm.start(0);
+        return;
+    }
+    // The logger is gone: the connection ends now, not at the watchdog.
+    TimerComm.stop();
+    TimerGpsCommSv.stop();
     GpsReqQueue.clear();
     DlActive = false;
     CloseComPort();

@@ -141,6 +141,8 @@ private slots:
 
 private:
     bool ReleaseFitsAttempt() const;
+    // The worker lost the port (LinkEvent::PortError).
+    void PortFailed();
     void QueueIdentification();
     void ShowLog(const QString& line);
 
@@ -154,6 +156,7 @@ private:
     uint64_t run_ = 0;        // the last run of queued sentences
     std::deque<LinkEvent> pending_;
     bool draining_ = false;
+    bool probing_ = false;    // the logger is not identified yet
 };
 
 } // namespace vel

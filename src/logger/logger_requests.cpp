@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include "common/parsing.h"
 
@@ -9,6 +10,7 @@ namespace vel {
 
 namespace LoggerText {
 const char* const EraseAsk = "GPSロガーのログを消去しますか？\r処理に約1分30秒かかります。";
+const char* const AbortAsk = "ダウンロードを中止しますか?";
 const char* const Erased = "GPSロガーのログを消去しました。";
 const char* const SetUp = "GPSロガーをセットアップしました。";
 const char* const Only20HzQK4 = "20Hz は、ヴェルマリスⅣ でしか設定できません。";
@@ -21,9 +23,15 @@ const char* const UnknownModeAsk = "不明なモードです。\r5Hzモードで
 
 namespace {
 
-QByteArray Fmt(const char* f, long long v) {
+// The sentences' numbers in printf formats; the compiler checks each format
+// against its argument's type, and a mismatch stops the build.
+#pragma GCC diagnostic error "-Wformat"
+[[gnu::format(printf, 1, 2)]] QByteArray Fmt(const char* f, ...) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, f, v);
+    va_list ap;
+    va_start(ap, f);
+    std::vsnprintf(buf, sizeof buf, f, ap);
+    va_end(ap);
     return buf;
 }
 
@@ -241,7 +249,7 @@ DownloadPlan PlanQK4(const AnswerSlots& a) {
     }
     p.firstFlag = 0;
     p.flagCount = 2 * blocks;
-    p.bodies << Fmt("PMTK182,7,0,%X000", blocks) << "PMTK182,7,FFFFF0,10";
+    p.bodies << Fmt("PMTK182,7,0,%X000", unsigned(blocks)) << "PMTK182,7,FFFFF0,10";
     p.dlTotal = 2 * blocks;
     return p;
 }
@@ -266,15 +274,15 @@ DownloadPlan PlanSectors(const AnswerSlots& a, LoggerModel model, int first, int
         if (!ok) firmware = 10000;
         for (int s = first; s <= last; ++s) {
             if (firmware > 10000) {
-                for (int j = 0; j < 64; ++j) p.bodies << Fmt("PTSI870,7,%.8lld,1024", int64_t(s) * 65536 + j * 1024);
+                for (int j = 0; j < 64; ++j) p.bodies << Fmt("PTSI870,7,%.8lld,1024", (long long)s * 65536 + j * 1024);
             } else {
-                for (int j = 0; j < 32; ++j) p.bodies << Fmt("PMTK182,7,%.8llX,800", int64_t(s) * 65536 + j * 2048);
+                for (int j = 0; j < 32; ++j) p.bodies << Fmt("PMTK182,7,%.8llX,800", (unsigned long long)s * 65536 + j * 2048);
             }
         }
     } else {
         p.bodies << "PMTK300,1000,0,0,0,0";
         for (int s = first; s <= last; ++s)
-            for (int j = 0; j < 32; ++j) p.bodies << Fmt("PMTK182,7,%.8llX,800", int64_t(s) * 65536 + j * 2048);
+            for (int j = 0; j < 32; ++j) p.bodies << Fmt("PMTK182,7,%.8llX,800", (unsigned long long)s * 65536 + j * 2048);
         p.bodies << RateRestore(a.AnsLogRate, "PMTK300,200,0,0,0,0");
     }
     p.dlTotal = int(p.bodies.size());

@@ -29,6 +29,7 @@ inline const QString RetDtFix = QStringLiteral("MTK_RET_DTFIX");
 
 namespace LoggerText {
 extern const char* const EraseAsk;
+extern const char* const AbortAsk;
 extern const char* const Erased;
 extern const char* const SetUp;
 extern const char* const Only20HzQK4;

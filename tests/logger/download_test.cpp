@@ -1,6 +1,7 @@
 // Memory downloads from the simulator, with and without faults.
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include "logger/loading_dialog.h"
 #include "logger/logger_fixture.h"
 
@@ -166,6 +167,144 @@ TEST_F(DownloadTest, ALargeQK3MemoryAsksForTheRange) {
     EXPECT_EQ(rangeAsked, 1);
     EXPECT_EQ(std::memcmp(session.logStore.LogDump.data(), image.constData(), 65536 * 16), 0);
     EXPECT_EQ(uint8_t(session.logStore.LogDump[65536 * 16]), 0xFF);
+}
+
+// Faults of the line rather than of the answers: each download ends in the
+// whole image, or in the model's message with nothing handed over.
+TEST_F(DownloadTest, LineFaultsEndInTheWholeImageOrTheMessage) {
+    struct Case {
+        const char* name;
+        QStringList args;
+        int bytes;
+        QString control;       // simulator control line once the download runs
+        const char* message;   // null: the image arrives whole
+    };
+    const Case cases[] = {
+        {"qk3 answering at 115,200", {"--model", "qk3", "--baud", "115200"}, 140000, {}, nullptr},
+        {"qk3 port closed mid-download", {"--model", "qk3", "--pace"}, 200000, "hangup", LoggerText::Timeout},
+        {"qk4 port closed mid-download", {"--model", "qk4", "--pace"}, 60000, "hangup", LoggerText::TimeoutQK4},
+    };
+    // A port that goes away is noticed at once, not by the watchdog.
+    link->watchdogMs = 600000;
+    unsigned seed = 40;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray image = RandomImage(c.bytes, seed++);
+        SimProcess sim(QStringList(c.args) << "--image" << WriteImage(image));
+        ASSERT_TRUE(sim.ready);
+        Use(sim);
+        prompts.calls.clear();
+        const int before = loaded;
+        cmds->SpeedButtonLdGPSClick();
+        if (!c.message) {
+            ASSERT_TRUE(WaitFor([&] { return loaded > before; }, 30000)) << Messages().join('\n').toStdString();
+            ASSERT_TRUE(Idle());
+            EXPECT_TRUE(SameAsMemory(image));
+            EXPECT_TRUE(prompts.calls.empty()) << Messages().join('\n').toStdString();
+            continue;
+        }
+        ASSERT_TRUE(WaitFor([&] { return cmds->LoadingDialog() && cmds->Progress() > 5; }, 20000));
+        ASSERT_EQ(sim.Control(c.control), "ok");
+        ASSERT_TRUE(WaitFor([&] { return !prompts.calls.empty(); }, 20000));
+        ASSERT_TRUE(Idle());
+        EXPECT_EQ(prompts.texts("inform"), QStringList{QString::fromUtf8(c.message)});
+        EXPECT_EQ(loaded, before);
+    }
+}
+
+TEST_F(DownloadTest, TheTabStaysLockedUntilTheRestoreAfterAnAbortHasStarted) {
+    SimProcess sim({"--model", "887", "--pace", "--image", WriteImage(RandomImage(200000, 50))});
+    ASSERT_TRUE(sim.ready);
+    Use(sim);
+    cmds->SpeedButtonLdGPSClick();
+    ASSERT_TRUE(WaitFor([&] { return cmds->LoadingDialog() && cmds->Progress() > 5; }, 20000));
+    cmds->LoadingDialog()->AbortBtn->click();
+    // A click at once, while the logger is given its moment, does nothing.
+    EXPECT_FALSE(controls->ButtonLogSpace->isEnabled());
+    controls->ButtonLogSpace->click();
+    ASSERT_TRUE(WaitFor([&] { return !controls->LabelPort->text().isEmpty(); }, 20000));
+    ASSERT_TRUE(Idle());
+    EXPECT_TRUE(prompts.calls.empty()) << Messages().join('\n').toStdString();
+    EXPECT_TRUE(sim.Control("state").contains("fix=100"));
+    EXPECT_EQ(loaded, 0);
+}
+
+// Esc or the title bar's close of the progress dialog is the abort; a QK4,
+// which has no abort button, asks first.
+TEST_F(DownloadTest, ClosingTheProgressDialogAborts) {
+    struct Case {
+        const char* name;
+        const char* model;
+        int bytes;
+        bool esc;                     // else the window's close
+        std::deque<Answer> answers;   // to the question
+        bool aborted;
+    };
+    const Case cases[] = {
+        {"887 Esc", "887", 200000, true, {}, true},
+        {"887 close", "887", 200000, false, {}, true},
+        {"qk4 Esc, Cancel", "qk4", 30000, true, {Answer::Cancel}, false},
+        {"qk4 close, Yes", "qk4", 30000, false, {Answer::Yes}, true},
+    };
+    const QString ask = QStringLiteral("ダウンロードを中止しますか?");
+    unsigned seed = 60;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool qk4 = QByteArray(c.model) == "qk4";
+        const QByteArray image = RandomImage(c.bytes, seed++);
+        SimProcess sim({"--model", c.model, "--pace", "--image", WriteImage(image)});
+        ASSERT_TRUE(sim.ready);
+        Use(sim);
+        prompts.calls.clear();
+        prompts.answers = c.answers;
+        const int before = loaded;
+        cmds->SpeedButtonLdGPSClick();
+        ASSERT_TRUE(WaitFor([&] { return cmds->LoadingDialog() && cmds->Progress() > 5; }, 20000));
+        TOKBottomDlgGPSloading* dlg = cmds->LoadingDialog();
+        EXPECT_EQ(dlg->AbortBtn->isVisibleTo(dlg), !qk4);
+        if (c.esc) {
+            QTest::keyClick(dlg, Qt::Key_Escape);
+        } else {
+            dlg->close();
+        }
+        if (qk4) {
+            ASSERT_TRUE(WaitFor([&] { return prompts.count("yescancel") == 1; }));
+        }
+        if (c.aborted) {
+            ASSERT_TRUE(Idle());
+            EXPECT_EQ(loaded, before);
+            EXPECT_FALSE(cmds->LoadingDialog());
+        } else {
+            EXPECT_TRUE(cmds->LoadingDialog());
+            ASSERT_TRUE(WaitFor([&] { return loaded > before; }, 30000)) << Messages().join('\n').toStdString();
+            ASSERT_TRUE(Idle());
+            EXPECT_TRUE(SameAsMemory(image));
+        }
+        EXPECT_EQ(prompts.texts("yescancel"), qk4 ? QStringList{ask} : QStringList{});
+        if (!qk4) {
+            // The abort's own connection restored the fix interval and showed the status.
+            EXPECT_TRUE(prompts.calls.empty()) << Messages().join('\n').toStdString();
+            EXPECT_FALSE(controls->LabelPort->text().isEmpty());
+        }
+    }
+}
+
+// A QK3 whose memory reaches sector 24 offers the range first; up to 23 not.
+TEST_F(DownloadTest, TheRangeIsOfferedFromSector24) {
+    for (int sector : {23, 24}) {
+        SCOPED_TRACE(sector);
+        SimProcess sim({"--model", "qk3raw", "--image", WriteImage(RandomImage(4096, 70)), "--used",
+                        QString::number(sector * 65536)});
+        ASSERT_TRUE(sim.ready);
+        Use(sim);
+        rangeAsked = 0;
+        cmds->SpeedButtonLdGPSClick();
+        ASSERT_TRUE(WaitFor([&] { return cmds->LoadingDialog() != nullptr; }, 20000));
+        EXPECT_EQ(rangeAsked, sector >= 24 ? 1 : 0);
+        cmds->LoadingDialog()->AbortBtn->click();
+        ASSERT_TRUE(WaitFor([&] { return !controls->LabelPort->text().isEmpty(); }, 20000));
+        ASSERT_TRUE(Idle());
+    }
 }
 
 } // namespace

@@ -65,6 +65,8 @@ TEST_F(LinkFixture, IdentifiesEachModelAtItsSpeed) {
         {{"--model", "qk4"}, "QK4,", {true, true, true}},
         {{"--model", "qk3"}, ",QK3,9821", {false, true, true}},
         {{"--model", "qk3", "--baud", "460800"}, ",QK3,9821", {false, false, true}},
+        // The first attempt takes a QK3 too; the QK3's rules apply from then on.
+        {{"--model", "qk3", "--baud", "115200"}, ",QK3,9821", {false, true, true}},
         {{"--model", "qk3raw"}, ",QK3,10210", {false, true, true}},
         {{"--model", "887"}, "887", {false, false, false}},
         {{"--model", "860ed"}, "TSI_860ED", {false, false, false}},
@@ -104,6 +106,28 @@ TEST_F(LinkFixture, ProbesEveryPortUntilOneAnswers) {
     EXPECT_GE(mute2.Requests(), 2);
     EXPECT_TRUE(link->Answers.LoggerRelease.startsWith("QK4,"));
     link->EndConnection();
+}
+
+TEST_F(LinkFixture, EachAttemptsTimeCountsFromItsQuestion) {
+    SimProcess mute({"--model", "qk4"});
+    ASSERT_TRUE(mute.ready);
+    mute.Control("silent");
+    link->firstProbeMs = LoggerLink::FirstProbeMs;
+    link->probeMs = LoggerLink::ProbeMs;
+    link->SetExtraPorts({mute.link});
+    link->StartMTKGPS();
+    // The first question goes out a moment after the port opens: the
+    // logger's time starts then, not at the open.
+    ASSERT_TRUE(link->IsPortOpen());
+    EXPECT_FALSE(link->TimerComm.isActive());
+    ASSERT_TRUE(WaitFor([&] { return link->TimerComm.isActive(); }));
+    EXPECT_EQ(link->TimerComm.interval(), 650);
+    // The later attempts ask at once and wait longer.
+    ASSERT_TRUE(WaitFor([&] { return link->ComPortList.size() == 3; }));
+    EXPECT_TRUE(link->TimerComm.isActive());
+    EXPECT_EQ(link->TimerComm.interval(), 750);
+    ASSERT_TRUE(WaitFor([&] { return prompts.count("inform") > 0; }, 20000));
+    EXPECT_FALSE(link->ControlsLocked);
 }
 
 TEST_F(LinkFixture, NoAnswerAnywhereGivesTheConnectionMessage) {

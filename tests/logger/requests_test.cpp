@@ -206,4 +206,56 @@ TEST(Reception, RawBlocksAreCommittedOnlyWhole) {
     EXPECT_TRUE(m.Pending(0));
 }
 
+// The free memory shown near a full memory: below the floor it reads 0.
+TEST(StatusView, FreeMemoryNearlyFull) {
+    struct Case {
+        const char* used;   // AnsLogUsed of a QK3 (8,192,000 bytes)
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"007C0333", "空き領域 0.0%"},   // 0.79 % free
+        {"007BFCCD", "空き領域 0.8%"},   // 0.81 % free
+    };
+    AnswerSlots a;
+    a.LoggerRelease = "AXN_5.1.7,QK3,9821,0007";
+    a.AnsLogRate = "1";
+    for (const Case& c : cases) {
+        a.AnsLogUsed = c.used;
+        EXPECT_EQ(EvaluateStatus(a, "", true).logStat, QString::fromUtf8(c.shown)) << c.used;
+    }
+}
+
+// The fix interval an older logger is given back, by its rate code: at the
+// end of a download plan, after a damaged line (the restore queued again
+// behind the re-read) and on the connection after an abort.
+TEST(DownloadPlan, FixIntervalRestoreByRateCode) {
+    struct Case {
+        const char* rate;
+        const char* planEnd;
+        const char* afterAbort;
+    };
+    const Case cases[] = {
+        {"1", "PMTK300,100,0,0,0,0", "PMTK300,100,0,0,0,0"},
+        {"2", "PMTK300,200,0,0,0,0", "PMTK300,200,0,0,0,0"},
+        {"5", "PMTK300,500,0,0,0,0", "PMTK300,500,0,0,0,0"},
+        {"", "PMTK300,200,0,0,0,0", "PMTK300,1000,0,0,0,0"},
+        {"3", "PMTK300,200,0,0,0,0", "PMTK300,1000,0,0,0,0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rate);
+        AnswerSlots a;
+        a.LoggerRelease = "AXN_1.0,887,0001";
+        a.AnsLogRate = c.rate;
+        a.AnsLogUsed = "00000000";
+        EXPECT_EQ(PlanSectors(a, LoggerModel::Older, 0, 0).bodies.back(), c.planEnd);
+        MemoryReception m;
+        m.Begin(LoggerModel::Older, 0, 64, c.rate);
+        const ReceptionStep s = m.OnDataLine(DataLine(0x800, QByteArray(2048, '\x44')), true,
+                                             "PMTK182,7,00000800,800", false);
+        EXPECT_EQ(s.queue, (QList<QByteArray>{"PMTK182,7,00000800,800", c.planEnd}));
+        const SentenceRequest r = SentencesFor(Req::RetDtFix, a, 30);
+        EXPECT_EQ(r.bodies, QList<QByteArray>{c.afterAbort});
+    }
+}
+
 } // namespace

@@ -24,8 +24,14 @@ public:
         proc_.setArguments(QStringList(args) << "--link" << link);
         proc_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         proc_.start();
-        if (proc_.waitForStarted(5000) && proc_.waitForReadyRead(5000))
-            ready = proc_.readLine().startsWith("ready");
+        // A loaded machine may take long to start it: the wait ends at its
+        // "ready" line or its exit, the limit is only a guard against a hang.
+        if (!proc_.waitForStarted(GuardMs)) return;
+        QElapsedTimer t;
+        t.start();
+        while (!proc_.canReadLine() && proc_.state() == QProcess::Running && t.elapsed() < GuardMs)
+            proc_.waitForReadyRead(200);
+        ready = proc_.canReadLine() && proc_.readLine().startsWith("ready");
     }
     ~SimProcess() {
         if (proc_.state() != QProcess::NotRunning) {
@@ -37,10 +43,11 @@ public:
     // Sends a control line and returns the simulator's answer.
     QString Control(const QString& line) {
         proc_.write((line + "\n").toUtf8());
-        proc_.waitForBytesWritten(2000);
+        proc_.waitForBytesWritten(GuardMs);
         QElapsedTimer t;
         t.start();
-        while (!proc_.canReadLine() && t.elapsed() < 5000) proc_.waitForReadyRead(100);
+        while (!proc_.canReadLine() && proc_.state() == QProcess::Running && t.elapsed() < GuardMs)
+            proc_.waitForReadyRead(100);
         return QString::fromUtf8(proc_.readLine()).trimmed();
     }
     int Requests() { return Control("requests").section(' ', 1).toInt(); }
@@ -49,6 +56,7 @@ public:
     bool ready = false;
 
 private:
+    static constexpr int GuardMs = 120000;
     QTemporaryDir dir_;
     QProcess proc_;
 };

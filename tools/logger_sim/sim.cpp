@@ -212,6 +212,15 @@ std::string Logger::Control(const std::string& line) {
     } else if (cmd == "mute") {
         // "mute MS": what the logger sends in the next MS ms is lost.
         muteUntilUs_ = NowUs() + std::stoll(arg) * 1000;
+    } else if (cmd == "hangup") {
+        // The port goes away, as when the cable is pulled: the host's side
+        // of the pseudo-terminal sees a hang-up.
+        if (master_ >= 0) ::close(master_);
+        master_ = -1;
+        out_ = OutBuffer();
+        jobs_.clear();
+        later_.clear();
+        o_.nmeaHz = 0;
     } else {
         return "error unknown command";
     }
