@@ -476,6 +476,50 @@ TEST_F(PlayerClips, SeeksShowThePictureAtTheirTarget) {
     }
 }
 
+// Pictures of widths the scaler writes past (330, 332, 334 and more) play to
+// their end: every shown picture holds all the scaler writes into it.
+TEST_F(PlayerClips, OddPictureSizesPlayToTheEnd) {
+    const QString src = vel::test::BlockNumberedSource(333, 199, 25, 1);
+    struct {
+        const char* file;
+        QStringList codec;
+    } clips[] = {
+        {"odd.mkv", {"-c:v", "ffv1"}},
+        {"odd.avi", {"-c:v", "mjpeg", "-pix_fmt", "yuvj420p", "-q:v", "2"}},
+    };
+    for (const auto& c : clips) {
+        SCOPED_TRACE(c.file);
+        const QString err = vel::test::RunFfmpeg(dir_->path(), QStringList{"-f", "lavfi", "-i", src} + c.codec +
+                                                                 QStringList{c.file});
+        ASSERT_TRUE(err.isEmpty()) << err.toStdString();
+        Recorder r;
+        r.blocks = true;
+        std::mutex m;
+        std::vector<std::pair<size_t, size_t>> shortOnes;  // held, written
+        ASSERT_TRUE(LoadPlayerLibs(r.player));
+        const TPictureSink frames = r.Sink();
+        const TPictureSink sink = [&](std::shared_ptr<const TVideoPicture> pic) {
+            const size_t reach = vel::test::ScalerReach(AV_PIX_FMT_YUV420P, AV_PIX_FMT_BGRA, pic->Width,
+                                                        pic->Height, pic->Stride, r.player.SwsFlags);
+            if (pic->Bits.size() < reach) {
+                std::lock_guard<std::mutex> lock(m);
+                shortOnes.emplace_back(pic->Bits.size(), reach);
+            }
+            frames(pic);
+        };
+        ASSERT_TRUE(r.player.Open(dir_->filePath(c.file), sink)) << r.player.LastErrMsg().toStdString();
+        EXPECT_EQ(r.openW, 332);
+        EXPECT_EQ(r.openH, 198);
+        ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; }));
+        r.player.Stop(true);
+        ExpectRising(r.Frames());
+        EXPECT_EQ(r.Frames().back(), 24);
+        std::lock_guard<std::mutex> lock(m);
+        ASSERT_TRUE(shortOnes.empty()) << shortOnes.size() << " pictures hold " << shortOnes[0].first
+                                       << " bytes, the scaler writes " << shortOnes[0].second;
+    }
+}
+
 // A waiting seek past the last picture of a paused file with sound (every
 // picture dropped, the sound never played out) returns.
 TEST_F(PlayerClips, AWaitingSeekPastTheLastPictureReturns) {

@@ -19,6 +19,8 @@ namespace {
 constexpr int64_t kMaxQueueBytes = 15 * 1024 * 1024;
 constexpr int kMinFrames = 25;
 constexpr double kSyncMin = 0.04, kSyncMax = 0.1, kNoSyncAbove = 10.0;
+// Row alignment and tail of a picture the scaler writes, as av_frame_get_buffer makes them.
+constexpr int kPictureAlign = 64, kPicturePadding = 16 + kPictureAlign - 1;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -584,8 +586,10 @@ void Show(TVideoState* vs, TVideoState::Picture& pic, SwsContext*& sws) {
     auto out = std::make_shared<TVideoPicture>();
     out->Width = f->width & ~1;
     out->Height = f->height & ~1;
-    out->Stride = out->Width * 4;
-    out->Bits.resize(size_t(out->Stride) * size_t(out->Height));
+    // Laid out as FFmpeg lays out its own pictures: the scaler writes whole
+    // vector blocks, past the end of a row and of the last one.
+    out->Stride = FFALIGN(out->Width * 4, kPictureAlign);
+    out->Bits.resize(size_t(out->Stride) * size_t(out->Height) + kPicturePadding);
     out->PTS = int64_t(std::llround(pic.pts * 1e6)) - vs->startTime;
     const AVRational sar = f->sample_aspect_ratio;
     out->AspectRatio = (sar.num > 0 && sar.den > 0 ? double(sar.num) / sar.den : 1.0) * out->Width / std::max(1, out->Height);
