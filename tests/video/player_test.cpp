@@ -520,6 +520,39 @@ TEST_F(PlayerClips, OddPictureSizesPlayToTheEnd) {
     }
 }
 
+// A gap in the recording (here 3 s after the 10th picture) is waited out,
+// not played at the last picture's pace.
+TEST_F(PlayerClips, AGapInTheRecordingIsWaitedOut) {
+    const QString err = vel::test::RunFfmpeg(
+        dir_->path(), {"-f", "lavfi", "-i", vel::test::BlockNumberedSource(64, 48, 25, 0.8), "-vf",
+                       "setpts='PTS+if(gte(N,10),3/TB,0)'", "-fps_mode", "passthrough", "-c:v", "ffv1", "gap.mkv"});
+    ASSERT_TRUE(err.isEmpty()) << err.toStdString();
+    Recorder r;
+    r.blocks = true;
+    std::vector<std::pair<int, int64_t>> shownAt;  // frame, ms since the open; in the player's thread
+    QElapsedTimer clock;
+    const TPictureSink frames = r.Sink();
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    clock.start();
+    ASSERT_TRUE(r.player.Open(dir_->filePath("gap.mkv"),
+                              [&](std::shared_ptr<const TVideoPicture> pic) {
+                                  frames(pic);
+                                  shownAt.emplace_back(r.Frames().back(), clock.elapsed());
+                              }))
+        << r.player.LastErrMsg().toStdString();
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; }));
+    r.player.Stop(true);
+    const auto at = [&](int frame) {
+        for (const auto& s : shownAt)
+            if (s.first == frame) return s.second;
+        return int64_t(-1);
+    };
+    ASSERT_GE(at(9), 0);
+    ASSERT_GE(at(10), 0);
+    // Shown no earlier than due: a slow machine only makes the wait longer.
+    EXPECT_GE(at(10) - at(9), 2500);
+}
+
 // A waiting seek past the last picture of a paused file with sound (every
 // picture dropped, the sound never played out) returns.
 TEST_F(PlayerClips, AWaitingSeekPastTheLastPictureReturns) {

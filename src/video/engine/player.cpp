@@ -642,7 +642,9 @@ void PlayLoop(TVideoState* vs) {
                     frameTimer = now;
                 } else if (!paused) {
                     double delay = std::isnan(lastPts) ? 0 : front.pts - lastPts;
-                    if (delay <= 0 || delay >= 1.0) delay = lastDelay;
+                    // A step back or of 10 s and more is a break in the time
+                    // stamps, not a delay; a shorter gap is waited out.
+                    if (delay <= 0 || delay >= kNoSyncAbove) delay = lastDelay;
                     lastDelay = delay;
                     const double master = vs->audioOpen ? vs->audclk.Get() : NAN;
                     if (!std::isnan(master)) {
