@@ -6,6 +6,7 @@
 #include "video/engine/ff_logger.h"
 #include "video/engine/ff_options.h"
 #include "video/engine/format_converter.h"
+#include "video_fixtures.h"
 #include "video_support.h"
 
 using namespace vel::video;
@@ -172,4 +173,27 @@ TEST(PictureConverter, PixelFormatChoices) {
     EXPECT_EQ(conv.LastErrMsg(), "Invalid PixelFormat 7");
     EXPECT_EQ(conv.BMPPixFmt(), TBMPPixelFormat::pf16bit);
     EXPECT_FALSE(conv.RGBToBitmap());  // no picture yet
+}
+
+// For widths the scaler writes past (330, 332, 334 and more), the converter's
+// own rows hold everything it writes.
+TEST(PictureConverter, OwnRowsHoldAllTheScalerWrites) {
+    ASSERT_TRUE(vel::test::LoadSystemCodecs());
+    for (int bits : {8, 16, 24, 32}) {
+        for (int height : {198, 199})
+            for (int width = 328; width <= 336; ++width) {
+                AVFrame* src = ff::av_frame_alloc();
+                src->format = AV_PIX_FMT_YUV420P;
+                src->width = width;
+                src->height = height;
+                ASSERT_GE(ff::av_frame_get_buffer(src, 0), 0);
+                TFormatConverter conv;
+                ASSERT_TRUE(conv.SetBitsPixel(bits));
+                ASSERT_TRUE(conv.PictureToRGB(src->data, src->linesize, AV_PIX_FMT_YUV420P, false, height, width));
+                const size_t reach = vel::test::ScalerReach(AV_PIX_FMT_YUV420P, conv.RGBPixFmt(), width, height,
+                                                            conv.RGBPicture().linesize[0], SWS_BICUBIC);
+                EXPECT_GE(size_t(conv.RGBBufferSize()), reach) << bits << " bits, " << width << "x" << height;
+                ff::av_frame_free(&src);
+            }
+    }
 }

@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <atomic>
 #include <functional>
+#include <iostream>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -42,6 +44,7 @@ struct Recorder {
     int64_t openDuration = -1;
     int openW = 0, openH = 0;
     std::function<void(size_t)> onShown;  // in the player's thread, with the count shown
+    bool blocks = false;  // frames numbered in blocks, not in grey
     TFFPlayer player;  // last: it goes first
 
     Recorder() {
@@ -57,10 +60,13 @@ struct Recorder {
     TPictureSink Sink() {
         return [this](std::shared_ptr<const TVideoPicture> pic) {
             const uint8_t* px = pic->Bits.data() + size_t(pic->Height / 2) * pic->Stride + size_t(pic->Width / 2) * 4;
+            const int frame = blocks ? vel::test::FrameNumberOfBlocks(pic->Bits.data(), pic->Width, pic->Height,
+                                                                      pic->Stride)
+                                     : vel::test::FrameNumberOfGrey(px[1]);
             size_t n;
             {
                 std::lock_guard<std::mutex> lock(m);
-                frames.push_back(vel::test::FrameNumberOfGrey(px[1]));
+                frames.push_back(frame);
                 shownPts.push_back(pic->PTS);
                 n = frames.size();
             }
@@ -376,4 +382,201 @@ TEST_F(Player, OpenAndStopManyTimesLeavesNothingBehind) {
     }
     EXPECT_EQ(CountEntries("/proc/self/task"), threads);
     EXPECT_EQ(CountEntries("/proc/self/fd"), fds);
+}
+
+namespace {
+
+// The clips cameras write, made once for the suite.
+class PlayerClips : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new QTemporaryDir;
+        made_ = new std::map<QString, QString>;
+        for (const auto& clip : vel::test::SeekClips()) (*made_)[clip.file] = vel::test::MakeClip(dir_->path(), clip);
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        delete made_;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(vel::test::LoadSystemCodecs());
+        FFLogger().SetLogLevel(TLogLevel::llError);
+    }
+    // The clip's path; empty when it could not be made (the why in why).
+    static QString Clip(const QString& name, QString* why) {
+        *why = made_->at(name);
+        return why->isEmpty() ? dir_->filePath(name) : QString();
+    }
+    static QTemporaryDir* dir_;
+    static std::map<QString, QString>* made_;
+};
+
+QTemporaryDir* PlayerClips::dir_ = nullptr;
+std::map<QString, QString>* PlayerClips::made_ = nullptr;
+
+constexpr int64_t FrameUs(int frame) { return (int64_t(frame) * 1'000'000 + 15) / vel::test::SeekClipFps; }
+
+} // namespace
+
+// Every seek shows the picture at its target, however the demuxer lands:
+// off key frames, on exact frame times, at 0, with the link's flags (none,
+// any frame) and the backward one, forward and back.
+TEST_F(PlayerClips, SeeksShowThePictureAtTheirTarget) {
+    struct Case {
+        int64_t target;
+        TSeekFlags flags;
+        int frame;
+    };
+    const Case cases[] = {
+        {2'100'000, 0, 63},       // between key frames, an exact frame time
+        {FrameUs(90), 0, 90},     // a key frame's exact time
+        {FrameUs(42), 0, 42},     // back, between key frames
+        {2'345'000, 0, 70},       // between two frames: the nearer
+        {0, sfAny, 0},            // the link's "to start"
+        {3'700'000, sfAny, 111},  // the link's seek while the clock runs
+        {FrameUs(31), sfAny, 31},
+        {1'000'000, sfBackward, 30},
+        {FrameUs(29), 0, 29},     // the frame before a key frame
+        {0, 0, 0},
+    };
+    for (const auto& clip : vel::test::SeekClips()) {
+        SCOPED_TRACE(clip.file.toStdString());
+        QString why;
+        const QString path = Clip(clip.file, &why);
+        if (vel::test::Skipped(why)) {
+            std::cout << "[ SKIPPED  ] " << why.toStdString() << "\n";
+            continue;
+        }
+        ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+        Recorder r;
+        r.blocks = true;
+        ASSERT_TRUE(LoadPlayerLibs(r.player));
+        ASSERT_TRUE(r.player.Open(path, r.Sink(), true)) << r.player.LastErrMsg().toStdString();
+        ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psPause) > 0; }));
+        EXPECT_EQ(r.Frames(), (std::vector<int>{0}));
+        // Positions count from the container's start; the sound may start
+        // before the first picture.
+        const int64_t first = r.player.CurrentPTS();
+        EXPECT_GE(first, 0);
+        EXPECT_LT(first, 40'000);
+        for (const Case& c : cases) {
+            const size_t before = r.Frames().size();
+            r.player.Seek(c.target == 0 ? 0 : first + c.target, c.flags, true);
+            const auto f = r.Frames();
+            ASSERT_GT(f.size(), before) << "no picture for " << c.target;
+            // Only the picture at the target is shown.
+            EXPECT_EQ(std::vector<int>(f.begin() + long(before), f.end()), std::vector<int>{c.frame})
+                << "seek to " << c.target << " flags " << c.flags;
+            EXPECT_NEAR(double(r.player.CurrentPTS()), double(first + FrameUs(c.frame)), 1000) << "seek to " << c.target;
+        }
+        // Steps go on from the picture sought.
+        r.player.StepToNextFrame();
+        ASSERT_TRUE(r.WaitFor([&] { return r.Frames().back() == 1; }, 5000)) << r.Frames().back();
+        r.player.Stop(true);
+    }
+}
+
+// Pictures of widths the scaler writes past (330, 332, 334 and more) play to
+// their end: every shown picture holds all the scaler writes into it.
+TEST_F(PlayerClips, OddPictureSizesPlayToTheEnd) {
+    const QString src = vel::test::BlockNumberedSource(333, 199, 25, 1);
+    struct {
+        const char* file;
+        QStringList codec;
+    } clips[] = {
+        {"odd.mkv", {"-c:v", "ffv1"}},
+        {"odd.avi", {"-c:v", "mjpeg", "-pix_fmt", "yuvj420p", "-q:v", "2"}},
+    };
+    for (const auto& c : clips) {
+        SCOPED_TRACE(c.file);
+        const QString err = vel::test::RunFfmpeg(dir_->path(), QStringList{"-f", "lavfi", "-i", src} + c.codec +
+                                                                 QStringList{c.file});
+        ASSERT_TRUE(err.isEmpty()) << err.toStdString();
+        Recorder r;
+        r.blocks = true;
+        std::mutex m;
+        std::vector<std::pair<size_t, size_t>> shortOnes;  // held, written
+        ASSERT_TRUE(LoadPlayerLibs(r.player));
+        const TPictureSink frames = r.Sink();
+        const TPictureSink sink = [&](std::shared_ptr<const TVideoPicture> pic) {
+            const size_t reach = vel::test::ScalerReach(AV_PIX_FMT_YUV420P, AV_PIX_FMT_BGRA, pic->Width,
+                                                        pic->Height, pic->Stride, r.player.SwsFlags);
+            if (pic->Bits.size() < reach) {
+                std::lock_guard<std::mutex> lock(m);
+                shortOnes.emplace_back(pic->Bits.size(), reach);
+            }
+            frames(pic);
+        };
+        ASSERT_TRUE(r.player.Open(dir_->filePath(c.file), sink)) << r.player.LastErrMsg().toStdString();
+        EXPECT_EQ(r.openW, 332);
+        EXPECT_EQ(r.openH, 198);
+        ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; }));
+        r.player.Stop(true);
+        ExpectRising(r.Frames());
+        EXPECT_EQ(r.Frames().back(), 24);
+        std::lock_guard<std::mutex> lock(m);
+        ASSERT_TRUE(shortOnes.empty()) << shortOnes.size() << " pictures hold " << shortOnes[0].first
+                                       << " bytes, the scaler writes " << shortOnes[0].second;
+    }
+}
+
+// A gap in the recording (here 3 s after the 10th picture) is waited out,
+// not played at the last picture's pace.
+TEST_F(PlayerClips, AGapInTheRecordingIsWaitedOut) {
+    const QString err = vel::test::RunFfmpeg(
+        dir_->path(), {"-f", "lavfi", "-i", vel::test::BlockNumberedSource(64, 48, 25, 0.8), "-vf",
+                       "setpts='PTS+if(gte(N,10),3/TB,0)'", "-fps_mode", "passthrough", "-c:v", "ffv1", "gap.mkv"});
+    ASSERT_TRUE(err.isEmpty()) << err.toStdString();
+    Recorder r;
+    r.blocks = true;
+    std::vector<std::pair<int, int64_t>> shownAt;  // frame, ms since the open; in the player's thread
+    QElapsedTimer clock;
+    const TPictureSink frames = r.Sink();
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    clock.start();
+    ASSERT_TRUE(r.player.Open(dir_->filePath("gap.mkv"),
+                              [&](std::shared_ptr<const TVideoPicture> pic) {
+                                  frames(pic);
+                                  shownAt.emplace_back(r.Frames().back(), clock.elapsed());
+                              }))
+        << r.player.LastErrMsg().toStdString();
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; }));
+    r.player.Stop(true);
+    const auto at = [&](int frame) {
+        for (const auto& s : shownAt)
+            if (s.first == frame) return s.second;
+        return int64_t(-1);
+    };
+    ASSERT_GE(at(9), 0);
+    ASSERT_GE(at(10), 0);
+    // Shown no earlier than due: a slow machine only makes the wait longer.
+    EXPECT_GE(at(10) - at(9), 2500);
+}
+
+// A waiting seek past the last picture of a paused file with sound (every
+// picture dropped, the sound never played out) returns.
+TEST_F(PlayerClips, AWaitingSeekPastTheLastPictureReturns) {
+    QString why;
+    const QString path = Clip("offset.ts", &why);
+    if (vel::test::Skipped(why)) GTEST_SKIP() << why.toStdString();
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    Recorder r;
+    r.blocks = true;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    ASSERT_TRUE(r.player.Open(path, r.Sink(), true));
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psPause) > 0; }));
+    std::atomic<bool> returned{false};
+    std::thread seeker([&] {
+        r.player.Seek(r.player.Duration() + 1'000'000, 0, true);
+        returned = true;
+    });
+    const bool ok = r.WaitFor([&] { return returned.load(); }, 20000);
+    if (!ok) r.player.Stop(false);  // releases the waiter
+    seeker.join();
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(r.player.Paused());
+    // Played on from there, the end comes once.
+    r.player.Resume();
+    EXPECT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; }));
+    r.player.Stop(true);
 }

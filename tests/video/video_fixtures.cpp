@@ -1,5 +1,7 @@
 #include "video_fixtures.h"
 #include <QFile>
+#include <algorithm>
+#include <cstring>
 #include <cerrno>
 #include <fcntl.h>
 #include <spawn.h>
@@ -7,6 +9,7 @@
 #include <unistd.h>
 #include <vector>
 #include <cmath>
+#include "video/engine/ff_loader.h"
 
 namespace vel::test {
 
@@ -52,6 +55,83 @@ QString FlatNumberedSource(int width, int height, int fps, double seconds) {
         .arg(height)
         .arg(fps)
         .arg(seconds);
+}
+
+QString BlockNumberedSource(int width, int height, int fps, double seconds) {
+    return QStringLiteral("nullsrc=s=%1x%2:r=%3:d=%4,format=yuv420p,"
+                          "geq=lum='if(mod(floor(N/pow(2\\,floor(X*8/W)))\\,2)\\,235\\,16)':cb=128:cr=128")
+        .arg(width)
+        .arg(height)
+        .arg(fps)
+        .arg(seconds);
+}
+
+int FrameNumberOfBlocks(const unsigned char* bgra, int width, int height, int stride) {
+    if (!bgra || width < 16 || height < 1) return -1;
+    const unsigned char* row = bgra + size_t(height / 2) * size_t(stride);
+    int n = 0;
+    for (int b = 0; b < 8; ++b) {
+        const int x = (2 * b + 1) * width / 16;
+        if (row[size_t(x) * 4 + 1] >= 128) n |= 1 << b;
+    }
+    return n;
+}
+
+std::vector<SeekClip> SeekClips() {
+    const QString src = BlockNumberedSource(160, 96, SeekClipFps, 4);
+    const QStringList in = {"-f", "lavfi", "-i", src};
+    const QStringList x264 = {"-c:v", "libx264", "-preset", "ultrafast", "-g", "30", "-keyint_min", "30",
+                              "-sc_threshold", "0"};
+    return {
+        {"h264.mp4", in + x264 + QStringList{"-bf", "2", "h264.mp4"}},
+        {"hevc.mkv", in + QStringList{"-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+                                      "log-level=error:keyint=30:min-keyint=30:scenecut=0", "hevc.mkv"}},
+        {"vp9.webm", in + QStringList{"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-g", "30",
+                                      "vp9.webm"}},
+        {"offset.ts", in + QStringList{"-f", "lavfi", "-i", "sine=frequency=440:duration=4"} + x264 +
+                          QStringList{"-c:a", "mp2", "-output_ts_offset", "10", "offset.ts"}},
+        {"h264-10bit.mp4", in + QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p10le",
+                                            "-g", "1000", "h264-10bit.mp4"}},
+    };
+}
+
+QString MakeClip(const QString& folder, const SeekClip& clip) {
+    const QString err = RunFfmpeg(folder, clip.args);
+    if (err.contains(QStringLiteral("Unknown encoder")) || err.contains(QStringLiteral("not found for output")))
+        return QStringLiteral("skip: the system's ffmpeg cannot make ") + clip.file + QStringLiteral(": ") +
+               err.trimmed();
+    return err;
+}
+
+size_t ScalerReach(int srcFmt, int dstFmt, int w, int h, int dstStride, int flags) {
+    using namespace vel::video;
+    AVFrame* src = ff::av_frame_alloc();
+    src->format = srcFmt;
+    src->width = w;
+    src->height = h;
+    if (ff::av_frame_get_buffer(src, 0) < 0) {
+        ff::av_frame_free(&src);
+        return 0;
+    }
+    for (int p = 0; p < 4 && src->buf[p]; ++p) std::memset(src->buf[p]->data, 0x80, src->buf[p]->size);
+    SwsContext* sws = ff::sws_getContext(w, h, AVPixelFormat(srcFmt), w, h, AVPixelFormat(dstFmt), flags, nullptr,
+                                         nullptr, nullptr);
+    const size_t size = size_t(dstStride) * size_t(h) + 4096;
+    auto* out = static_cast<uint8_t*>(ff::av_malloc(size));
+    size_t reach = 0;
+    for (const uint8_t canary : {uint8_t(0x00), uint8_t(0xff)}) {
+        std::memset(out, canary, size);
+        uint8_t* dst[4] = {out, nullptr, nullptr, nullptr};
+        int dstLines[4] = {dstStride, 0, 0, 0};
+        ff::sws_scale(sws, src->data, src->linesize, 0, h, dst, dstLines);
+        size_t last = size;
+        while (last > 0 && out[last - 1] == canary) --last;
+        reach = std::max(reach, last);
+    }
+    ff::av_free(out);
+    ff::sws_freeContext(sws);
+    ff::av_frame_free(&src);
+    return reach;
 }
 
 int FrameNumberOfGrey(int grey) {

@@ -8,6 +8,9 @@ namespace vel::video {
 namespace {
 
 constexpr int kBicubic = SWS_BICUBIC;
+// The scaler writes whole vector blocks, past the end of the last row: the
+// tail FFmpeg's own pictures carry (av_frame_get_buffer).
+constexpr int kPadding = 16 + 64 - 1;
 
 int RowLength(int width, int bits) { return ((width * bits + 31) / 32) * 4; }
 
@@ -98,8 +101,9 @@ bool TFormatConverter::PictureToRGB(const uint8_t* const data[], const int lines
                            linesize[0] == RowLength(width, BitsPixel()));
     if (convert) {
         // Rows padded to 32 bits, the bitmap's own layout.
-        const int need = ff::av_image_get_buffer_size(rgbFmt, width, height, 4);
-        if (need <= 0) {
+        const int rows = ff::av_image_get_buffer_size(rgbFmt, width, height, 4);
+        const int need = rows + kPadding;
+        if (rows <= 0) {
             hasRef_ = false;
             lastErr_ = QStringLiteral("Invalid picture size");
             return false;

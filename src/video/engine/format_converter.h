@@ -62,6 +62,7 @@ public:
     // The rows of the current RGB image (the owned picture or the caller's),
     // null when there is none.
     const TPictureRef* RGBPictureRef() const { return hasRef_ ? &rgbRef_ : nullptr; }
+    int RGBBufferSize() const { return bufferSize_; }  // bytes of the owned RGB buffer
     const QString& LastErrMsg() const { return lastErr_; }
 
 private:

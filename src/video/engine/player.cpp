@@ -21,6 +21,8 @@ namespace {
 constexpr int64_t kMaxQueueBytes = 15 * 1024 * 1024;
 constexpr int kMinFrames = 25;
 constexpr double kSyncMin = 0.04, kSyncMax = 0.1, kNoSyncAbove = 10.0;
+// Row alignment and tail of a picture the scaler writes, as av_frame_get_buffer makes them.
+constexpr int kPictureAlign = 64, kPicturePadding = 16 + kPictureAlign - 1;
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -83,6 +85,11 @@ struct TVideoState {
     int64_t seekTarget = 0;
     int seekFlags = 0;
     double seekMinPts = -1e300;
+    // The first picture after a seek tells whether the demuxer landed after
+    // the target; it is then sought again this much further back (µs).
+    bool seekLandCheck = false;
+    bool seekRetry = false;
+    int64_t seekBack = 0;
     bool seekDone = true;
     bool eof = false;
     bool readError = false;
@@ -322,7 +329,31 @@ void QueuePicture(TVideoState* vs, AVFrame* frame, double pts, int serial) {
     vs->pictq.push_back({frame, pts, serial});
 }
 
-void DeliverFiltered(TVideoState* vs, int serial, double& lastPts) {
+// Some demuxers (MPEG-TS) land after the target, on the first key frame
+// past the place their search found: the first picture after a seek that is
+// later than the picture at the target asks for a seek further back.
+// So does the end of the input with no picture since the seek (landed past
+// the last key frame). Gives true when the picture is to be dropped for it.
+bool LandedAfterTarget(TVideoState* vs, double pts) {
+    std::lock_guard<std::mutex> lock(vs->stateMutex);
+    if (!vs->seekLandCheck) return false;
+    vs->seekLandCheck = false;
+    if (vs->seekReq || pts <= vs->seekMinPts + vs->frameDelay + 1e-6) return false;
+    const int64_t target = int64_t(std::llround(vs->seekMinPts * 1e6 + vs->frameDelay * 1e6 / 2));
+    const int64_t back = vs->seekBack == 0 ? 1'000'000 : vs->seekBack * 2;
+    // Not before the file's start: from there on what comes is all there is.
+    if (target <= vs->startTime || (vs->seekBack != 0 && vs->seekTarget <= vs->startTime)) return false;
+    vs->seekBack = back;
+    vs->seekTarget = std::max(target - back, vs->startTime);
+    vs->seekRetry = true;
+    vs->seekReq = true;
+    vs->seekDone = false;
+    vs->serial.fetch_add(1);  // what is decoded until the seek is never shown
+    vs->stateCond.notify_all();
+    return true;
+}
+
+void DeliverFiltered(TVideoState* vs, int serial, double& lastPts, bool& firstAfterSeek) {
     const AVRational tb = ff::av_buffersink_get_time_base(vs->bufferSink);
     for (;;) {
         AVFrame* out = ff::av_frame_alloc();
@@ -334,12 +365,19 @@ void DeliverFiltered(TVideoState* vs, int serial, double& lastPts) {
         // A picture without a time continues the last by one frame.
         const double pts = out->pts == AV_NOPTS_VALUE ? lastPts + vs->frameDelay : out->pts * av_q2d(tb);
         lastPts = pts;
+        if (firstAfterSeek) {
+            firstAfterSeek = false;
+            if (LandedAfterTarget(vs, pts)) {
+                ff::av_frame_free(&out);
+                continue;
+            }
+        }
         double minPts;
         {
             std::lock_guard<std::mutex> lock(vs->stateMutex);
             minPts = vs->seekMinPts;
         }
-        if (pts < minPts - vs->frameDelay / 2) {  // decoded on the way to the seek's target
+        if (pts < minPts) {  // decoded on the way to the seek's target (its tolerance is in minPts)
             ff::av_frame_free(&out);
             continue;
         }
@@ -352,11 +390,12 @@ void VideoThread(TVideoState* vs) {
     AVFrame* frame = ff::av_frame_alloc();
     int serial = vs->serial.load();
     double lastPts = -vs->frameDelay;
+    bool firstAfterSeek = false;
     auto drain = [&] {
         while (ff::avcodec_receive_frame(vs->vdec, frame) == 0) {
             frame->pts = frame->best_effort_timestamp;
             if (ff::av_buffersrc_add_frame_flags(vs->bufferSrc, frame, 0) < 0) ff::av_frame_unref(frame);
-            DeliverFiltered(vs, serial, lastPts);
+            DeliverFiltered(vs, serial, lastPts, firstAfterSeek);
         }
     };
     while (pkt && frame && !vs->abort) {
@@ -365,6 +404,7 @@ void VideoThread(TVideoState* vs) {
         if (flush) {
             ff::avcodec_flush_buffers(vs->vdec);
             serial = vs->serial.load();
+            firstAfterSeek = true;
             continue;
         }
         if (!pkt->data && pkt->size == 0) {
@@ -372,6 +412,10 @@ void VideoThread(TVideoState* vs) {
             ff::avcodec_send_packet(vs->vdec, nullptr);
             drain();
             ff::avcodec_flush_buffers(vs->vdec);
+            if (firstAfterSeek) {
+                firstAfterSeek = false;
+                if (LandedAfterTarget(vs, INFINITY)) continue;
+            }
             std::lock_guard<std::mutex> lock(vs->stateMutex);
             vs->videoDrained = true;
             continue;
@@ -453,16 +497,22 @@ bool OpenStreams(TVideoState* vs) {
 void DoSeek(TVideoState* vs) {
     int64_t target;
     int flags;
+    bool retry;
     {
         std::lock_guard<std::mutex> lock(vs->stateMutex);
         target = vs->seekTarget;
         flags = vs->seekFlags;
+        retry = vs->seekRetry;
     }
-    const bool backward = flags & sfBackward;
-    int r = ff::avformat_seek_file(vs->ic, -1, backward ? INT64_MIN : target, target, backward ? target : INT64_MAX, flags);
-    if (r < 0) r = ff::av_seek_frame(vs->ic, -1, target, flags);
-    if (r < 0) r = ff::av_seek_frame(vs->ic, -1, target, flags ^ sfBackward);
+    // Anywhere the demuxer likes, preferably the key frame at or before the
+    // target; never "any frame": a picture between key frames does not
+    // decode on its own. The video thread decodes forward to the target.
+    const int demux = flags & ~sfAny;
+    int r = ff::avformat_seek_file(vs->ic, -1, INT64_MIN, target, INT64_MAX, demux);
+    if (r < 0) r = ff::av_seek_frame(vs->ic, -1, target, demux);
+    if (r < 0) r = ff::av_seek_frame(vs->ic, -1, target, demux ^ sfBackward);
     std::lock_guard<std::mutex> lock(vs->stateMutex);
+    vs->seekRetry = false;
     if (r < 0) {
         Log(vs, TLogLevel::llError, QStringLiteral("%1: error while seeking").arg(vs->fileName));
         vs->showPending = false;
@@ -479,7 +529,11 @@ void DoSeek(TVideoState* vs) {
         if (vs->videoStream >= 0) vs->videoq.PutFlush();
         if (vs->audioStream >= 0) vs->audioq.PutFlush();
         if (vs->subs) vs->subs->Flush();
-        vs->seekMinPts = (flags & sfByte) ? -1e300 : (double(target) - vs->frameDelay * 1e6 / 2) / 1e6;
+        if (!retry) {
+            vs->seekMinPts = (flags & sfByte) ? -1e300 : (double(target) - vs->frameDelay * 1e6 / 2) / 1e6;
+            vs->seekBack = 0;
+        }
+        vs->seekLandCheck = vs->videoStream >= 0 && !(flags & sfByte);
         vs->eof = vs->readError = vs->videoDrained = vs->endReported = false;
         vs->showPending = vs->videoStream >= 0;
         ++vs->showGen;
@@ -551,8 +605,10 @@ void Show(TVideoState* vs, TVideoState::Picture& pic, SwsContext*& sws) {
     auto out = std::make_shared<TVideoPicture>();
     out->Width = f->width & ~1;
     out->Height = f->height & ~1;
-    out->Stride = out->Width * 4;
-    out->Bits.resize(size_t(out->Stride) * size_t(out->Height));
+    // Laid out as FFmpeg lays out its own pictures: the scaler writes whole
+    // vector blocks, past the end of a row and of the last one.
+    out->Stride = FFALIGN(out->Width * 4, kPictureAlign);
+    out->Bits.resize(size_t(out->Stride) * size_t(out->Height) + kPicturePadding);
     out->PTS = int64_t(std::llround(pic.pts * 1e6)) - vs->startTime;
     const AVRational sar = f->sample_aspect_ratio;
     out->AspectRatio = (sar.num > 0 && sar.den > 0 ? double(sar.num) / sar.den : 1.0) * out->Width / std::max(1, out->Height);
@@ -606,7 +662,9 @@ void PlayLoop(TVideoState* vs) {
                     frameTimer = now;
                 } else if (!paused) {
                     double delay = std::isnan(lastPts) ? 0 : front.pts - lastPts;
-                    if (delay <= 0 || delay >= 1.0) delay = lastDelay;
+                    // A step back or of 10 s and more is a break in the time
+                    // stamps, not a delay; a shorter gap is waited out.
+                    if (delay <= 0 || delay >= kNoSyncAbove) delay = lastDelay;
                     lastDelay = delay;
                     const double master = vs->audioOpen ? vs->audclk.Get() : NAN;
                     if (!std::isnan(master)) {
@@ -688,13 +746,19 @@ void PlayLoop(TVideoState* vs) {
         bool end = false;
         {
             std::lock_guard<std::mutex> slock(vs->stateMutex);
-            if ((vs->eof || vs->readError) && vs->videoDrained && !vs->endReported && vs->videoq.Count() == 0 &&
-                (vs->audioStream < 0 || vs->audioq.Count() == 0)) {
+            bool noPicture = false;
+            if ((vs->eof || vs->readError) && vs->videoDrained && vs->videoq.Count() == 0) {
                 std::lock_guard<std::mutex> plock(vs->pictMutex);
-                if (vs->pictq.empty()) end = vs->endReported = true;
+                noPicture = vs->pictq.empty();
             }
-            if (end) {
-                vs->showPending = false;  // a seek past the last picture shows none
+            // A seek past the last picture shows none, also while paused
+            // sound holds back the end.
+            if (noPicture && vs->showPending) {
+                vs->showPending = false;
+                vs->stateCond.notify_all();
+            }
+            if (noPicture && !vs->endReported && (vs->audioStream < 0 || vs->audioq.Count() == 0)) {
+                end = vs->endReported = true;
                 vs->stateCond.notify_all();
             }
         }
