@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include "common/datetime.h"
+#include "logger/framing.h"
 #include "model/settings.h"
 #include "support/bluetooth_builder.h"
 #include "support/image_builder.h"
@@ -114,6 +115,19 @@ int main(int argc, char** argv) {
     Seed("fuzz_dtb", "square", RunBytes(squareLap, scratch.path()));
     Seed("fuzz_csvv", "circle", LapCsv(circle));
     Seed("fuzz_csvv", "square", LapCsv(squareLap));
+    {
+        // Records without the header line, which the loader refuses at line 1,
+        // so the records themselves are read: with and without satellites.
+        QList<QByteArray> lines = LapCsv(circle).split('\n');
+        lines.removeFirst();
+        Seed("fuzz_csvv", "circle_records", lines.join('\n'));
+        QByteArray eight;
+        for (const QByteArray& l : LapCsv(squareLap).split('\n').mid(1)) {
+            const qsizetype last = l.lastIndexOf(',');
+            if (last > 0) eight += l.left(last) + "\r\n";
+        }
+        Seed("fuzz_csvv", "square_no_satellites", eight);
+    }
 
     // MoTeC exports, without and with GPS channels.
     MotecFile motec;
@@ -138,5 +152,49 @@ int main(int argc, char** argv) {
     Seed("fuzz_text_files", "sci", Prefixed(QByteArray(1, 2), sci));
     Seed("fuzz_text_files", "settings", Prefixed(QByteArray(1, 3), Lines(DefaultSettingsLines())));
     Seed("fuzz_catalogue", "sample", pth + '\0' + cln + '\0' + sci);
+
+    // The link's receive side: probe byte, request index, then what the
+    // logger sends.
+    auto frame = [](const char* body) { return FrameSentence(QByteArray(body)); };
+    QByteArray replies = frame("PMTK705,QK4,A,10000") + frame("PMTK001,605,3") + frame("PMTK182,3,8,00012000") +
+                         frame("PMTK001,182,2,3") + frame("PMTK500,100,0,0,0,0") + frame("PTSI777,1,30.00") +
+                         frame("PTSI990,2,0,27") + frame("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W") +
+                         frame("PMTK182,8,00000000,00112233445566778899AABBCCDDEEFF") + frame("PMTK001,182,7,3") +
+                         QByteArray("$PMTK182,8,00000800,FFFF*00\r\n$PMTK001,18") + frame("PMTK010,001") +
+                         QByteArray("$PMTK500,100*7F\r\n");
+    for (int p = 0; p < 8; p += 3)
+        Seed("fuzz_link_lines", QStringLiteral("replies%1").arg(p), QByteArray(1, char(p)) + QByteArray(1, char(p)) + replies);
+
+    // Memory reception scripts: model, first flag, flag count, rate, then
+    // steps (0 data line: address, length, seed; 2 request: kind, address;
+    // 3 raw block: address, seed, cut; the step taken modulo 5, its bit 0x80
+    // saying the queue is empty).
+    Seed("fuzz_memory_reception", "qk4_lines",
+         QByteArray("\x00\x00\x03\x00" "\x00\x00\x00\x01" "\x00\x01\x00\x02" "\x00\x02\x08\x03"
+                    "\x00\xE0\x02\x04", 20));
+    Seed("fuzz_memory_reception", "qk3_lines",
+         QByteArray("\x01\x00\x03\x00" "\x02\x00\x00" "\x00\x00\x00\x05" "\x82\x01\x01\x06" "\x02\x01\x02"
+                    "\x00\x42\x01\x07" "\x82\x02\x09\x08", 26));
+    Seed("fuzz_memory_reception", "qk3_raw",
+         QByteArray("\x01\x00\x03\x00" "\x02\x04\x00" "\x03\x40\x09\x00" "\x02\x04\x01" "\x80\x41\x0A\x00"
+                    "\x02\x04\x02" "\x03\x40\x0B\x03", 25));
+    Seed("fuzz_memory_reception", "older_lines",
+         QByteArray("\x02\x00\x02\x00" "\x00\x00\x00\x05" "\x00\x01\x08\x06" "\x01\x10" "$PMTK182,8,0000" "\x00\x02\x01\x07", 33));
+
+    // Downloads: kind and reads, memory seed, then a damage a reply (0 none).
+    const char* downloads[] = {"qk4", "qk3_hex", "qk3_raw", "older"};
+    for (int k = 0; k < 4; ++k) {
+        const char head = char(k | 4);
+        Seed("fuzz_link_download", QStringLiteral("%1_clean").arg(downloads[k]), QByteArray(1, head) + '\x07');
+        Seed("fuzz_link_download", QStringLiteral("%1_damaged").arg(downloads[k]),
+             QByteArray(1, head) + QByteArray("\x07" "\x00" "\x03\x00\x00\x21\x05" "\x02\x00" "\x06\x00"
+                                             "\x07\x00" "\x01\x00" "\x04\x00\x00\x30" "\x05\x04$PMT", 25));
+    }
+
+    // Video-sync files.
+    Seed("fuzz_vsy", "plain", "C:\\Video\\run 1.mp4\r\n2024/04/14 09:59:52.500\r\n");
+    Seed("fuzz_vsy", "utf8", QStringLiteral("/home/u/走行動画.mp4\r\n2024/04/14 10:00:00.000\r\n").toUtf8());
+    Seed("fuzz_vsy", "cp932", QByteArray("C:\\\x83\x72\x83\x66\x83\x49.avi\r\n2023/12/31 23:59:59\r\n"));
+    Seed("fuzz_vsy", "lf", "/v.mp4\n2024/4/1 7:05\n");
     return ok ? 0 : 1;
 }

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build/fuzz and runs each for
-# SECONDS (default 15), FUZZ_JOBS (default 2) at a time. Fails when a target
+# SECONDS (default 10), FUZZ_JOBS (default 2) at a time. Fails when a target
 # finds a crash, a leak, a timeout or runs out of memory; the input that did
 # it is left in build/fuzz/artifacts/.
 # Usage: bash scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-SECS="${1:-15}"
+SECS="${1:-10}"
 JOBS="${FUZZ_JOBS:-2}"
 bash scripts/setup.sh
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMARIS_SANITIZE=ON -DVELMARIS_TESTS=ON >/dev/null
 cmake --build build/test
-fuzz_seconds="${VELMARIS_FUZZ_SECONDS:-15}"
+fuzz_seconds="${VELMARIS_FUZZ_SECONDS:-10}"
 if [ "$fuzz_seconds" != 0 ]; then bash scripts/fuzz.sh "$fuzz_seconds"; fi
 if [ "${VELMARIS_TSAN:-1}" != 0 ]; then bash scripts/tsan.sh smoke; fi
 cd build/test

@@ -128,12 +128,14 @@ private:
     Cp932Decoder cp932Decoder_;
 };
 
+bool HugeFile(const QFile& f) { return !f.isSequential() && f.size() > MaxTextFileSize; }
+
 QString TooLargeText() { return QStringLiteral("ファイルが大きすぎます(64 MiBを超えています)。"); }
 
 // A regular file past the limit is refused by its size, before a byte of it
 // is read; pipes and devices have no size and are cut off while reading.
 bool RefusedBySize(const QFile& f, QString* error) {
-    if (f.isSequential() || f.size() <= MaxTextFileSize) return false;
+    if (!HugeFile(f)) return false;
     if (error) *error = TooLargeText();
     return true;
 }
@@ -231,7 +233,9 @@ bool ReadTextLinesUntil(const QString& path, const std::function<bool(const QStr
         if (error) *error = f.errorString();
         return false;
     }
-    if (RefusedBySize(f, error)) return false;
+    // A line-by-line reader may take the start of a huge file, but no more
+    // than one piece of it: what lies further is never reached.
+    const qint64 limit = HugeFile(f) ? qint64(ReadPiece) : MaxTextFileSize;
     LineDecoder decoder;
     std::vector<char> buf(ReadPiece);
     QByteArray line;
@@ -241,7 +245,7 @@ bool ReadTextLinesUntil(const QString& path, const std::function<bool(const QStr
         const qint64 n = f.read(buf.data(), static_cast<qint64>(buf.size()));
         if (n <= 0) break;
         total += n;
-        if (total > MaxTextFileSize) {
+        if (total > limit) {
             if (error) *error = TooLargeText();
             return false;
         }

@@ -17,14 +17,15 @@ QString DecodeText(const QByteArray& bytes);
 QString LeftCp932Bytes(const QString& text, int maxBytes);
 // Splits text into lines at CR LF, LF or CR; a final line end makes no extra line.
 QStringList SplitLines(const QString& text);
-// Reads a text file into lines. false (and error text) when it can't be read.
+// Reads a text file into lines. false (and error text) when it can't be read
+// or passes 64 MiB (a regular file refused by its size, unread).
 bool ReadTextLines(const QString& path, QStringList& lines, QString* error = nullptr);
 // Reads a text file line by line, handing each line to take until take
 // returns false, so a reader stops once it has what it needs. Lines decode as
 // UTF-8 unless the first line beyond ASCII is not valid UTF-8 (then CP932).
-// false (and error text) when the file can't be read, is a regular file of
-// more than 64 MiB (refused before any line is taken) or passes 64 MiB
-// before take is done.
+// false (and error text) when the file can't be read or passes 64 MiB
+// before take is done; of a regular file over 64 MiB only the first 64 KiB
+// are read, so take must be done by then.
 bool ReadTextLinesUntil(const QString& path, const std::function<bool(const QString&)>& take,
                         QString* error = nullptr);
 // Writes lines, each followed by CR LF, atomically (temp file + rename).
