@@ -257,6 +257,21 @@ void DrawGViewCursor(QPainter& p, const QRect& rect, const PaneInput& in, std::o
     }
 }
 
+void DrawGMouseMove(QPainter& p, const QRect& rect, const PaneInput& in, QPoint mouse) {
+    const GGeom g = GGeomOf(rect.size(), in.view.GRangeIdx);
+    if (g.d <= 0) return;
+    PaneOrigin o(p, rect);
+    FontSize fs(p, 11);
+    const double half = g.d / 2.0;
+    const int dx = mouse.x() - g.cx, dy = mouse.y() - g.cy;
+    p.setPen(Qt::black);
+    TextAt(p, 4, 4, QString::asprintf("X= %4.1f , Y= %4.1f   ", Cut1(dx / half * g.F), Cut1(dy / half * g.F)));
+    const int y2 = TextHeight(p) + 8;
+    const double rm = dy / half * 300;
+    if (dy >= 1 && rm <= 600) TextAt(p, 4, y2, QString::asprintf("R= %dm   ", int(rm)));
+    else TextAt(p, 4, y2, QString(25, QLatin1Char(' ')));
+}
+
 void DrawGPicture(QPainter& p, const QRect& rect, const PaneInput& in) {
     if (!in.cmp.DispSlot[0].Active) {
         p.fillRect(rect, Qt::white);

@@ -37,6 +37,10 @@ void DrawGView(QPainter& p, const QRect& r, const PaneInput& in);
 // arrows and read-out lines; with a mouse position inside the pane also
 // the G and radius under it.
 void DrawGViewCursor(QPainter& p, const QRect& r, const PaneInput& in, std::optional<QPoint> mouse = std::nullopt);
+// What a mouse move over the view writes (PaintBoxGraphGMouseMove): the G
+// under the pointer at the top left and the radius below it, blanked above
+// the centre; it stays over the cursor layer until that is drawn again.
+void DrawGMouseMove(QPainter& p, const QRect& r, const PaneInput& in, QPoint mouse);
 // The picture export's G view (DrawGPicture): diagram, title, dots and arrows.
 void DrawGPicture(QPainter& p, const QRect& r, const PaneInput& in);
 

@@ -66,6 +66,7 @@ void ZoomMapPane::mouseMoveEvent(QMouseEvent* e) {
 GViewPane::GViewPane(QWidget* parent) : PaneWidget("PaintBoxGraphG", true, parent) { setMouseTracking(true); }
 
 void GViewPane::ShowHover(const GHover& hover) {
+    moved_.reset();
     hover_ = std::make_shared<GHover>(hover);
     hoverPlayTm_ = host().session ? host().session->comparison.PlayTm : 0;
     Repaint();
@@ -74,6 +75,7 @@ void GViewPane::ShowHover(const GHover& hover) {
 void GViewPane::Draw(QPainter& p, const QRect& r, const PaneInput& in) {
     ++rebuilds_;
     hover_.reset();
+    moved_.reset();
     DrawGView(p, r, in);
 }
 
@@ -87,6 +89,9 @@ void GViewPane::DrawCursor(QPainter& p, const QRect& r, const PaneInput& in) {
     // The zoom map's rows stay until the cursor moves, playback starts or
     // the mouse moves over this view.
     if (hover_ && in.cmp.PlayTm == hoverPlayTm_ && !in.view.Playing) DrawGHover(p, r, in, *hover_);
+    // The mouse move's own read-out ("%4.1f") over the layer's, until the
+    // cursor moves or playback starts.
+    if (moved_ && in.cmp.PlayTm == movedPlayTm_ && !in.view.Playing) DrawGMouseMove(p, r, in, *moved_);
 }
 
 void GViewPane::mousePressEvent(QMouseEvent* e) {
@@ -94,8 +99,10 @@ void GViewPane::mousePressEvent(QMouseEvent* e) {
         OpenMenu(host(), 3, pictureMenu, e->globalPosition().toPoint());
 }
 
-void GViewPane::mouseMoveEvent(QMouseEvent*) {
+void GViewPane::mouseMoveEvent(QMouseEvent* e) {
     hover_.reset();
+    moved_ = e->position().toPoint();
+    movedPlayTm_ = host().session ? host().session->comparison.PlayTm : 0;
     Repaint();
 }
 

@@ -3,6 +3,7 @@
 // that puts them into the graph tab.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <QPoint>
 #include "views/pane.h"
 
@@ -65,6 +66,9 @@ protected:
 private:
     std::shared_ptr<GHover> hover_;
     long double hoverPlayTm_ = 0;
+    // The last mouse move's read-out, until the cursor layer is drawn anew.
+    std::optional<QPoint> moved_;
+    long double movedPlayTm_ = 0;
     int rebuilds_ = 0;
 };
 

@@ -32,13 +32,30 @@ struct CourseFit {
     bool ok = false;
 
     double idoMin = 0, kdoMin = 0, idoRange = 0, kdoRange = 0;
-    double sx = 0, sy = 0;   // pixels per degree
+    double sx = 0, sy = 0;   // pixels per degree, for a first estimate only
 
+    // The share of the frame first, then pixels, so the frame's edges land
+    // exactly on the plot's edges.
     QPoint Map(double ido, double kdo) const {
-        return {left + TruncPx((kdo - kdoMin) * sx), top + ph - TruncPx((ido - idoMin) * sy)};
+        return {left + Share(kdo - kdoMin, kdoRange, sx, pw), top + ph - Share(ido - idoMin, idoRange, sy, ph)};
     }
     // The position under pane pixel (x, y); only when ok.
     void Unmap(int x, int y, double& ido, double& kdo) const;
+
+private:
+    // Trunc(d / range x px). d x perDeg lies within a few units in the last
+    // place of it and is cheaper than the division: it is taken where it is
+    // clear of a whole number (a pixel-per-degree product alone puts the
+    // frame's far edge a pixel short in about a tenth of frames).
+    static int Share(double d, double range, double perDeg, int px) {
+        const double q = d * perDeg;
+        if (q > -PxLimit && q < PxLimit) {
+            const int t = static_cast<int>(q);
+            const double f = q > t ? q - t : t - q;
+            if (f > 1e-7 && f < 1 - 1e-7) return t;
+        }
+        return TruncPx(d / range * px);
+    }
 };
 CourseFit CourseFitOf(const QSize& size, const Comparison& cmp);
 

@@ -1,10 +1,14 @@
 #include <cmath>
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QTest>
 #include "map_fixture.h"
 #include "views/g_view.h"
 #include "views/map_panes.h"
 #include "views/map_projection.h"
+#include "views/pen_rules.h"
 #include "views/zoom_map.h"
 
 using namespace vel;
@@ -252,4 +256,55 @@ TEST(GView, HoverTrailLengthByFirstInterval) {
     one.Elm = StraightRun(Drive{}, 180, 1);
     one.ElmNum = 1;
     EXPECT_EQ(HoverTrailLength(one), 0);
+}
+
+// A mouse move over the view writes the G under it with "%4.1f" (a blank
+// before a positive figure below 10) and the radius below the centre, or
+// blanks the radius line above it; the next cursor move takes it away.
+TEST_F(GViewTest, MouseMoveReadsTheGUnderThePointer) {
+    GViewPane pane;
+    pane.resize(Pane);
+    pane.SetHost(Host());
+    const TLapDtRec& lap = ShowCircle(Turn::Left);
+    MoveTo(lap.Elm[40].Sec);
+    pane.Render();
+    // d = 400, F = 2: 55 pixels right of the centre are 0.55 G, cut to 0.5;
+    // 35 below are 0.35 G and 52.5 m, cut to 0.3 and 52.
+    const struct Case {
+        QPoint at;
+        const char* xy;
+        const char* r;
+    } cases[] = {
+        {{259, 239}, "X=  0.5 , Y=  0.3   ", "R= 52m   "},
+        {{149, 169}, "X= -0.5 , Y= -0.3   ", "                         "},
+        {{204, 404}, "X=  0.0 , Y=  2.0   ", "R= 300m   "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.xy);
+        QMouseEvent move(QEvent::MouseMove, QPointF(c.at), pane.mapToGlobal(QPointF(c.at)), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&pane, &move);
+        const QImage shown = pane.Render();
+        // The same texts written where the view writes them.
+        QImage want(Pane, QImage::Format_RGB32);
+        want.fill(Qt::white);
+        QRect xy, r;
+        {
+            QPainter p(&want);
+            FontSize fs(p, 11);
+            const int y2 = TextHeight(p) + 8;
+            xy = QRect(4, 4, TextWidth(p, c.xy), TextHeight(p));
+            r = QRect(4, y2, TextWidth(p, c.r), TextHeight(p));
+            p.setPen(Qt::black);
+            TextAt(p, 4, 4, c.xy);
+            TextAt(p, 4, y2, c.r);
+        }
+        EXPECT_EQ(shown.copy(xy), want.copy(xy));
+        EXPECT_EQ(shown.copy(r), want.copy(r));
+    }
+    MoveTo(lap.Elm[60].Sec);
+    const QImage after = pane.Render();
+    QImage blank(QSize(60, 12), QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    EXPECT_EQ(after.copy(QRect(4, 4, 60, 12)), blank);
 }

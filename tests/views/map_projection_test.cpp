@@ -1,5 +1,6 @@
 #include <cmath>
 #include <limits>
+#include <random>
 #include <gtest/gtest.h>
 #include "views/map_projection.h"
 
@@ -65,6 +66,39 @@ TEST(MapProjection, CourseFitAtTwoLatitudes) {
     EXPECT_EQ(f.ph, 93);
     EXPECT_EQ(f.left, 30);
     EXPECT_EQ(f.top, 29 + (336 - 93) / 2);
+}
+
+// The frame's east and north edges land on the plot's right and top edges
+// and its west and south edges on the left and bottom, whatever the frame:
+// the share of the frame is taken before it is scaled to pixels.
+TEST(MapProjection, CourseFitPutsTheFrameEdgesOnThePlotEdges) {
+    std::mt19937 rng(36);
+    std::uniform_real_distribution<double> lat(-60, 60), lon(-179, 179), span(0.0005, 0.05);
+    std::uniform_int_distribution<int> side(120, 1900);
+    int wrong = 0;
+    for (int i = 0; i < 2000; ++i) {
+        Comparison c;
+        c.DispIdoMin = lat(rng);
+        c.DispIdoMax = c.DispIdoMin + span(rng);
+        c.DispKdoMin = lon(rng);
+        c.DispKdoMax = c.DispKdoMin + span(rng);
+        c.RefIdo = c.DispIdoMin;
+        const CourseFit f = CourseFitOf(QSize(side(rng), side(rng)), c);
+        ASSERT_TRUE(f.ok);
+        const double n = double(c.DispIdoMax), e = double(c.DispKdoMax);
+        const double s = double(c.DispIdoMin), w = double(c.DispKdoMin);
+        wrong += f.Map(n, e) != QPoint(f.left + f.pw, f.top);
+        wrong += f.Map(s, w) != QPoint(f.left, f.top + f.ph);
+        // Points inside, and those on whole pixels, as the share rule puts them.
+        std::uniform_real_distribution<double> share(0, 1);
+        for (int k = 0; k < 20; ++k) {
+            const double a = k < 10 ? share(rng) : double(k) / f.pw, b = k < 10 ? share(rng) : double(k) / f.ph;
+            const double ido = s + b * (n - s), kdo = w + a * (e - w);
+            const QPoint want(f.left + int((kdo - w) / (e - w) * f.pw), f.top + f.ph - int((ido - s) / (n - s) * f.ph));
+            wrong += f.Map(ido, kdo) != want;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 // No extent in one direction, no lap, or a pane too small: the grid keeps

@@ -668,3 +668,60 @@ TEST(SpeedGraphDecimation, ColumnsCoverEverySampleAsJoiningThemAll) {
         }
     }
 }
+
+// A 2-pixel trace (G traces, drift angle) is a band two pixels across in
+// every direction: no row and no column holds a lone pixel of it, steep
+// rises and falls included, drawn sample by sample or column by column.
+TEST(SpeedGraphDecimation, TwoPixelTracesAreTwoPixelsWideEveryWay) {
+    struct Case {
+        const char* what;
+        int samples;
+        std::function<double(int)> row;
+        int width;
+    };
+    const Case cases[] = {
+        {"steep zigzag, sample by sample", 40, [](int i) { return i % 2 ? 20.0 : 170.0; }, 400},
+        {"steep rise then flat", 30, [](int i) { return i < 10 ? 170.0 - 15 * i : 25.0 + (i % 3); }, 400},
+        {"gentle waves", 60, [](int i) { return 100 + 30 * std::sin(i * 0.3); }, 500},
+        {"slopes near the diagonal", 20, [](int i) { return 20.0 + i * (i % 2 ? 8.5 : 9.5); }, 180},
+        {"steep waves, column by column", 4000, [](int i) { return 100 + 80 * std::sin(i * 0.01); }, 300},
+        {"noise, column by column", 20000, [](int i) { return 100 + 60 * std::sin(i * 0.37) + (i * 7919 % 13); },
+         250},
+    };
+    const QColor red(255, 0, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QImage img = Blank({c.width + 20, 200});
+        {
+            QPainter p(&img);
+            const QRect plot(10, 5, c.width, 190);
+            const CurveFrame f{plot, AxisWindowOf(c.samples - 1, 0, 1), true};
+            auto curve = MakeCurve(0, c.samples - 1, [](int i) { return double(i); },
+                                   [&](int i) { return Tr(c.row(i)); });
+            PlotCurve(p, f, curve, {red}, 2);
+        }
+        // Drawn sample by sample, a bend may end in a point of one pixel,
+        // as any pen's does: pixels next to a sample are not counted there.
+        const auto nearSample = [&](int x, int y) {
+            if (c.samples > c.width) return false;
+            for (int i = 0; i < c.samples; ++i) {
+                const int sx = 10 + Tr(double(c.width) * i / (c.samples - 1));
+                if (std::abs(sx - x) <= 2 && std::abs(Tr(c.row(i)) - y) <= 2) return true;
+            }
+            return false;
+        };
+        int loneInRow = 0, loneInColumn = 0, painted = 0;
+        const auto on = [&](int x, int y) { return img.valid(x, y) && img.pixelColor(x, y) == red; };
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                if (!on(x, y)) continue;
+                ++painted;
+                if (nearSample(x, y)) continue;
+                loneInRow += !on(x - 1, y) && !on(x + 1, y);
+                loneInColumn += !on(x, y - 1) && !on(x, y + 1);
+            }
+        EXPECT_GT(painted, c.width);
+        EXPECT_EQ(loneInRow, 0);
+        EXPECT_EQ(loneInColumn, 0);
+    }
+}
