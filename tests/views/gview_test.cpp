@@ -186,6 +186,41 @@ TEST_F(GViewTest, RadiusReadOutDashesAbove300) {
     EXPECT_EQ(line(301), line(450));
 }
 
+// The hover row is read up to exactly 20 m from the nearest sample's pixel
+// (40 pixels at zoom 2) and not beyond.
+TEST_F(GViewTest, HoverReachesExactly20Metres) {
+    const QSize zoom(540, 400);
+    const TLapDtRec& lap = ShowCircle(Turn::Left);
+    s.graphView.MapZoom = 2;
+    MoveTo(lap.Elm[100].Sec);
+    const ZoomView v = ZoomViewOfPane(zoom, In());
+    ASSERT_TRUE(v.ok);
+    // A mouse position whose nearest sample lies exactly `px` pixels away.
+    const auto at = [&](int px, std::initializer_list<QPoint> offsets) -> std::optional<QPoint> {
+        for (int i = 80; i <= 120; ++i)
+            for (const QPoint& o : offsets) {
+                const QPoint m = v.Map(double(lap.Elm[i].Ido), double(lap.Elm[i].Kdo)) + o;
+                if (m.x() <= 16 || m.y() <= 16 || m.x() >= zoom.width() - 16 || m.y() >= zoom.height() - 16) continue;
+                double ido = 0, kdo = 0;
+                v.Unmap(m.x(), m.y(), ido, kdo);
+                const int j = NearestSample(lap, ido, kdo);
+                const QPoint pj = v.Map(double(lap.Elm[j].Ido), double(lap.Elm[j].Kdo));
+                if (std::hypot(double(pj.x() - m.x()), double(pj.y() - m.y())) == px) return m;
+            }
+        return std::nullopt;
+    };
+    struct Case { int px; std::initializer_list<QPoint> offsets; bool row; };
+    const Case cases[] = {
+        {40, {{40, 0}, {0, 40}, {-40, 0}, {0, -40}, {24, 32}, {32, 24}, {-24, 32}, {24, -32}}, true},
+        {41, {{41, 0}, {0, 41}, {-41, 0}, {0, -41}, {9, 40}, {40, 9}, {-9, 40}, {9, -40}}, false},
+    };
+    for (const Case& c : cases) {
+        const std::optional<QPoint> m = at(c.px, c.offsets);
+        ASSERT_TRUE(m) << c.px;
+        EXPECT_EQ(GHoverAt(zoom, *m, In(), true).rows.size(), c.row ? 1 : 0) << c.px;
+    }
+}
+
 // Without a lap: no bars, no dots; a pane of no size or a lap without G
 // values draws without dividing by zero.
 TEST_F(GViewTest, EmptyViewAndBrokenLaps) {
