@@ -148,28 +148,42 @@ TEST_F(PlayClockTest, TickTakesThePlayTimeFromAPlayingVideo) {
 TEST_F(PlayClockTest, JumpAlternatesBetweenStartAndAlignmentLine) {
     Show({30});
     s.sectorLines.SectNum = 2;
+    s.comparison.DispSlot[0].SectStaSec[0] = 9.5L;
     s.comparison.DispSlot[0].SectStaSec[1] = 17.25L;
-    s.comparison.SelSect = 2;
-    playTm() = 12.3;
-    play.SpeedButtonPlayClick();
-    log.calls.clear();
-    play.SpeedButtonToStartClick();
-    EXPECT_EQ(playTm(), 0);
-    EXPECT_FALSE(play.Playing());
-    EXPECT_EQ(log.calls, StepOrder);
-    play.SpeedButtonToStartClick();
-    EXPECT_EQ(playTm(), 17.25L);
-    play.SpeedButtonToStartClick();
-    EXPECT_EQ(playTm(), 0);
+    struct Line { int sel; long double at; };
+    for (const Line& l : {Line{2, 17.25L}, Line{1, 9.5L}}) {
+        SCOPED_TRACE(l.sel);
+        s.comparison.SelSect = l.sel;
+        playTm() = 12.3;
+        play.SpeedButtonPlayClick();
+        log.calls.clear();
+        play.SpeedButtonToStartClick();
+        EXPECT_EQ(playTm(), 0);
+        EXPECT_FALSE(play.Playing());
+        EXPECT_EQ(log.calls, StepOrder);
+        play.SpeedButtonToStartClick();
+        EXPECT_EQ(playTm(), l.at);
+        play.SpeedButtonToStartClick();
+        EXPECT_EQ(playTm(), 0);
+    }
 
-    // With a synchronised video: paused and sought to the new play time.
+    // With a synchronised video: paused when it plays, and sought to the new play time.
     video.duration = 60'000'000;
     video.synced = true;
     video.ofs = 1'000'000;
-    video.state = TPlayState::psPlay;
-    log.calls.clear();
-    play.SpeedButtonToStartClick();
-    EXPECT_EQ(log.calls, StepOrder + QStringList({"Pause", "Seek(18250000,1,0)"}));
+    struct State { TPlayState st; QStringList calls; };
+    const State states[] = {
+        {TPlayState::psPlay, {"Pause", "Seek(10500000,1,0)"}},
+        {TPlayState::psResume, {"Pause", "Seek(1000000,1,0)"}},
+        {TPlayState::psPause, {"Seek(10500000,1,0)"}},
+    };
+    for (const State& c : states) {
+        SCOPED_TRACE(int(c.st));
+        video.state = c.st;
+        log.calls.clear();
+        play.SpeedButtonToStartClick();
+        EXPECT_EQ(log.calls, StepOrder + c.calls);
+    }
 }
 
 // Without a reference lap only the jump acts: to 0, with a repaint.
