@@ -118,10 +118,14 @@ TEST_F(PlayClockTest, StepsInsideTheVideoMoveTheVideo) {
     play.SpeedButtonFWDClick();
     play.SpeedButtonBWDClick();
     EXPECT_EQ(log.calls, QStringList({"VideoStepFwd", "VideoStepBack"}));
+    // A video-driven move past the lap's end stops playback at the end.
+    play.SpeedButtonPlayClick();
+    ASSERT_TRUE(play.Playing());
     playTm() = 40;
     log.calls.clear();
     play.DrawCurSec();
     EXPECT_EQ(playTm(), 30);
+    EXPECT_FALSE(play.Playing());
     EXPECT_EQ(log.calls, TickOrder);
 }
 
@@ -142,6 +146,16 @@ TEST_F(PlayClockTest, TickTakesThePlayTimeFromAPlayingVideo) {
     clock.Advance(0.066);
     play.Timer1Timer();
     EXPECT_NEAR(double(playTm()), 7.5, 1e-9);
+    // Up to the video's end inclusive; past it the clock drives again.
+    video.end = 22'000'000;
+    struct Case { long long pts; double playTm; };
+    for (const Case& c : {Case{22'000'000, 20}, Case{22'000'001, 19.6}}) {
+        playTm() = 19.5;
+        video.pts = c.pts;
+        clock.Advance(0.1);
+        play.Timer1Timer();
+        EXPECT_NEAR(double(playTm()), c.playTm, 1e-9) << c.pts;
+    }
 }
 
 // Repeated presses alternate between the lap start and the alignment line.
@@ -266,6 +280,14 @@ TEST_F(PlayClockTest, AlignmentLineCyclesAndMovesTheCursor) {
     s.comparison.DispSlot[1].SectStaDist[1] = 0;
     play.SpeedButtonDistOfsClick();
     EXPECT_EQ(s.comparison.SelSect, 0);
+
+    // Refused without lines too: the reference's values at the cursor are read again.
+    s.sectorLines.SectNum = 0;
+    s.comparison.CurVal[0].DistSpd = -1;
+    play.SpeedButtonDistOfsClick();
+    EXPECT_EQ(s.comparison.SelSect, 0);
+    EXPECT_NE(s.comparison.CurVal[0].Spd, -1);
+    EXPECT_EQ(s.comparison.CurVal[0].DistSpd, s.comparison.CurVal[0].Spd);
 }
 
 // The refresh chain reads each shown lap at the play time plus its offset
