@@ -113,6 +113,20 @@ TEST_F(DriftViewTest, CursorLayerAndCache) {
     const int th = QFontMetrics(pane.font()).height();
     const DriftGeom g = DriftGeomOf(pane.size(), th);
     EXPECT_TRUE(ColourNear(img, QPoint(g.cx + g.Ro - 4, g.cy), red, 1));
+    // The car turns with the heading too: shoulders right of the centre, none up.
+    const QPolygon car = DriftCarOutline(g, 90);
+    EXPECT_TRUE(ColourNear(img, car[1], red, 1));
+    EXPECT_TRUE(ColourNear(img, car[3], red, 1));
+    EXPECT_FALSE(ColourNear(img, DriftCarOutline(g, 0)[1], red, 2));
+    // Slot 0's numbers on the bottom row, th + 4 high; nothing red in the row above.
+    const auto redIn = [&](int top, int bottom) {
+        int n = 0;
+        for (int y = std::max(top, 0); y < bottom; ++y)
+            for (int x = 0; x < img.width(); ++x) n += img.pixel(x, y) == red;
+        return n;
+    };
+    EXPECT_GT(redIn(g.h - (th + 4), g.h), 0);
+    EXPECT_EQ(redIn(g.h - 2 * (th + 4), g.h - (th + 4)), 0);
     EXPECT_EQ(pane.rebuilds(), 1);
 
     s.graphView.DriftOn = false;

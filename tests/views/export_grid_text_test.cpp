@@ -87,6 +87,9 @@ TEST(GridText, SectorTableHeadersMarksAndSplits) {
     const QStringList header = {"-", "タイム/秒", "-差/秒", "ベスト", "-区間"};
     EXPECT_EQ(GridRowFields(GridKind::SectTable, header, header, true),
               QStringList({"'-", "タイム", "秒", "'-差", "秒", "ベスト", "'-区間"}));
+    // The lap list's headers never get the mark, whether split or not.
+    EXPECT_EQ(GridRowFields(GridKind::LapList, {"-a", "-b(c)"}, {"-a", "-b(c)"}, true),
+              QStringList({"-a", "-b", "c"}));
     const QStringList row = {"*1", "*23.4/5", "/9", "-0.5", "*best"};
     EXPECT_EQ(GridRowFields(GridKind::SectTable, header, row, false),
               QStringList({"1", "*23.4", "5", "", "9", "-0.5", "best"}));

@@ -109,12 +109,14 @@ TEST(LapCsv, DriftingLapGetsTheAngleColumnOnlyWithThePanelOn) {
 }
 
 TEST(LapCsv, FirstHeadingOf180MeansHeadingsFromPositionsAndNoDrift) {
-    QVector<TLapElmRec> recs = DriftingLap();
-    recs[0].Dir = 180;
     ASSERT_EQ(LapCsvLines(DriftingLap(), {true, true, true})[0], Header12);
-    const QStringList lines = LapCsvLines(recs, {true, true, true});
-    EXPECT_EQ(lines[0], Header11);
-    EXPECT_EQ(Fields(lines[31]), 11);
+    for (double first : {180.0, 360.0, 0.0}) {
+        QVector<TLapElmRec> recs = DriftingLap();
+        recs[0].Dir = first;
+        const QStringList lines = LapCsvLines(recs, {true, true, true});
+        EXPECT_EQ(lines[0], Header11) << first;
+        EXPECT_EQ(Fields(lines[31]), 11) << first;
+    }
 }
 
 TEST(LapCsv, OnlyFilesOfFiveWholeRecordsOrMoreAreRead) {

@@ -116,6 +116,115 @@ TEST_F(GViewTest, CursorDotAndRadiusArrowOfASample) {
     EXPECT_EQ(dist.pixel(224, 204), red);
 }
 
+// The radius scale's labels keep clear of the columns a radius arrow
+// covers (cx - 14 to cx), in every G range.
+TEST_F(GViewTest, RadiusLabelsStandLeftOfTheArrows) {
+    for (int32_t idx = 0; idx <= 6; ++idx) {
+        SCOPED_TRACE(idx);
+        s.graphView.GRangeIdx = idx;
+        const QImage img = Draw(DrawGView, Pane);
+        const GGeom g = GGeomOf(Pane, idx);
+        const auto dark = [&](int x, int y) {
+            const QColor c = img.pixelColor(x, y);
+            return c.red() < 100 && c.green() < 100 && c.blue() < 100;
+        };
+        int under = 0, left = 0;
+        for (int y = g.cy + 2; y < g.h; ++y) {
+            for (int x = g.cx - 15; x < g.cx; ++x) under += dark(x, y);
+            for (int x = g.cx - 80; x < g.cx - 15; ++x) left += dark(x, y);
+        }
+        EXPECT_EQ(under, 0);
+        EXPECT_GT(left, 0);
+    }
+}
+
+// A lap's G bar: filled light while accelerating (gy > 0), in the slot's
+// colour while braking, as long as the combined G on the bar's scale
+// (range 2: 2.0 G over L = 134 pixels in this pane), limited to the scale.
+TEST_F(GViewTest, GBarFillAndLength) {
+    ShowCircle(Turn::Left);
+    s.graphView.Axis = AxisMode::Dist;
+    struct Case { double gx, gy; QRgb fill; int u; };
+    const Case cases[] = {
+        {0, 1, Rgb(0x9090FF), 67},
+        {0, -1, QColor(255, 0, 0).rgb(), 67},
+        {0, -3, QColor(255, 0, 0).rgb(), 134},
+        {1.5, 0, 0, 100},   // all lateral: no fill
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.gx << "," << c.gy);
+        s.comparison.CurVal[0].DistLateG3 = c.gx;
+        s.comparison.CurVal[0].DistLogiG3 = c.gy;
+        QImage img(Pane, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        {
+            QPainter p(&img);
+            DrawZoomGBar(p, Pane, In(), 0, 0);
+        }
+        const int W = Pane.width();
+        const QRgb red = QColor(255, 0, 0).rgb();
+        EXPECT_EQ(img.pixel(W - 3, 2 + c.u), red);       // the outline's right side down to the bottom
+        EXPECT_EQ(img.pixel(W - 10, 2 + c.u), red);      // its bottom
+        EXPECT_NE(img.pixel(W - 10, 2 + c.u + 1), red);
+        if (c.fill) EXPECT_EQ(img.pixel(W - 10, 2 + c.u / 2), c.fill);
+        else EXPECT_EQ(img.pixel(W - 10, 2 + c.u / 2), QColor(Qt::white).rgb());
+    }
+}
+
+// The read-out line's radius: "R= 300m" up to 300 m, dashes above.
+TEST_F(GViewTest, RadiusReadOutDashesAbove300) {
+    ShowCircle(Turn::Left);
+    s.graphView.Axis = AxisMode::Dist;
+    const auto line = [&](double R) {
+        s.comparison.CurVal[0].DistR2_3 = R;
+        QImage img(Pane, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        {
+            QPainter p(&img);
+            DrawGViewCursor(p, img.rect(), In());
+        }
+        return img.copy(0, Pane.height() - 30, 60, 30);
+    };
+    EXPECT_NE(line(300), line(301));
+    EXPECT_EQ(line(300.9), line(300));
+    EXPECT_EQ(line(301), line(450));
+}
+
+// The hover row is read up to exactly 20 m from the nearest sample's pixel
+// (40 pixels at zoom 2) and not beyond.
+TEST_F(GViewTest, HoverReachesExactly20Metres) {
+    const QSize zoom(540, 400);
+    const TLapDtRec& lap = ShowCircle(Turn::Left);
+    s.graphView.MapZoom = 2;
+    MoveTo(lap.Elm[100].Sec);
+    const ZoomView v = ZoomViewOfPane(zoom, In());
+    ASSERT_TRUE(v.ok);
+    // A mouse position whose nearest sample lies exactly `px` pixels away.
+    const auto at = [&](int px, std::initializer_list<QPoint> offsets) -> std::optional<QPoint> {
+        for (int i = 80; i <= 120; ++i)
+            for (const QPoint& o : offsets) {
+                const QPoint m = v.Map(double(lap.Elm[i].Ido), double(lap.Elm[i].Kdo)) + o;
+                if (m.x() <= 16 || m.y() <= 16 || m.x() >= zoom.width() - 16 || m.y() >= zoom.height() - 16) continue;
+                double ido = 0, kdo = 0;
+                v.Unmap(m.x(), m.y(), ido, kdo);
+                const int j = NearestSample(lap, ido, kdo);
+                const QPoint pj = v.Map(double(lap.Elm[j].Ido), double(lap.Elm[j].Kdo));
+                if (std::hypot(double(pj.x() - m.x()), double(pj.y() - m.y())) == px) return m;
+            }
+        return std::nullopt;
+    };
+    struct Case { int px; std::initializer_list<QPoint> offsets; bool row; };
+    const Case cases[] = {
+        {40, {{40, 0}, {0, 40}, {-40, 0}, {0, -40}, {24, 32}, {32, 24}, {-24, 32}, {24, -32}}, true},
+        {41, {{41, 0}, {0, 41}, {-41, 0}, {0, -41}, {9, 40}, {40, 9}, {-9, 40}, {9, -40}}, false},
+    };
+    for (const Case& c : cases) {
+        const std::optional<QPoint> m = at(c.px, c.offsets);
+        ASSERT_TRUE(m) << c.px;
+        EXPECT_EQ(GHoverAt(zoom, *m, In(), true).rows.size(), c.row ? 1 : 0) << c.px;
+    }
+}
+
 // Without a lap: no bars, no dots; a pane of no size or a lap without G
 // values draws without dividing by zero.
 TEST_F(GViewTest, EmptyViewAndBrokenLaps) {
@@ -160,6 +269,7 @@ TEST(GView, ScatterThinning) {
     EXPECT_EQ(ScatterIndices(lapOf(8, 0.05, 8)), QVector<int>({1, 3, 5, 6}));
     EXPECT_EQ(ScatterIndices(lapOf(8, 0.05, 7.5)), QVector<int>({1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(ScatterIndices(lapOf(8, 0.2, 8)), QVector<int>({1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(ScatterIndices(lapOf(5, 0.1, 8)), QVector<int>({1, 3}));   // shortest step exactly 0.1 s
     EXPECT_EQ(ScatterIndices(lapOf(3, 0.05, 9)), QVector<int>({1}));   // fewer than four: 9.9 s, never thinned
     EXPECT_TRUE(ScatterIndices(lapOf(2, 0.1, 9)).isEmpty());
 }

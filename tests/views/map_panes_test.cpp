@@ -246,6 +246,34 @@ TEST_F(ZoomMapTest, ClickProjectsOntoTheNearestSegment) {
     EXPECT_EQ(s.graphView.PopupSrc, 2);
 }
 
+// A click as far from the sample before the nearest one as from the one
+// after takes the earlier segment. The samples sit at whole multiples of
+// 2^-14 degrees from the clicked position so the distances tie exactly:
+// (-2, -2), (1, 0), (2, 2) around it, the corner at the nearest sample.
+TEST_F(ZoomMapTest, ClickOnATieTakesTheEarlierSegment) {
+    Drive d;
+    Show(StraightRun(d, 270, 40));
+    s.graphView.MapZoom = 1;
+    MoveTo(1.0);
+    const QPoint click(270, 200);
+    double ci = 0, ck = 0;
+    View().Unmap(click.x(), click.y(), ci, ck);
+    TLapDtRec& lap = s.loadedLaps.LapDt[0];
+    const double u = std::ldexp(1.0, -14);
+    const QPointF at[5] = {{-10, -10}, {-2, -2}, {1, 0}, {2, 2}, {10, 10}};   // (east, north) in u
+    lap.Elm.resize(5);
+    for (int i = 0; i < 5; ++i) {
+        lap.Elm[i].Kdo = ck + at[i].x() * u;
+        lap.Elm[i].Ido = ci + at[i].y() * u;
+        lap.Elm[i].Sec = i;
+    }
+    lap.ElmNum = 5;
+    // On the segment from (-2, -2) to (1, 0) the foot lies 10/13 of the way.
+    const std::optional<long double> t = ZoomClickTime(size, click, In());
+    ASSERT_TRUE(t);
+    EXPECT_NEAR(double(*t), 1 + 10.0 / 13, 1e-9);
+}
+
 // Segments into a sample with too few satellites are silver; the markers
 // keep their pixel size and point along the heading.
 TEST_F(ZoomMapTest, TrackColoursAndCarMarkers) {

@@ -118,10 +118,14 @@ TEST_F(PlayClockTest, StepsInsideTheVideoMoveTheVideo) {
     play.SpeedButtonFWDClick();
     play.SpeedButtonBWDClick();
     EXPECT_EQ(log.calls, QStringList({"VideoStepFwd", "VideoStepBack"}));
+    // A video-driven move past the lap's end stops playback at the end.
+    play.SpeedButtonPlayClick();
+    ASSERT_TRUE(play.Playing());
     playTm() = 40;
     log.calls.clear();
     play.DrawCurSec();
     EXPECT_EQ(playTm(), 30);
+    EXPECT_FALSE(play.Playing());
     EXPECT_EQ(log.calls, TickOrder);
 }
 
@@ -142,34 +146,58 @@ TEST_F(PlayClockTest, TickTakesThePlayTimeFromAPlayingVideo) {
     clock.Advance(0.066);
     play.Timer1Timer();
     EXPECT_NEAR(double(playTm()), 7.5, 1e-9);
+    // Up to the video's end inclusive; past it the clock drives again.
+    video.end = 22'000'000;
+    struct Case { long long pts; double playTm; };
+    for (const Case& c : {Case{22'000'000, 20}, Case{22'000'001, 19.6}}) {
+        playTm() = 19.5;
+        video.pts = c.pts;
+        clock.Advance(0.1);
+        play.Timer1Timer();
+        EXPECT_NEAR(double(playTm()), c.playTm, 1e-9) << c.pts;
+    }
 }
 
 // Repeated presses alternate between the lap start and the alignment line.
 TEST_F(PlayClockTest, JumpAlternatesBetweenStartAndAlignmentLine) {
     Show({30});
     s.sectorLines.SectNum = 2;
+    s.comparison.DispSlot[0].SectStaSec[0] = 9.5L;
     s.comparison.DispSlot[0].SectStaSec[1] = 17.25L;
-    s.comparison.SelSect = 2;
-    playTm() = 12.3;
-    play.SpeedButtonPlayClick();
-    log.calls.clear();
-    play.SpeedButtonToStartClick();
-    EXPECT_EQ(playTm(), 0);
-    EXPECT_FALSE(play.Playing());
-    EXPECT_EQ(log.calls, StepOrder);
-    play.SpeedButtonToStartClick();
-    EXPECT_EQ(playTm(), 17.25L);
-    play.SpeedButtonToStartClick();
-    EXPECT_EQ(playTm(), 0);
+    struct Line { int sel; long double at; };
+    for (const Line& l : {Line{2, 17.25L}, Line{1, 9.5L}}) {
+        SCOPED_TRACE(l.sel);
+        s.comparison.SelSect = l.sel;
+        playTm() = 12.3;
+        play.SpeedButtonPlayClick();
+        log.calls.clear();
+        play.SpeedButtonToStartClick();
+        EXPECT_EQ(playTm(), 0);
+        EXPECT_FALSE(play.Playing());
+        EXPECT_EQ(log.calls, StepOrder);
+        play.SpeedButtonToStartClick();
+        EXPECT_EQ(playTm(), l.at);
+        play.SpeedButtonToStartClick();
+        EXPECT_EQ(playTm(), 0);
+    }
 
-    // With a synchronised video: paused and sought to the new play time.
+    // With a synchronised video: paused when it plays, and sought to the new play time.
     video.duration = 60'000'000;
     video.synced = true;
     video.ofs = 1'000'000;
-    video.state = TPlayState::psPlay;
-    log.calls.clear();
-    play.SpeedButtonToStartClick();
-    EXPECT_EQ(log.calls, StepOrder + QStringList({"Pause", "Seek(18250000,1,0)"}));
+    struct State { TPlayState st; QStringList calls; };
+    const State states[] = {
+        {TPlayState::psPlay, {"Pause", "Seek(10500000,1,0)"}},
+        {TPlayState::psResume, {"Pause", "Seek(1000000,1,0)"}},
+        {TPlayState::psPause, {"Seek(10500000,1,0)"}},
+    };
+    for (const State& c : states) {
+        SCOPED_TRACE(int(c.st));
+        video.state = c.st;
+        log.calls.clear();
+        play.SpeedButtonToStartClick();
+        EXPECT_EQ(log.calls, StepOrder + c.calls);
+    }
 }
 
 // Without a reference lap only the jump acts: to 0, with a repaint.
@@ -252,6 +280,14 @@ TEST_F(PlayClockTest, AlignmentLineCyclesAndMovesTheCursor) {
     s.comparison.DispSlot[1].SectStaDist[1] = 0;
     play.SpeedButtonDistOfsClick();
     EXPECT_EQ(s.comparison.SelSect, 0);
+
+    // Refused without lines too: the reference's values at the cursor are read again.
+    s.sectorLines.SectNum = 0;
+    s.comparison.CurVal[0].DistSpd = -1;
+    play.SpeedButtonDistOfsClick();
+    EXPECT_EQ(s.comparison.SelSect, 0);
+    EXPECT_NE(s.comparison.CurVal[0].Spd, -1);
+    EXPECT_EQ(s.comparison.CurVal[0].DistSpd, s.comparison.CurVal[0].Spd);
 }
 
 // The refresh chain reads each shown lap at the play time plus its offset

@@ -257,6 +257,32 @@ TEST_F(SpeedGraphImage, SectorLabelsStandAtTheirLinesAndTickLabelsGiveWay) {
     EXPECT_EQ(blue, 0);
 }
 
+// The position bar runs from the plot's top row to its bottom frame row
+// inclusive: red on the distance axis, black on time.
+TEST_F(SpeedGraphImage, PositionBarCoversThePlotHeight) {
+    const QSize size(700, 225);
+    const SpeedGeometry g = GeometryFor(size);
+    s.comparison.CurVal[0].Dist = 0.3L;
+    s.comparison.PlayTm = 30;
+    struct Case { AxisMode axis; QColor colour; };
+    const Case cases[] = {{AxisMode::Dist, Qt::red}, {AxisMode::Time, Qt::black}};
+    for (const Case& c : cases) {
+        s.graphView.Axis = c.axis;
+        QImage img = Blank(size);
+        {
+            QPainter p(&img);
+            p.setFont(TestFont());
+            DrawPosBar(p, img.rect(), PaneInputOf(s));
+        }
+        const AxisWindow win = AxisWindowOf(PaneInputOf(s));
+        const int x = AxisX(win, g.L, g.W, win.p);
+        EXPECT_EQ(img.pixelColor(x, g.T - 1), Qt::white);
+        EXPECT_EQ(img.pixelColor(x, g.T), c.colour);
+        EXPECT_EQ(img.pixelColor(x, g.T + g.H), c.colour);
+        EXPECT_EQ(img.pixelColor(x, g.T + g.H + 1), Qt::white);
+    }
+}
+
 TEST_F(SpeedGraphImage, NothingButWhiteWithoutRangeRoomOrTime) {
     struct Case { const char* what; std::function<void(Session&)> change; QSize size; };
     const Case cases[] = {
