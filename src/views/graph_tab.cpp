@@ -61,8 +61,22 @@ QFrame* GlyphPanel(QWidget* parent, QBoxLayout* layout, const char* name, const 
     return p;
 }
 
+// A read-out line whose font shrinks rather than cutting the text.
+class FitLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setFont(ReadoutShownFont(this));
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(contentsRect(), int(alignment()), text());
+    }
+};
+
 QLabel* ReadoutLabel(QWidget* parent, const char* name, QColor colour, const QString& hint) {
-    auto* l = new QLabel(".", parent);
+    auto* l = new FitLabel(".", parent);
     l->setObjectName(name);
     QFont f = l->font();
     f.setPixelSize(15);
@@ -71,19 +85,24 @@ QLabel* ReadoutLabel(QWidget* parent, const char* name, QColor colour, const QSt
     pal.setColor(QPalette::WindowText, colour);
     l->setPalette(pal);
     l->setToolTip(hint);
-    // A long line is cut at the edge rather than widening the panes.
+    // A long line shrinks its font rather than widening the panes.
     l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     l->setMinimumWidth(8);
     return l;
 }
 
-// Wide enough for a lap's read-out line under the zoom map.
-constexpr int ZoomSideWidth = 720;
-
 // The slot colours: red, blue, teal, olive.
 const QColor SlotQColor[4] = {QColor(255, 0, 0), QColor(0, 0, 255), QColor(0, 128, 128), QColor(128, 128, 0)};
 
 } // namespace
+
+QFont ReadoutShownFont(const QLabel* label) {
+    QFont f = label->font();
+    const int width = label->contentsRect().width();
+    for (int px = f.pixelSize(); px > 11 && QFontMetrics(f).horizontalAdvance(label->text()) > width;)
+        f.setPixelSize(--px);
+    return f;
+}
 
 GraphTab::GraphTab(QWidget* parent) : QWidget(parent) {
     auto* gv = new QVBoxLayout(this);
@@ -355,8 +374,7 @@ void GraphTab::PlaceSplitters() {
     }
     if (!userSplit2) {
         const int total = Splitter2->width() - Splitter2->handleWidth();
-        // Half the width, the zoom side keeping room for a lap's read-out line.
-        const int left = share(w, 0.5, 120, std::max(400, ZoomSideWidth));
+        const int left = share(w, 0.5, 120, 400);
         Splitter2->setSizes({left, std::max(total - left, 0)});
     }
 }

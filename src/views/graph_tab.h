@@ -14,6 +14,7 @@
 #include "views/pane.h"
 
 class QComboBox;
+class QFont;
 class QFrame;
 class QLabel;
 class QRadioButton;
@@ -32,6 +33,10 @@ enum class PaneSlot {
     ZoomMap,      // PaintBoxZoom
 };
 constexpr int PaneSlotCount = 6;
+
+// The font a read-out line is drawn with: its own, made smaller (down to
+// 11 pixels) while the text is wider than the label.
+QFont ReadoutShownFont(const QLabel* label);
 
 class GraphTab : public QWidget, public PaneSteps {
     Q_OBJECT
