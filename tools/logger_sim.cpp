@@ -5,8 +5,9 @@
 // "memdrop|dropline K|badline K|rawtruncate", "every badsum N",
 // "noack on|off", "silent", "talk", "requests", "stats", "state" (the
 // logger's settings), "received" (sentences received since the last ask,
-// memory reads left out), "quit"; and "at ADDR/LEN dup|late MS|odd|short"
-// (the answer to one memory read, by its hexadecimal address and length),
+// memory reads left out), "quit"; and "at ADDR/LEN dup|late MS|odd [N]|
+// short [N]" (the answer to one memory read, by its hexadecimal address and
+// length),
 // "mute MS" (output lost for MS ms).
 #include <cstdio>
 #include <cstdlib>
