@@ -6,9 +6,9 @@
 // "noack on|off", "silent", "talk", "requests", "stats", "state" (the
 // logger's settings), "received" (sentences received since the last ask,
 // memory reads left out), "quit"; "hangup" closes the port for good;
-// and "at ADDR/LEN dup|late MS|odd|short" (the answer to one memory
-// read, by its hexadecimal address and length), "mute MS" (output lost
-// for MS ms).
+// and "at ADDR/LEN dup|late MS|odd [N]|short [N]" (the answer to one
+// memory read, by its hexadecimal address and length), "mute MS" (output
+// lost for MS ms).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

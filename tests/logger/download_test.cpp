@@ -95,16 +95,24 @@ TEST_F(DownloadTest, LateDuplicatedAndOddAnswersStillGiveTheWholeMemory) {
 }
 
 TEST_F(DownloadTest, ABlockThatNeverComesWholeEndsInTheFailureMessage) {
-    // Every data line mis-summed: the re-reads give up and nothing is handed over.
-    for (const char* model : {"qk3", "887"}) {
-        SCOPED_TRACE(model);
-        SimProcess sim({"--model", model, "--image", WriteImage(RandomImage(9000, 3))});
+    // The re-reads give up and nothing is handed over.
+    struct Case { const char* model; QStringList controls; };
+    const Case cases[] = {
+        {"qk3", {"every badsum 1"}},
+        {"887", {"every badsum 1"}},
+        {"qk3", {"at F800/800 odd", "at F800/400 odd 9"}},
+        {"887", {"at F800/800 odd 9"}},
+        {"887", {"at 8000/800 short", "at 8400/800 odd 9"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model + (" " + c.controls.join(", ").toStdString()));
+        SimProcess sim({"--model", c.model, "--image", WriteImage(RandomImage(9000, 3))});
         ASSERT_TRUE(sim.ready);
-        ASSERT_EQ(sim.Control("every badsum 1"), "ok");
+        for (const QString& line : c.controls) ASSERT_EQ(sim.Control(line), "ok");
         Use(sim);
         prompts.calls.clear();
         cmds->SpeedButtonLdGPSClick();
-        ASSERT_TRUE(WaitFor([&] { return !prompts.calls.empty(); }, 20000));
+        ASSERT_TRUE(WaitFor([&] { return !prompts.calls.empty(); }, 20000)) << session.statusList.Lines().mid(0, 30).join("\n").toStdString() << " loaded " << loaded;
         ASSERT_TRUE(Idle());
         EXPECT_EQ(prompts.texts("inform"),
                   QStringList{QString::fromUtf8(LoggerText::CommFailed)});

@@ -198,8 +198,9 @@ std::string Logger::Control(const std::string& line) {
         Stop();
     } else if (cmd == "at") {
         // "at ADDR/LEN KIND [ARG]", both hexadecimal: the answer to that read
-        // is "dup" (sent twice), "late MS", "odd" (its first data line loses
-        // a digit but keeps a right checksum) or "short" (only its first KiB).
+        // is "dup" (sent twice), "late MS", "odd [N]" (its first data line
+        // loses a digit but keeps a right checksum) or "short [N]" (only its
+        // first KiB); N answers in a row, one when not given.
         AtFault f;
         const size_t slash = arg.find('/');
         if (slash == std::string::npos) return "error at ADDR/LEN";
@@ -346,10 +347,12 @@ bool Logger::AtRead(unsigned addr, unsigned len, std::vector<std::string> lines,
                                  [&](const AtFault& f) { return f.addr == addr && f.len == len; });
     if (it == atFaults_.end() || silent_) return false;
     const AtFault f = *it;
-    atFaults_.erase(it);
+    // "odd N" and "short N" hit the next N answers to that read.
+    if ((f.kind == "odd" || f.kind == "short") && it->arg > 1) --it->arg;
+    else atFaults_.erase(it);
     if (!lines.empty() && StartsWith(lines[0], "PMTK182,8,")) {
         if (f.kind == "odd") lines[0].pop_back();
-        if (f.kind == "short" && lines[0].size() > 20 + 2048) lines[0].resize(20 + 2048);
+        if (f.kind == "short" && lines[0].size() > 19 + 2048) lines[0].resize(19 + 2048);   // after "PMTK182,8,AAAAAAAA,"
     }
     std::string all = raw;
     for (const std::string& l : lines) all += Frame(l);
