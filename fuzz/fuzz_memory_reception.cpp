@@ -195,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 const int n = (a & 0x40) ? 1024 : (a & 0x80) ? 1023 : 16;
                 bytes = Fmt("$%llX,", addr) + vel::fuzz::Payload(seed, n) + "\r\n";
                 if (cut & 1) bytes.truncate(cut % bytes.size());
-                if (cut & 2) bytes[cut % bytes.size()] ^= 0x20;
+                if ((cut & 2) && !bytes.isEmpty()) bytes[cut % bytes.size()] ^= 0x20;
             } else {
                 bytes = in.Bytes(in.Byte());
             }
