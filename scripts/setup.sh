@@ -13,6 +13,7 @@ PACKAGES=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   libavfilter-dev libavdevice-dev libsdl1.2-dev ffmpeg
   gpsbabel pngcheck zlib1g-dev
+  xdg-utils
 )
 
 missing=()

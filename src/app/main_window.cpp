@@ -163,13 +163,19 @@ void TFormMain::RaiseWindow() {
 bool TFormMain::OpenHelpDocument(const QString& name) {
     const QString path = session_.folders.HelpDir + name;
     if (!QFileInfo::exists(path)) return false;
-    return OpenWithApplication(path);
+    return OpenOnDesktop(path);
+}
+
+bool TFormMain::OpenOnDesktop(const QString& pathOrUrl) {
+    if (shell_->OpenWithApplication(pathOrUrl)) return true;
+    prompts_->Error(OpenFailedText(pathOrUrl));
+    return false;
 }
 
 void TFormMain::HelpClick() { OpenHelpDocument(HelpManualPdf); }
 void TFormMain::Videolinkfunction1Click() { OpenHelpDocument(HelpVideoLinkPdf); }
 void TFormMain::driftAngleInfoFunc1Click() { OpenHelpDocument(HelpDriftPdf); }
-void TFormMain::Website1Click() { OpenWithApplication(MakerWebPage); }
+void TFormMain::Website1Click() { OpenOnDesktop(MakerWebPage); }
 
 void TFormMain::About1Click() {
     TOKBottomDlgVer dlg(this);

@@ -12,6 +12,7 @@
 #include "model/services.h"
 #include "model/session.h"
 #include "platform/prompts.h"
+#include "platform/shell.h"
 #include "platform/tool_buttons.h"
 #include "views/graph_tab.h"
 
@@ -49,8 +50,11 @@ public:
     // Brings the window to the front (a second start asked for it).
     void RaiseWindow();
     // Opens a document of the Help folder with its application; false
-    // (and nothing shown) when it is missing.
+    // (and nothing shown) when it is missing, false with a message when
+    // the desktop could not open it.
     bool OpenHelpDocument(const QString& name);
+    // The desktop the help menu opens its documents and the web page with.
+    void SetShell(Shell& shell) { shell_ = &shell; }
     // Runs the shut-down once; the destructor calls it when nobody did.
     void FormDestroy();
 
@@ -90,6 +94,7 @@ private:
     void FormCreate();
     void BuildMenu();
     void ShowSwitchPanels();
+    bool OpenOnDesktop(const QString& pathOrUrl);
 
     Session& session_;
     Services services_;
@@ -97,6 +102,8 @@ private:
     GraphRefresh* refresh_;
     std::unique_ptr<Prompts> ownPrompts_;
     Prompts* prompts_;
+    SystemShell systemShell_;
+    Shell* shell_ = &systemShell_;
     std::unique_ptr<ControlLineDialog> lineDialog_;
     GraphTab* graphTab_;
     DataTab* dataTab_;

@@ -90,6 +90,8 @@ void LoggerCommands::Refuse(const char* text) {
 }
 
 void LoggerCommands::AcptMTKGPSreq() {
+    // A step after the erase request: its reply came.
+    controls_.SetErasing(false);
     for (;;) {
         if (link_.GpsReqQueue.isEmpty()) {
             link_.EndConnection();
@@ -104,6 +106,7 @@ void LoggerCommands::AcptMTKGPSreq() {
                 return;
             }
             if (r.clearAnswers) link_.ClearAnswers(r.keepQK4Set);
+            if (CurGpsReq == Req::FormatAll) controls_.SetErasing(true);
             link_.QueueSentences(r.bodies);
             link_.ArmWatchdog(r.watchdogMs == 7000 ? link_.watchdogMs : r.watchdogMs);
             return;

@@ -1,7 +1,10 @@
 #include "logger/logger_controls.h"
 
+#include <QCursor>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QToolButton>
@@ -37,6 +40,10 @@ LoggerControls::LoggerControls(QWidget* parent) : QWidget(parent) {
     LabelDtVer = Named(new QLabel(this), "LabelDtVer");
     LabelTrigSpd = Named(new QLabel(this), "LabelTrigSpd");
     LabelTrigSpd2 = Named(new QLabel(this), "LabelTrigSpd2");
+    ProgressErase = Named(new QProgressBar(this), "ProgressErase");
+    ProgressErase->setRange(0, 0);
+    ProgressErase->setTextVisible(false);
+    ProgressErase->hide();
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(SpeedButtonLdGPS, 0, 0);
@@ -53,8 +60,11 @@ LoggerControls::LoggerControls(QWidget* parent) : QWidget(parent) {
     grid->addWidget(LabelDtVer, 4, 0, 1, 3);
     grid->addWidget(LabelTrigSpd, 5, 0);
     grid->addWidget(LabelTrigSpd2, 5, 1, 1, 2);
-    grid->setRowStretch(6, 1);
+    grid->addWidget(ProgressErase, 6, 0, 1, 3);
+    grid->setRowStretch(7, 1);
 }
+
+LoggerControls::~LoggerControls() { SetErasing(false); }
 
 void LoggerControls::SetLocked(bool locked) {
     for (QWidget* w : {static_cast<QWidget*>(ButtonSet10Hz), static_cast<QWidget*>(ButtonSet5Hz),
@@ -69,7 +79,18 @@ void LoggerControls::ClearLabels() {
 }
 
 void LoggerControls::Attach(LoggerLink& link) {
-    connect(&link, &LoggerLink::ControlsEnabled, this, [this](bool enabled) { SetLocked(!enabled); });
+    connect(&link, &LoggerLink::ControlsEnabled, this, [this](bool enabled) {
+        SetLocked(!enabled);
+        if (enabled) SetErasing(false);
+    });
+}
+
+void LoggerControls::SetErasing(bool on) {
+    if (on == erasing_) return;
+    erasing_ = on;
+    ProgressErase->setVisible(on);
+    if (on) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    else QGuiApplication::restoreOverrideCursor();
 }
 
 } // namespace vel

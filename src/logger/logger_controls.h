@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QToolButton;
@@ -17,6 +18,7 @@ class LoggerControls : public QWidget {
     Q_OBJECT
 public:
     explicit LoggerControls(QWidget* parent = nullptr);
+    ~LoggerControls() override;
 
     // DisGPSbutton / EnaGPSbutton: every control but the download button.
     void SetLocked(bool locked);
@@ -24,6 +26,11 @@ public:
     void ClearLabels();
     // The controls follow the link's lock.
     void Attach(LoggerLink& link);
+    // While the logger erases its memory (about 1 min 30 s without a word
+    // from it): a busy cursor and a running bar, until the erase ends or the
+    // connection does.
+    void SetErasing(bool on);
+    bool Erasing() const { return erasing_; }
 
     QPushButton* ButtonSet10Hz;
     QPushButton* ButtonSet5Hz;
@@ -39,6 +46,10 @@ public:
     QLabel* LabelDtVer;
     QLabel* LabelTrigSpd;
     QLabel* LabelTrigSpd2;
+    QProgressBar* ProgressErase;   // indeterminate, shown while erasing
+
+private:
+    bool erasing_ = false;
 };
 
 } // namespace vel

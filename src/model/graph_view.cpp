@@ -1,5 +1,8 @@
 #include "model/graph_view.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace vel {
 
 long double GFullScale(int32_t idx) {
@@ -43,17 +46,32 @@ bool SpdZoomOut(long double& z) {
     return true;
 }
 
+namespace {
+
+// The map zoom counted in twentieths: its steps (0.1 and 0.25) and limits
+// are whole numbers of them, so steps in and out cancel exactly, where
+// adding and subtracting 0.1 would drift (1.0 five steps out and in, then
+// one out, gave 0.75 for 0.9).
+constexpr int MapZoomUnits = 20;
+int MapZoomCount(long double z) { return int(std::lround(z * MapZoomUnits)); }
+long double MapZoomOfCount(int n) { return static_cast<long double>(n) / MapZoomUnits; }
+constexpr int MapZoomMinCount = 10, MapZoomMaxCount = 320;
+
+} // namespace
+
 bool MapZoomIn(long double& z) {
     if (z == MapZoomMax) return false;
-    z += z >= 1 ? 0.25L : 0.1L;
-    if (z > MapZoomMax) z = MapZoomMax;
+    int n = MapZoomCount(z);
+    n += n >= MapZoomUnits ? 5 : 2;
+    z = MapZoomOfCount(std::min(n, MapZoomMaxCount));
     return true;
 }
 
 bool MapZoomOut(long double& z) {
     if (z == MapZoomMin) return false;
-    z -= z > 1 ? 0.25L : 0.1L;
-    if (z < MapZoomMin) z = MapZoomMin;
+    int n = MapZoomCount(z);
+    n -= n > MapZoomUnits ? 5 : 2;
+    z = MapZoomOfCount(std::max(n, MapZoomMinCount));
     return true;
 }
 

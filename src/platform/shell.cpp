@@ -36,6 +36,10 @@ bool OpenWithApplication(const QString& pathOrUrl) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(fi.absoluteFilePath()));
 }
 
+QString OpenFailedText(const QString& pathOrUrl) {
+    return QStringLiteral("ファイルを開けませんでした。\r") + QDir::toNativeSeparators(pathOrUrl);
+}
+
 bool ShowInFolder(const QString& path) {
     if (path.trimmed().isEmpty()) return false;
     const QString folder = QFileInfo(path).absolutePath();

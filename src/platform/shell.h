@@ -5,6 +5,8 @@ namespace vel {
 bool OpenWithApplication(const QString& pathOrUrl);
 // Shows the folder holding a file.
 bool ShowInFolder(const QString& path);
+// The message when the desktop could not open a file, folder or address.
+QString OpenFailedText(const QString& pathOrUrl);
 
 // The two calls behind an interface, so commands that end by opening a file
 // can be run in tests without opening anything.

@@ -98,7 +98,7 @@ void ExportCommands::SpeedButtonCsv2Click(int gridRow, bool gridHasFocus) {
         prompts_.Error(WriteErrorText(target, why));
         return;
     }
-    shell_.OpenWithApplication(target);
+    if (!shell_.OpenWithApplication(target)) prompts_.Error(OpenFailedText(target));
 }
 
 void ExportCommands::SpeedButtonNMEAClick(int gridRow, bool gridHasFocus) {
@@ -122,7 +122,7 @@ void ExportCommands::SpeedButtonGoogleEarthClick() {
     if (target.isEmpty()) return;
     const QString name = QFileInfo(target).completeBaseName();
     if (!Write(target, KmlLines(name, session_.loadedLaps, session_.comparison))) return;
-    shell_.ShowInFolder(target);
+    if (!shell_.ShowInFolder(target)) prompts_.Error(OpenFailedText(QFileInfo(target).absolutePath()));
 }
 
 void ExportCommands::SpeedButtonCsvClick(int gridRow, const QStringList& header) {

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QRadioButton>
 #include <QSplitter>
@@ -129,8 +130,10 @@ void GraphTabControls::WireLayout() {
     QObject::connect(pageControl1_, &QTabWidget::currentChanged, this, [this](int i) {
         if (i == 0) view_->GraphTabShown();
     });
-    // The user can't leave a tab while the logger exchanges requests.
+    // The user can't leave a tab while the logger exchanges requests: not
+    // through the tab bar, nor by the tab widget's own keys (Ctrl+Tab).
     pageControl1_->tabBar()->installEventFilter(this);
+    pageControl1_->installEventFilter(this);
 }
 
 bool GraphTabControls::Wheel(bool in, QPoint globalPos) {
@@ -149,6 +152,13 @@ bool GraphTabControls::eventFilter(QObject* watched, QEvent* e) {
         const bool change = t == QEvent::MouseButtonPress || t == QEvent::MouseButtonDblClick ||
                             t == QEvent::Wheel || t == QEvent::KeyPress;
         return change && services_.logger->IsBusy();
+    }
+    if (pageControl1_ && watched == pageControl1_) {
+        if (e->type() != QEvent::KeyPress) return false;
+        const auto* k = static_cast<QKeyEvent*>(e);
+        const bool pageKey = k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab || k->key() == Qt::Key_PageUp ||
+                             k->key() == Qt::Key_PageDown;
+        return pageKey && (k->modifiers() & Qt::ControlModifier) && services_.logger->IsBusy();
     }
     if (e->type() != QEvent::MouseButtonPress) return false;
     GraphTab& g = tab_;

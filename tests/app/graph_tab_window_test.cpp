@@ -161,7 +161,15 @@ TEST(GraphTabWindow, TabChangeRefusedWhileLoggerBusy) {
     logger.busy = true;
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
     EXPECT_EQ(w.PageControl1->currentIndex(), 0);
+    // Nor from the keyboard inside the page (the tab widget's own keys).
+    for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_PageDown, Qt::Key_PageUp}) {
+        QTest::keyClick(w.PageControl1->currentWidget(), key, Qt::ControlModifier);
+        EXPECT_EQ(w.PageControl1->currentIndex(), 0) << key;
+    }
     logger.busy = false;
+    QTest::keyClick(w.PageControl1->currentWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(w.PageControl1->currentIndex(), 1);
+    w.PageControl1->setCurrentIndex(0);
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
     EXPECT_EQ(w.PageControl1->currentIndex(), 1);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include "app/main_window.h"
 #include "app/small_dialogs.h"
 #include "support/fake_prompts.h"
+#include "support/fake_shell.h"
 #include "support/recording_services.h"
 #include "support/test_folders.h"
 
@@ -94,9 +96,26 @@ TEST(MainWindowFrame, DriftCopyHelpAndMenus) {
               "'-S1スコア\t合計" + QString(19, '\t') + "\r\n" + "0001" + QString(19, '\t') + "\r\n");
 
     // A missing help document opens nothing and says nothing.
+    test::FakeShell desktop;
+    w.SetShell(desktop);
     EXPECT_FALSE(w.OpenHelpDocument(HelpDriftPdf));
     w.driftAngleInfoFunc1->trigger();
     EXPECT_TRUE(prompts.calls.empty());
+    EXPECT_TRUE(desktop.opened.isEmpty());
+    // One the desktop cannot open (no xdg-open) is named in a message, and
+    // so is the web page.
+    QDir().mkpath(session.folders.HelpDir);
+    test::WriteFile(session.folders.HelpDir + HelpDriftPdf, "%PDF-1.4");
+    desktop.fails = true;
+    w.driftAngleInfoFunc1->trigger();
+    w.Website1->trigger();
+    ASSERT_EQ(desktop.opened.size(), 2);
+    EXPECT_EQ(desktop.opened[0], session.folders.HelpDir + HelpDriftPdf);
+    EXPECT_EQ(prompts.texts("error"), QStringList({"ファイルを開けませんでした。\r" + desktop.opened[0],
+                                                   "ファイルを開けませんでした。\r" + desktop.opened[1]}));
+    desktop.fails = false;
+    w.driftAngleInfoFunc1->trigger();
+    EXPECT_EQ(prompts.count("error"), 2);
     EXPECT_EQ(w.dataTab().PageControl3->tabText(0), "セクタ詳細");
     EXPECT_EQ(w.dataTab().PageControl3->tabText(1), "ドリフト詳細");
 }

@@ -1,5 +1,7 @@
 // The logger tab's commands against the simulator: what the logger receives
 // and how its settings change, the status view and the refusals.
+#include <QGuiApplication>
+#include <QProgressBar>
 #include <QSpinBox>
 #include "logger/logger_fixture.h"
 #include "logger/logger_requests.h"
@@ -100,7 +102,7 @@ TEST_F(CommandsTest, TwentyHertzIsRefusedBelowTheQK4) {
 }
 
 TEST_F(CommandsTest, EraseAsksThenErasesAndShowsTheStatus) {
-    SimProcess sim({"--model", "qk4", "--image", WriteImage(RandomImage(5000, 9)), "--erase-ms", "300"});
+    SimProcess sim({"--model", "qk4", "--image", WriteImage(RandomImage(5000, 9)), "--erase-ms", "3000"});
     ASSERT_TRUE(sim.ready);
     Use(sim);
     prompts.answers = {Answer::Cancel};
@@ -110,9 +112,22 @@ TEST_F(CommandsTest, EraseAsksThenErasesAndShowsTheStatus) {
 
     prompts.calls.clear();
     prompts.answers = {Answer::Yes};
+    EXPECT_FALSE(controls->Erasing());
+    // Earlier connections closed within their first half second may leave
+    // the link's short busy cursor behind: start from none.
+    while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
     cmds->ButtonLogEraseClick();
+    // While the logger erases, the tab shows it is busy: a running bar and
+    // the busy cursor, however long the erase takes.
+    ASSERT_TRUE(WaitFor([&] { return sim.Control("received").contains("PMTK182,6,1"); }, 15000));
+    EXPECT_TRUE(controls->ProgressErase->isVisibleTo(controls.get()));
+    EXPECT_EQ(controls->ProgressErase->maximum(), 0);
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
     ASSERT_TRUE(WaitFor([&] { return !controls->LabelLogStat->text().isEmpty(); }, 15000));
     ASSERT_TRUE(Idle());
+    EXPECT_FALSE(controls->ProgressErase->isVisibleTo(controls.get()));
+    EXPECT_TRUE(WaitFor([&] { return QGuiApplication::overrideCursor() == nullptr; }, 5000));
     EXPECT_EQ(Messages(), QStringList({"yescancel: " + QString::fromUtf8(LoggerText::EraseAsk),
                                        "inform: " + QString::fromUtf8(LoggerText::Erased)}));
     EXPECT_TRUE(sim.Control("state").contains("erased=1"));

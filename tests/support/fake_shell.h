@@ -9,13 +9,14 @@ class FakeShell : public vel::Shell {
 public:
     QStringList opened;   // OpenWithApplication
     QStringList shown;    // ShowInFolder
+    bool fails = false;   // a desktop without a handler (xdg-open missing)
     bool OpenWithApplication(const QString& path) override {
         opened << path;
-        return true;
+        return !fails;
     }
     bool ShowInFolder(const QString& path) override {
         shown << path;
-        return true;
+        return !fails;
     }
 };
 

@@ -194,6 +194,22 @@ TEST_F(ExportCommandsTest, KmlNeedsAReferenceLapAndShowsTheFile) {
     EXPECT_EQ(session.folders.ExportDir, out);
 }
 
+// A desktop that cannot open what was written (no xdg-open): the file is
+// kept and a message names what could not be opened.
+TEST_F(ExportCommandsTest, FileTheDesktopCannotOpenIsNamed) {
+    AddRow();
+    ShowLap();
+    shell.fails = true;
+    prompts.saveResults.push_back(out + "lap.csv");
+    cmd->SpeedButtonCsv2Click(1, true);
+    prompts.saveResults.push_back(out + "line.kml");
+    cmd->SpeedButtonGoogleEarthClick();
+    EXPECT_TRUE(QFile::exists(out + "lap.csv"));
+    EXPECT_TRUE(QFile::exists(out + "line.kml"));
+    EXPECT_EQ(prompts.texts("error"), QStringList({"ファイルを開けませんでした。\r" + out + "lap.csv",
+                                                   "ファイルを開けませんでした。\r" + tmp.path() + "/out"}));
+}
+
 TEST_F(ExportCommandsTest, LapListCsvWritesEveryRow) {
     const QStringList header(LapListHeaders().begin(), LapListHeaders().end());
     cmd->SpeedButtonCsvClick(1, header);   // no rows: nothing

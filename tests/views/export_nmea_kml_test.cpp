@@ -151,3 +151,28 @@ TEST(Kml, NameIsUtf8) {
     EXPECT_TRUE(bytes.contains(QByteArray("\r\n\xE9\x88\xB4\xE9\xB9\xBF\r\n")));
     EXPECT_EQ(ReadKml(bytes).docName, name);
 }
+
+// A file name may hold control characters (U+0001 to U+001F on Linux), which
+// XML does not allow in a document and which would break the name's line:
+// they are left out of the name, and the document stays well-formed.
+TEST(Kml, ControlCharactersLeftOutOfTheName) {
+    const Shown one(1);
+    const struct Case {
+        QString name, shown;
+    } cases[] = {
+        {QStringLiteral("lap\x01one"), "lapone"},
+        {QStringLiteral("\x1f" "a\tb\x0b"), "ab"},
+        {QStringLiteral("two\r\nlines"), "twolines"},
+        {QStringLiteral("\x07"), ""},
+        {QString::fromUtf16(u"\u9234\u0002\u9E7F & <x>"), QString::fromUtf16(u"\u9234\u9E7F & <x>")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown.toStdString());
+        const QStringList lines = KmlLines(c.name, one.laps, one.cmp);
+        EXPECT_EQ(lines.size(), KmlLines("x", one.laps, one.cmp).size());
+        const KmlRead k = ReadKml(Bytes(lines));
+        EXPECT_FALSE(k.error);
+        EXPECT_EQ(k.docName, c.shown);
+        EXPECT_EQ(k.folderNames, QStringList{"0000"});
+    }
+}

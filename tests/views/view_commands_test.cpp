@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <vector>
 #include <gtest/gtest.h>
 #include "model/graph_view.h"
 #include "support/recording_services.h"
@@ -55,6 +57,43 @@ TEST(ZoomSteps, RunThroughTheirRangesAndStopAtTheLimits) {
     EXPECT_EQ(GFullScale(4), 2.75L);
     EXPECT_EQ(GFullScale(6), 5.0L);
     EXPECT_EQ(GFullScale(9), 2.0L);
+}
+
+// Any walk of steps in and out lands on the same values as the straight
+// runs above, exactly: five steps out and five in from 1.0 give 1.0 again,
+// and the next step out 0.9.
+TEST(ZoomSteps, EveryWalkLandsOnTheRunsValues) {
+    const struct Case {
+        const char* what;
+        bool (*in)(long double&);
+        bool (*out)(long double&);
+        std::vector<long double> fine;   // then tail, tail + step, ... 16
+        long double tail, step;
+    } cases[] = {
+        {"map", MapZoomIn, MapZoomOut, {0.5L, 0.6L, 0.7L, 0.8L, 0.9L}, 1.0L, 0.25L},
+        {"speed graph", SpdZoomIn, SpdZoomOut, {1.0L, 1.25L, 1.5L, 1.75L}, 2.0L, 1.0L},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<long double> allowed = c.fine;
+        for (long double v = c.tail; v <= 16; v += c.step) allowed.push_back(v);   // exact in binary
+        const auto known = [&](long double z) { return std::find(allowed.begin(), allowed.end(), z) != allowed.end(); };
+        uint32_t seed = 36;
+        long double z = 1.0L;
+        int strays = 0;
+        for (int i = 0; i < 20000; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            (seed >> 16) % 2 ? c.in(z) : c.out(z);
+            strays += !known(z);
+        }
+        EXPECT_EQ(strays, 0);
+    }
+    long double z = 1.0L;
+    for (int i = 0; i < 5; ++i) MapZoomOut(z);
+    for (int i = 0; i < 5; ++i) MapZoomIn(z);
+    EXPECT_EQ(z, 1.0L);
+    MapZoomOut(z);
+    EXPECT_EQ(z, 0.9L);
 }
 
 TEST_F(ViewCommandsTest, ZoomButtonsRepaintTheirPane) {

@@ -8,8 +8,11 @@ namespace vel {
 
 namespace {
 
-// Element text: the three characters that would end or break it.
+// Element text: the three characters that would end or break it escaped,
+// and control characters (a Linux file name may hold them) left out: XML
+// allows none but tab and line ends, and those would break the name's line.
 QString XmlText(QString s) {
+    s.removeIf([](QChar c) { return c.unicode() < 0x20; });
     s.replace(QLatin1Char('&'), QLatin1String("&amp;"));
     s.replace(QLatin1Char('<'), QLatin1String("&lt;"));
     s.replace(QLatin1Char('>'), QLatin1String("&gt;"));

@@ -15,7 +15,7 @@ inline const QString KmlNamespace = QStringLiteral("http://earth.google.com/kml/
 QString KmlColor(int slot);
 
 // The document's lines; name (the file's name without folder and
-// extension) is written XML-escaped.
+// extension) is written XML-escaped, without control characters.
 QStringList KmlLines(const QString& name, const LoadedLaps& laps, const Comparison& cmp);
 
 } // namespace vel
