@@ -44,6 +44,16 @@ void BM_PlaybackCpu(benchmark::State& state) {
         state.SkipWithError(qPrintable(w.error));
         return;
     }
+    // BENCH_PICTURE=file.png saves the window at a fixed play time instead
+    // (to compare pictures between builds).
+    if (qEnvironmentVariableIsSet("BENCH_PICTURE")) {
+        w.session.comparison.PlayTm = 1234.5L;
+        w.tab().SpeedButtonFWD->click();
+        vel::bench::LapsWindow::Settle();
+        w.w->grab().save(qEnvironmentVariable("BENCH_PICTURE"));
+        state.SkipWithError("picture");
+        return;
+    }
     const int seconds = static_cast<int>(state.range(0));
     vel::GraphTab& tab = w.tab();
     tab.RadioButtonX1->click();

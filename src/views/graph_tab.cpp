@@ -61,8 +61,8 @@ QFrame* GlyphPanel(QWidget* parent, QBoxLayout* layout, const char* name, const 
 
 // Holds a read-out label, filled by it. Its text changes on every playback
 // tick, and a label right in a layout would have every layout up to the
-// window worked out again and the window painted again under it; the
-// holder has no layout, so a new text paints the label alone.
+// window worked out again and the whole window painted again; the holder
+// has no layout, so a new text paints the label's own place only.
 class ReadoutHolder : public QWidget {
 public:
     explicit ReadoutHolder(QWidget* parent) : QWidget(parent) {}
@@ -88,8 +88,6 @@ QLabel* ReadoutLabel(QWidget* parent, const char* name, QColor colour, const QSt
     pal.setColor(QPalette::WindowText, colour);
     l->setPalette(pal);
     l->setToolTip(hint);
-    // Opaque, so that a new text does not paint the panels under it.
-    l->setAutoFillBackground(true);
     // A long line is cut at the edge rather than widening the panes.
     l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     l->setMinimumWidth(8);
