@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -99,6 +100,73 @@ void ForEachRow(int n, const Work& work) {
     for (std::thread& t : pool) t.join();
 }
 
+bool SameLines(const SectorLines& a, const SectorLines& b) {
+    if (a.Count() != b.Count()) return false;
+    for (int i = 0; i < a.Count(); ++i) {
+        const TSectRec &x = a.Sect[i], &y = b.Sect[i];
+        if (x.Kdo1 != y.Kdo1 || x.Kdo2 != y.Kdo2 || x.Ido1 != y.Ido1 || x.Ido2 != y.Ido2 || x.PassNo != y.PassNo)
+            return false;
+    }
+    return true;
+}
+
+// The figures of one working file: one read serves the sector times and the
+// drift. Null when the file can't be read.
+std::shared_ptr<RowFigures> WorkOutFigures(const QString& file, const SectorLines& lines, QString* error) {
+    auto f = std::make_shared<RowFigures>();
+    TLapDtRec work;
+    if (!LoadLapFileBinForDAngle(file, work, f->drift, f->top, error)) return nullptr;
+    if (lines.Count() > 0) {
+        TDispSlotRec sect;
+        MakeSectTmList(work, lines, sect);
+        f->SectTm = sect.SectTm;
+        if (f->drift) {
+            CalDriftScore(work, lines, sect);
+            f->TotalScore = sect.TotalScore;
+            f->SectPeakAng = sect.SectPeakAng;
+            f->SectScore = sect.SectScore;
+        }
+    }
+    return f;
+}
+
+// Gives each of the first numbers.size() rows its figures for lines, working
+// them out (on a few threads) only where the row has none for its file and
+// these lines. A row whose file can't be read is left without, to be tried
+// again; the first read error is returned.
+QString FillFigures(LapList& list, const QStringList& numbers, const QString& tempDir, const SectorLines& lines) {
+    QVector<int> todo;
+    QStringList keys;
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        QString key = tempDir + numbers[i];
+        const RowFigures* f = list.Rows[i].Figures.get();
+        if (!f || f->file != key || !SameLines(f->lines, lines)) {
+            todo.append(static_cast<int>(i));
+            keys.append(std::move(key));
+        }
+    }
+    if (todo.isEmpty()) return {};
+    struct Work {
+        std::shared_ptr<RowFigures> figures;
+        QString error;
+    };
+    QVector<Work> out(todo.size());
+    Work* w = out.data();   // detached here, before the threads
+    ForEachRow(static_cast<int>(todo.size()), [&, keys = std::as_const(keys)](int j) {
+        w[j].figures = WorkOutFigures(FindWorkingFile(tempDir, numbers[todo[j]]), lines, &w[j].error);
+        if (w[j].figures) {
+            w[j].figures->file = keys[j];
+            w[j].figures->lines = lines;
+        }
+    });
+    QString firstError;
+    for (qsizetype j = 0; j < todo.size(); ++j) {
+        list.Rows[todo[j]].Figures = std::move(out[j].figures);
+        if (firstError.isEmpty()) firstError = out[j].error;
+    }
+    return firstError;
+}
+
 // "(%5.1f)"-style score of a cell, or the blank of its width.
 QString ScoreText(long long tenths, int width) {
     if (tenths <= 0) return " (" + QString(width + 2, ' ') + ")";
@@ -190,33 +258,19 @@ QString SetSectTmList(LapList& list, const QString& tempDir, const SectorLines& 
         st.Headers[c] = n == 0 ? (c == 0 ? QStringLiteral("セクタ") : QString())
                                : (c <= n ? QStringLiteral("セクタ%1").arg(c + 1) : QString());
     const QStringList numbers = DataNumbers(list);
-    struct RowTimes {
-        std::array<long double, SectArrNum> tm{};
-        QString error;
-    };
-    QVector<RowTimes> rows(numbers.size());
     // Without lines every time is 0, so no file needs reading.
-    if (n > 0) {
-        RowTimes* out = rows.data();   // detached here, before the threads
-        ForEachRow(static_cast<int>(numbers.size()), [&](int i) {
-            TLapDtRec work;
-            TDispSlotRec sect;
-            if (LoadLapFileBinForSects(FindWorkingFile(tempDir, numbers[i]), work, &out[i].error))
-                MakeSectTmList(work, lines, sect);
-            out[i].tm = sect.SectTm;
-        });
-    }
+    const QString firstError = n > 0 ? FillFigures(list, numbers, tempDir, lines) : QString();
     st.SectMs.clear();
-    st.SectMs.reserve(rows.size());
-    QString firstError;
-    for (int i = 0; i < rows.size(); ++i) {
+    st.SectMs.reserve(numbers.size());
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        const RowFigures* f = n > 0 ? list.Rows[i].Figures.get() : nullptr;
         std::array<long long, 5> ms{};
         for (int c = 0; c < SectCols; ++c) {
-            list.Rows[i].Cells[FirstSectTmCol + c] = SectTimeCellText(rows[i].tm[c]);
-            ms[c] = SectTimeMs(rows[i].tm[c]);
+            const long double tm = f ? f->SectTm[c] : 0;
+            list.Rows[i].Cells[FirstSectTmCol + c] = SectTimeCellText(tm);
+            ms[c] = SectTimeMs(tm);
         }
         st.SectMs.append(ms);
-        if (firstError.isEmpty()) firstError = rows[i].error;
     }
     // A row without a data number ends the fill before the ranking.
     if (numbers.size() == list.Rows.size()) SetBestSectRank(list, st);
@@ -230,45 +284,30 @@ QString SetDriftAngleList(LapList& list, const QString& tempDir, const SectorLin
             n == 0 ? (c == 0 ? QStringLiteral("セクタ(スコア)") : QString())
                    : (c <= n ? QStringLiteral("セクタ%1(スコア)").arg(c + 1) : QString());
     const QStringList numbers = DataNumbers(list);
-    struct RowDrift {
-        bool drift = false;
-        long double top = 0;
-        TDispSlotRec sect;
-        QString error;
-    };
-    QVector<RowDrift> rows(numbers.size());
-    RowDrift* out = rows.data();   // detached here, before the threads
-    ForEachRow(static_cast<int>(numbers.size()), [&](int i) {
-        RowDrift& r = out[i];
-        TLapDtRec work;
-        // A file that can't be read shows no drift.
-        LoadLapFileBinForDAngle(FindWorkingFile(tempDir, numbers[i]), work, r.drift, r.top, &r.error);
-        if (r.drift && n > 0) CalDriftScore(work, lines, r.sect);
-    });
+    const QString firstError = FillFigures(list, numbers, tempDir, lines);
     st.DriftTenths.clear();
-    st.DriftTenths.reserve(rows.size());
-    QString firstError;
-    for (int i = 0; i < rows.size(); ++i) {
-        const RowDrift& r = rows[i];
+    st.DriftTenths.reserve(numbers.size());
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        // A file that can't be read shows no drift.
+        const RowFigures* f = list.Rows[i].Figures.get();
         std::array<long long, 6> tenths{};
         QString* cells = list.Rows[i].Cells.data() + DriftCol;
         for (int c = 0; c < DriftCols; ++c) cells[c].clear();
-        if (!r.drift) {
+        if (!f || !f->drift) {
             cells[0] = QStringLiteral("-");
             for (int t = 0; t <= n; ++t) cells[1 + t] = QStringLiteral("-");
         } else if (n == 0) {
-            cells[0] = QString::number(RoundInt(r.top));
+            cells[0] = QString::number(RoundInt(f->top));
         } else {
-            tenths[0] = ScoreTenths(r.sect.TotalScore);
-            cells[0] = DriftCellText(r.top, tenths[0], 5);
+            tenths[0] = ScoreTenths(f->TotalScore);
+            cells[0] = DriftCellText(f->top, tenths[0], 5);
             for (int t = 0; t <= n; ++t) {
-                if (r.sect.SectPeakAng[t] == 0) continue;
-                tenths[1 + t] = ScoreTenths(r.sect.SectScore[t]);
-                cells[1 + t] = DriftCellText(r.sect.SectPeakAng[t], tenths[1 + t], 4);
+                if (f->SectPeakAng[t] == 0) continue;
+                tenths[1 + t] = ScoreTenths(f->SectScore[t]);
+                cells[1 + t] = DriftCellText(f->SectPeakAng[t], tenths[1 + t], 4);
             }
         }
         st.DriftTenths.append(tenths);
-        if (firstError.isEmpty()) firstError = r.error;
     }
     if (numbers.size() == list.Rows.size()) SetBestDriftRank(list, st);
     return firstError;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVector>
 #include "model/colors.h"
+#include "model/comparison.h"
 #include "model/lap_list.h"
 #include "model/loaded_laps.h"
 #include "model/sector_lines.h"
@@ -29,6 +30,20 @@ constexpr int FirstSectTmCol = 8;    // 8 to 12: sector times of sectors 0 to 4
 constexpr int DriftCol = 13;         // the lap's top angle and drift score
 constexpr int FirstSectDrCol = 14;   // 14 to 18: peak angle and score per sector
 constexpr int GroupCol = 19;
+
+// A row's figures from its working file, worked out once with the sector
+// lines they hold: a fill works them out again only for another file or
+// other lines.
+struct RowFigures {
+    QString file;                                // folder and data number
+    SectorLines lines;
+    std::array<long double, SectArrNum> SectTm{};
+    bool drift = false;
+    long double top = 0;                         // drift angle of largest magnitude
+    long double TotalScore = 0;
+    std::array<long double, SectArrNum> SectPeakAng{};
+    std::array<long double, SectArrNum> SectScore{};
+};
 
 using RankIdx = std::array<int32_t, 3>;   // rows (lap-list row - 1) of 1st, 2nd, 3rd; -1 none
 
@@ -76,8 +91,9 @@ void SetBestSectRank(const LapList& list, LapRankState& st);
 // 1st to 3rd of columns 13 to 18 by score; a score of 0 never ranks.
 void SetBestDriftRank(const LapList& list, LapRankState& st);
 
-// Headers and cells of columns 8 to 12 from each row's working file in
-// tempDir, then the sector ranking. Rows are filled up to the first without
+// Headers and cells of columns 8 to 12 from each row's figures (worked out
+// from its working file in tempDir where the row has none for these lines),
+// then the sector ranking. Rows are filled up to the first without
 // a data number, where it stops without ranking. A row whose file can't be
 // read gets empty cells; the first read error is returned. The files are
 // read and timed on a few threads at once; the cells are written after.

@@ -1,6 +1,7 @@
 #include "import/log_import_commands.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #include <QFile>
 #include <QFileInfo>
@@ -143,14 +144,26 @@ bool LogImportCommands::ReadImage(const QString& path, int64_t size, QString* er
         *error = f.errorString();
         return false;
     }
-    // Never more than the size that passed the test, even if the file grew.
-    const QByteArray bytes = f.read(size);
-    if (f.error() != QFileDevice::NoError) {
-        *error = f.errorString();
-        return false;
+    // Read straight into the log image; never more than the size that passed
+    // the test, even if the file grew. What the file does not fill reads as
+    // erased memory.
+    CallocArray<uint8_t>& image = session_.logStore.LogDump;
+    if (!image.data()) return true;
+    const int64_t n = std::clamp<int64_t>(size, 0, image.size);
+    char* out = reinterpret_cast<char*>(image.data());
+    int64_t got = 0;
+    while (got < n) {
+        const qint64 r = f.read(out + got, n - got);
+        if (r <= 0) break;
+        got += r;
     }
-    session_.logStore.PutLogImage(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size());
-    return true;
+    const bool ok = f.error() == QFileDevice::NoError;
+    if (!ok) {
+        *error = f.errorString();
+        got = 0;
+    }
+    std::memset(out + got, 0xFF, static_cast<size_t>(image.size - got));
+    return ok;
 }
 
 void LogImportCommands::WMLogLoaded(const LoggerHandover& handover) {

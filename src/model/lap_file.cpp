@@ -97,6 +97,10 @@ QString FindWorkingFile(const QString& tempDir, const QString& dataNumberText) {
     const QString wanted = QStringLiteral("Temp") + dataNumberText + QStringLiteral(".dtb");
     const QString exact = tempDir + wanted;
     if (QFileInfo::exists(exact)) return exact;
+    // The name the working files are written under, found without listing
+    // the folder (a list of hundreds of rows would list it once a row).
+    const QString written = tempDir + QStringLiteral("temp") + dataNumberText + QStringLiteral(".dtb");
+    if (QFileInfo(written).isFile()) return written;
     const QStringList names = QDir(tempDir).entryList(QDir::Files);
     for (const QString& n : names)
         if (n.compare(wanted, Qt::CaseInsensitive) == 0) return tempDir + n;

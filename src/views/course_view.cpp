@@ -107,6 +107,18 @@ void DrawCourseView(QPainter& p, const QRect& r, const PaneInput& in) {
     DrawCached(p, r.size(), in);
 }
 
+void CourseCursorPixels(QSize size, const PaneInput& in, std::vector<double>& out) {
+    if (!in.cmp.DispSlot[0].Active) return;
+    const CourseFit fit = CourseFitOf(size, in.cmp);
+    if (!fit.ok) return;
+    for (int k = 0; k < DispSlotNum; ++k) {
+        if (!in.cmp.DispSlot[k].Active) continue;
+        const TCurValRec& cv = in.cmp.CurVal[k];
+        const QPoint at = fit.Map(static_cast<double>(cv.Ido), static_cast<double>(cv.Kdo));
+        out.insert(out.end(), {double(k), double(at.x()), double(at.y())});
+    }
+}
+
 void DrawCourseCursor(QPainter& p, const QRect& r, const PaneInput& in) {
     if (!in.cmp.DispSlot[0].Active) return;
     PaneOrigin o(p, r);

@@ -6,6 +6,7 @@
 // functions of (painter, rectangle, state), shared by the pane, the tests
 // and the picture export.
 #include <optional>
+#include <vector>
 #include <QPainter>
 #include <QRect>
 #include "views/map_projection.h"
@@ -18,6 +19,9 @@ namespace vel {
 void DrawCourseView(QPainter& p, const QRect& r, const PaneInput& in);
 // The cursor layer (SetPosMarker): one dot per shown lap at the cursor.
 void DrawCourseCursor(QPainter& p, const QRect& r, const PaneInput& in);
+// Appends what the cursor layer of a pane of this size draws: slot and
+// pixel of each dot.
+void CourseCursorPixels(QSize size, const PaneInput& in, std::vector<double>& out);
 // The picture export's course view (DrawGeneralPicture): the title
 // "Velmaris", the cached picture and the dots.
 void DrawGeneralPicture(QPainter& p, const QRect& r, const PaneInput& in);

@@ -75,8 +75,27 @@ protected:
     }
 };
 
+// Holds a read-out label, filled by it. Its text changes on every playback
+// tick, and a label right in a layout would have every layout up to the
+// window worked out again and the whole window painted again; the holder
+// has no layout, so a new text paints the label's own place only.
+class ReadoutHolder : public QWidget {
+public:
+    explicit ReadoutHolder(QWidget* parent) : QWidget(parent) {}
+    QLabel* label = nullptr;
+    QSize sizeHint() const override { return label ? label->sizeHint() : QWidget::sizeHint(); }
+    QSize minimumSizeHint() const override { return label ? label->minimumSizeHint() : QWidget::minimumSizeHint(); }
+
+protected:
+    void resizeEvent(QResizeEvent*) override {
+        if (label) label->setGeometry(rect());
+    }
+};
+
 QLabel* ReadoutLabel(QWidget* parent, const char* name, QColor colour, const QString& hint) {
-    auto* l = new FitLabel(".", parent);
+    auto* holder = new ReadoutHolder(parent);
+    auto* l = new FitLabel(".", holder);
+    holder->label = l;
     l->setObjectName(name);
     QFont f = l->font();
     f.setPixelSize(15);
@@ -89,6 +108,15 @@ QLabel* ReadoutLabel(QWidget* parent, const char* name, QColor colour, const QSt
     l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     l->setMinimumWidth(8);
     return l;
+}
+
+// What a layout takes for a read-out label: its holder, sized as the label asks.
+QWidget* Held(QLabel* l) {
+    QWidget* holder = l->parentWidget();
+    holder->setSizePolicy(l->sizePolicy());
+    holder->setMinimumSize(l->minimumSize());
+    holder->setMaximumSize(l->maximumSize());
+    return holder;
 }
 
 // The slot colours: red, blue, teal, olive.
@@ -297,7 +325,7 @@ QWidget* GraphTab::BuildPages() {
     for (int k = 0; k < 4; ++k) {
         LabelSect[k] = ReadoutLabel(left, names[k], SlotQColor[k], "データ番号、区間タイム");
         LabelSect[k]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        v->addWidget(LabelSect[k]);
+        v->addWidget(Held(LabelSect[k]));
     }
     return left;
 }
@@ -320,7 +348,7 @@ QWidget* GraphTab::BuildZoomSide() {
     LabelPlayTm = ReadoutLabel(Panel4, "LabelPlayTm", palette().color(QPalette::WindowText), "スタートからの経過時間");
     LabelPlayTm->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     LabelPlayTm->setFixedWidth(110);
-    p4->addWidget(LabelPlayTm);
+    p4->addWidget(Held(LabelPlayTm));
     LabelZoomDist = new QLabel(".", Panel4);
     LabelZoomDist->setObjectName("LabelZoomDist");
     LabelZoomDist->setFixedWidth(90);
@@ -356,7 +384,7 @@ QWidget* GraphTab::BuildZoomSide() {
     static const char* names[4] = {"LabelA", "LabelB", "LabelC", "LabelD"};
     for (int k = 0; k < 4; ++k) {
         LabelSlot[k] = ReadoutLabel(PanelData, names[k], SlotQColor[k], k == 0 ? "基準車走行データ" : "比較車走行データ");
-        v->addWidget(LabelSlot[k]);
+        v->addWidget(Held(LabelSlot[k]));
     }
     return PanelData;
 }

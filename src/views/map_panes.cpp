@@ -34,6 +34,12 @@ void CourseViewPane::ClickAt(QPoint at) {
     if (auto tm = CourseClickTime(size(), at, PaneInputOf(*host().session))) MoveCursorTo(*tm, PlayEntry::CourseClick);
 }
 
+bool CourseViewPane::PictureKey(const PaneInput& in, QSize size, std::vector<double>& key) const {
+    key = {double(size.width()), double(size.height()), double(in.cmp.DispSlot[0].Active)};
+    CourseCursorPixels(size, in, key);
+    return true;
+}
+
 void CourseViewPane::mousePressEvent(QMouseEvent* e) {
     if (!RefShown(host())) return;
     if (e->button() == Qt::RightButton) {

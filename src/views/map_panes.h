@@ -27,6 +27,8 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;
+    // The cursor dots' pixels: the cached part changes only with SetDirty.
+    bool PictureKey(const PaneInput& in, QSize size, std::vector<double>& key) const override;
 };
 
 // PaintBoxZoom: drawn whole on every paint; clicks only while stopped.

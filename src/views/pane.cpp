@@ -30,6 +30,16 @@ void PaneWidget::DrawCursor(QPainter& p, const QRect& r, const PaneInput& in) {
     if (cursor_) cursor_(p, r, in);
 }
 
+bool PaneWidget::PictureKey(const PaneInput&, QSize, std::vector<double>&) const { return false; }
+
+void PaneWidget::Repaint() {
+    if (keyShown_ && !dirty_ && host_.session) {
+        std::vector<double> key;
+        if (PictureKey(PaneInputOf(*host_.session), size(), key) && key == shownKey_) return;
+    }
+    update();
+}
+
 void PaneWidget::PaintInto(QPainter& p, const QRect& r) {
     if (!host_.session) {
         p.fillRect(r, Qt::white);
@@ -55,6 +65,8 @@ void PaneWidget::PaintInto(QPainter& p, const QRect& r) {
 void PaneWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
     PaintInto(p, rect());
+    shownKey_.clear();
+    keyShown_ = host_.session && PictureKey(PaneInputOf(*host_.session), size(), shownKey_);
 }
 
 QImage PaneWidget::Render() {

@@ -13,6 +13,7 @@
 // to GraphTab::SetPane with its slot; the tab gives it the host and repaints
 // it when the refresh rules ask.
 #include <functional>
+#include <vector>
 #include <QImage>
 #include <QWidget>
 #include "model/services.h"
@@ -55,8 +56,9 @@ public:
     void SetDirty() { dirty_ = true; }
     bool IsDirty() const { return dirty_; }
     // A repaint step of the refresh rules: the pane is painted at the next
-    // event-loop turn (several steps in one turn paint it once).
-    void Repaint() { update(); }
+    // event-loop turn (several steps in one turn paint it once), unless its
+    // picture key says the picture it shows is the one it would paint.
+    void Repaint();
 
     // The whole pane as the screen shows it, drawn into a new image.
     QImage Render();
@@ -72,6 +74,10 @@ protected:
     virtual void Draw(QPainter& p, const QRect& r, const PaneInput& in);
     // The cursor layer over the cache; uncached panes draw it in Draw.
     virtual void DrawCursor(QPainter& p, const QRect& r, const PaneInput& in);
+    // Everything the picture of this size shows, for a pane that can tell
+    // it far more cheaply than it paints (playback asks 15 times a second);
+    // false for none, and the pane paints at every repaint step.
+    virtual bool PictureKey(const PaneInput& in, QSize size, std::vector<double>& key) const;
     void paintEvent(QPaintEvent* e) override;
 
 private:
@@ -83,6 +89,8 @@ private:
     QImage cache_;
     PaneDrawFn draw_;
     PaneDrawFn cursor_;
+    std::vector<double> shownKey_;   // of the picture on screen
+    bool keyShown_ = false;
 };
 
 } // namespace vel

@@ -92,6 +92,14 @@ void SpeedGraphPane::Draw(QPainter& p, const QRect& r, const PaneInput& in) {
     DrawPosBar(p, r, in, Geometry());
 }
 
+bool SpeedGraphPane::PictureKey(const PaneInput& in, QSize size, std::vector<double>& key) const {
+    key = Signature(in, size);
+    const SpeedGeometry g = SpeedGeometryOf(QFontMetrics(font(), this), size);
+    const AxisWindow win = AxisWindowOf(in);
+    key.insert(key.end(), {double(in.cmp.DispSlot[0].Active), double(AxisX(win, g.L, g.W, win.p))});
+    return true;
+}
+
 void SpeedGraphPane::mousePressEvent(QMouseEvent* e) {
     const PaneHost& h = host();
     if (!h.session || !h.session->comparison.DispSlot[0].Active) return;

@@ -28,6 +28,8 @@ public:
 protected:
     void Draw(QPainter& p, const QRect& r, const PaneInput& in) override;
     void mousePressEvent(QMouseEvent* e) override;
+    // The plot's signature and the position bar's column.
+    bool PictureKey(const PaneInput& in, QSize size, std::vector<double>& key) const override;
 
 private:
     std::vector<double> Signature(const PaneInput& in, QSize size) const;

@@ -1,6 +1,13 @@
 #include "views/zoom_map.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
 #include <QPolygon>
 #include "common/datetime.h"
 #include "views/pen_rules.h"
@@ -21,31 +28,33 @@ double D(long double v) { return static_cast<double>(v); }
 // view is skipped and the next one inside starts a new line. The first
 // point is always the start, visible or not.
 // penKey(i) names the pen of the segment into point i; setPen(key) sets it.
-template <typename PointAt, typename PenKey, typename SetPen>
-void DrawClipped(QPainter& p, const ZoomView& v, int n, PointAt pointAt, PenKey penKey, SetPen setPen) {
+// Only the points of `points` (rising indices above 0, with every point of
+// the series inside the view among them) are looked at: those left out are
+// outside, so a point whose forerunner was not looked at starts a new line.
+template <typename Points, typename PointAt, typename PenKey, typename SetPen>
+void DrawClipped(QPainter& p, const ZoomView& v, int n, const Points& points, PointAt pointAt, PenKey penKey,
+                 SetPen setPen) {
     if (n < 1) return;
     double ido = 0, kdo = 0;
     pointAt(0, ido, kdo);
     QPoint cur = v.Map(ido, kdo);
     QPolygon run;
     int runPen = -1;
-    bool newLine = false;
+    int lastInside = 0;   // point 0 starts the first line wherever it is
     const auto flush = [&] {
         if (run.size() > 1) p.drawPolyline(run);
         run.clear();
     };
-    for (int i = 1; i < n; ++i) {
+    points([&](int i) {
         pointAt(i, ido, kdo);
-        if (!v.Inside(ido, kdo)) {
-            newLine = true;
-            continue;
-        }
+        if (!v.Inside(ido, kdo)) return;
         const QPoint q = v.Map(ido, kdo);
+        const bool newLine = lastInside != i - 1;
+        lastInside = i;
         if (newLine) {
             flush();
             cur = q;
-            newLine = false;
-            continue;
+            return;
         }
         const int pen = penKey(i);
         if (run.isEmpty() || pen != runPen) {
@@ -56,8 +65,122 @@ void DrawClipped(QPainter& p, const ZoomView& v, int n, PointAt pointAt, PenKey 
         }
         if (q != run.back()) run << q;
         cur = q;
-    }
+    });
     flush();
+}
+
+// Every point from 1 on.
+auto AllPoints(int n) {
+    return [n](const auto& visit) {
+        for (int i = 1; i < n; ++i) visit(i);
+    };
+}
+
+// A lap's samples filed by the cell of a grid over their bounds, so that a
+// view near the cursor looks at the samples of its cells only. Samples of a
+// position that is no number are looked at in every view.
+struct SampleGrid {
+    const TLapElmRec* data = nullptr;   // the samples it was made of
+    int n = 0;
+    std::array<double, 64> print{};     // positions spread over them
+    int cells = 1;                      // per side
+    double ido0 = 0, kdo0 = 0, cellIdo = 1, cellKdo = 1;
+    QVector<int> start;                 // cell c holds order[start[c]] to order[start[c + 1] - 1]
+    QVector<int> order;                 // rising within a cell
+    QVector<int> always;
+
+    int Row(double ido) const { return Cell((ido - ido0) / cellIdo); }
+    int Col(double kdo) const { return Cell((kdo - kdo0) / cellKdo); }
+    int Cell(double at) const {
+        return static_cast<int>(std::clamp(std::floor(at), 0.0, static_cast<double>(cells - 1)));
+    }
+};
+
+std::array<double, 64> PrintOf(const TLapElmRec* e, int n) {
+    std::array<double, 64> f{};
+    for (int k = 0; k < 32; ++k) {
+        const int i = static_cast<int>(static_cast<int64_t>(n - 1) * k / 31);
+        f[2 * k] = e[i].Ido;
+        f[2 * k + 1] = e[i].Kdo;
+    }
+    return f;
+}
+
+bool SamePrint(const std::array<double, 64>& a, const std::array<double, 64>& b) {
+    return std::memcmp(a.data(), b.data(), sizeof(a)) == 0;
+}
+
+std::shared_ptr<const SampleGrid> MakeGrid(const TLapElmRec* e, int n) {
+    auto g = std::make_shared<SampleGrid>();
+    g->data = e;
+    g->n = n;
+    g->print = PrintOf(e, n);
+    double lo[2] = {HUGE_VAL, HUGE_VAL}, hi[2] = {-HUGE_VAL, -HUGE_VAL};
+    for (int i = 1; i < n; ++i) {
+        if (!std::isfinite(e[i].Ido) || !std::isfinite(e[i].Kdo)) continue;
+        lo[0] = std::min(lo[0], e[i].Ido);
+        hi[0] = std::max(hi[0], e[i].Ido);
+        lo[1] = std::min(lo[1], e[i].Kdo);
+        hi[1] = std::max(hi[1], e[i].Kdo);
+    }
+    g->cells = std::clamp(static_cast<int>(std::sqrt(n / 16.0)), 1, 128);
+    g->ido0 = lo[0];
+    g->kdo0 = lo[1];
+    const double spanIdo = hi[0] - lo[0], spanKdo = hi[1] - lo[1];
+    g->cellIdo = spanIdo > 0 && std::isfinite(spanIdo) ? spanIdo / g->cells : 1;
+    g->cellKdo = spanKdo > 0 && std::isfinite(spanKdo) ? spanKdo / g->cells : 1;
+    const int cells = g->cells * g->cells;
+    QVector<int> cellOf(n, -1);
+    g->start = QVector<int>(cells + 1, 0);
+    for (int i = 1; i < n; ++i) {
+        if (!std::isfinite(e[i].Ido) || !std::isfinite(e[i].Kdo)) {
+            g->always.append(i);
+            continue;
+        }
+        cellOf[i] = g->Row(e[i].Ido) * g->cells + g->Col(e[i].Kdo);
+        ++g->start[cellOf[i] + 1];
+    }
+    for (int c = 0; c < cells; ++c) g->start[c + 1] += g->start[c];
+    g->order = QVector<int>(g->start[cells]);
+    QVector<int> fill(g->start.begin(), g->start.end() - 1);
+    for (int i = 1; i < n; ++i)
+        if (cellOf[i] >= 0) g->order[fill[cellOf[i]]++] = i;
+    return g;
+}
+
+// The grid of a lap's samples, made at its first drawing and kept while the
+// same samples are shown (a few laps at a time).
+std::shared_ptr<const SampleGrid> GridOf(const QVector<TLapElmRec>& elm, int n) {
+    static std::mutex lock;
+    static std::vector<std::shared_ptr<const SampleGrid>> kept;
+    const std::lock_guard<std::mutex> hold(lock);
+    const TLapElmRec* e = elm.constData();
+    const std::array<double, 64> print = PrintOf(e, n);
+    for (auto it = kept.begin(); it != kept.end(); ++it) {
+        if ((*it)->data != e || (*it)->n != n) continue;
+        if (SamePrint((*it)->print, print)) return *it;
+        kept.erase(it);
+        break;
+    }
+    auto g = MakeGrid(e, n);
+    if (kept.size() >= 8) kept.erase(kept.begin());
+    kept.push_back(g);
+    return g;
+}
+
+// The samples of the grid's cells that meet the view, rising.
+QVector<int> PointsInView(const SampleGrid& g, const ZoomView& v) {
+    std::vector<uint64_t> marked((static_cast<size_t>(g.n) + 63) / 64, 0);
+    const auto mark = [&](int i) { marked[static_cast<size_t>(i) >> 6] |= uint64_t(1) << (i & 63); };
+    for (int i : g.always) mark(i);
+    const int r0 = g.Row(v.latB), r1 = g.Row(v.latT), c0 = g.Col(v.lonL), c1 = g.Col(v.lonR);
+    for (int r = r0; r <= r1; ++r)
+        for (int j = g.start[r * g.cells + c0], end = g.start[r * g.cells + c1 + 1]; j < end; ++j) mark(g.order[j]);
+    QVector<int> out;
+    for (size_t w = 0; w < marked.size(); ++w)
+        for (uint64_t bits = marked[w]; bits; bits &= bits - 1)
+            out.append(static_cast<int>(w * 64 + static_cast<size_t>(std::countr_zero(bits))));
+    return out;
 }
 
 } // namespace
@@ -74,7 +197,7 @@ void DrawZoomPath(QPainter& p, const ZoomView& v, const CoursePaths& course) {
         const TPathRec& path = course.CoursePath[k];
         const int n = std::min<int>(path.ElmNum, path.Elm.size());
         DrawClipped(
-            p, v, n,
+            p, v, n, AllPoints(n),
             [&](int i, double& ido, double& kdo) {
                 ido = D(path.Elm[i].Ido);
                 kdo = D(path.Elm[i].Kdo);
@@ -92,7 +215,7 @@ void DrawSectZoom(QPainter& p, const ZoomView& v, const SectorLines& sectors) {
     }
 }
 
-void DrawZoom(QPainter& p, const ZoomView& v, const PaneInput& in, int slot, QColor c) {
+void DrawZoom(QPainter& p, const ZoomView& v, const PaneInput& in, int slot, QColor c, bool everySample) {
     const TLapDtRec* lap = SlotLap(in.laps, in.cmp, slot);
     if (!v.ok || !lap) return;
     const int n = std::min<int>(lap->ElmNum, lap->Elm.size());
@@ -110,8 +233,19 @@ void DrawZoom(QPainter& p, const ZoomView& v, const PaneInput& in, int slot, QCo
     const QColor weak = ColorOf(WeakSatColor);
     const int minSat = in.settings.MinUseSat;
     const bool rdu = in.view.ViewRduOn;
+    // A lap of a few hundred samples is walked whole; a longer one through
+    // its grid, the view's cells only.
+    QVector<int> near;
+    const bool whole = everySample || n < 1024 ||
+                       !(std::isfinite(v.latB) && std::isfinite(v.latT) && std::isfinite(v.lonL) && std::isfinite(v.lonR));
+    if (!whole) near = PointsInView(*GridOf(e, n), v);
+    const auto points = [&](const auto& visit) {
+        if (whole) AllPoints(n)(visit);
+        else
+            for (int i : near) visit(i);
+    };
     DrawClipped(
-        p, v, n,
+        p, v, n, points,
         [&](int i, double& ido, double& kdo) {
             ido = D(e[i].Ido);
             kdo = D(e[i].Kdo);

@@ -1,8 +1,8 @@
 #pragma once
 // The zoom map (PaintBoxZoom): a north-up map around the reference car at
 // the cursor, MapZoom pixels per metre, with the course map, a scale bar,
-// the sector lines, the tracks and one car marker per shown lap. No cache:
-// the whole picture is drawn on every paint. Plain drawing functions of
+// the sector lines, the tracks and one car marker per shown lap. No cached
+// picture: the whole picture is drawn on every paint. Plain drawing functions of
 // (painter, rectangle, state), shared by the pane, the tests and the
 // picture export.
 #include <optional>
@@ -26,7 +26,10 @@ ZoomView ZoomViewOfPane(const QSize& size, const PaneInput& in);
 // Parts of the map, in pane pixels.
 void DrawZoomPath(QPainter& p, const ZoomView& v, const CoursePaths& course);
 void DrawSectZoom(QPainter& p, const ZoomView& v, const SectorLines& sectors);
-void DrawZoom(QPainter& p, const ZoomView& v, const PaneInput& in, int slot, QColor c);
+// The track of a slot's lap. A long lap is drawn through a grid of its
+// samples made at its first drawing, so that only the samples near the view
+// are looked at; everySample walks them all (the same picture).
+void DrawZoom(QPainter& p, const ZoomView& v, const PaneInput& in, int slot, QColor c, bool everySample = false);
 void DrawScaleBar(QPainter& p, const ZoomView& v, bool distKm, const QString& suffix = QString());
 // Car markers at (x, y) pointing along heading dir (degrees, 180 up).
 void DrawZoomCar(QPainter& p, QPoint at, double dir, QColor c);

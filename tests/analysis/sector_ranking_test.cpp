@@ -252,6 +252,58 @@ TEST_F(LapListColumns, DriftCells) {
     EXPECT_EQ(st.BestSectDrIdx[0][0], -1);
 }
 
+// A row's figures are worked out once from its working file: a later fill
+// with the same lines reads no file again (a file rewritten under the row
+// does not show), while any change of the lines works them out afresh.
+TEST_F(LapListColumns, FiguresKeptUntilTheLinesChange) {
+    Drive fast = d;
+    fast.spd = 50;
+    const long double step = 50 / 3.6L / 10;
+    QVector<TLapElmRec> drifting = StraightRun(fast, 270, 100);
+    for (int i = 20; i <= 40; ++i) drifting[i].Dir = 305;
+    const QVector<TLapElmRec> plain = StraightRun(fast, 180, 100);   // no real heading, no drift
+    const auto across = [&](long double eastM, int32_t pass = 1) { return LineAt(fast, -20, eastM, 20, eastM, pass); };
+    const SectorLines base = Lines({across(10.5L * step), across(60.5L * step)});
+
+    SectorLines moved = base;
+    moved.Sect[1].Kdo2 += 1e-7L;
+    SectorLines passed = base;
+    passed.Sect[0].PassNo = 2;
+    SectorLines more = Lines({across(10.5L * step), across(60.5L * step), across(80.5L * step)});
+    SectorLines picked = base;
+    picked.EdSectSel = 1;   // which line is picked is no part of the figures
+    struct Case { const char* what; SectorLines lines; bool afresh; };
+    const Case cases[] = {
+        {"same lines", base, false},       {"a line picked", picked, false}, {"a line end moved", moved, true},
+        {"a pass number", passed, true},   {"a line added", more, true},     {"no lines", SectorLines{}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        list = LapList{};
+        AddRow(drifting);
+        LapRankState st;
+        ASSERT_TRUE(SetSectTmList(list, temp(), base, st).isEmpty());
+        ASSERT_TRUE(SetDriftAngleList(list, temp(), base, st).isEmpty());
+        ASSERT_EQ(list.Rows[0].Cells[13].left(3), "35 ");
+        const QString sect1 = list.Rows[0].Cells[9];
+        ASSERT_FALSE(sect1.isEmpty());
+
+        // The same file name now holds a lap without drift, and a new row is added.
+        ASSERT_TRUE(WriteWorkingFile(WorkingFileName(temp(), 0), plain));
+        AddRow(plain);
+        SetSectTmList(list, temp(), c.lines, st);
+        SetDriftAngleList(list, temp(), c.lines, st);
+        EXPECT_EQ(list.Rows[1].Cells[13], "-");   // the new row is worked out in any case
+        if (c.afresh) {
+            EXPECT_EQ(list.Rows[0].Cells[13], "-");
+        } else {
+            EXPECT_EQ(list.Rows[0].Cells[13].left(3), "35 ");
+            EXPECT_EQ(list.Rows[0].Cells[9], sect1);
+            EXPECT_EQ(st.BestDrIdx[0], 0);
+        }
+    }
+}
+
 TEST(LapCellColour, SlotGroupRankAndGroupColumn) {
     LapList list = ListOf(3);
     list.Rows[0].Cells[19] = "1";

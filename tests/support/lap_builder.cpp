@@ -91,6 +91,92 @@ QVector<TLapElmRec> SquareLap(const Drive& d, long double sideM, Turn turn, int 
     });
 }
 
+QVector<TLapElmRec> CircuitLap(const Drive& d, long double lengthM, int laps, long double driftDeg) {
+    // Straight before each corner, then the corner's radius and turn (right
+    // positive); the turns add up to one round.
+    struct Bend { long double straight, radius, turn; };
+    static const Bend bends[] = {
+        {600, 40, 90}, {250, 120, 60}, {150, 25, -80}, {200, 60, 120},
+        {300, 200, 45}, {120, 35, 100}, {250, 80, 25},
+    };
+    long double design = 0;
+    for (const Bend& b : bends) design += b.straight + b.radius * std::fabs(b.turn) / DegPerRad;
+    const long double scale = lengthM / design;
+
+    // The centre line metre by metre: curvature, bearing and position.
+    QVector<long double> curv;
+    for (const Bend& b : bends) {
+        for (int i = 0, n = static_cast<int>(b.straight * scale); i < n; ++i) curv.append(0);
+        const long double r = b.radius * scale;
+        const long double k = (b.turn > 0 ? 1 : -1) / r;
+        for (int i = 0, n = static_cast<int>(r * std::fabs(b.turn) / DegPerRad); i < n; ++i) curv.append(k);
+    }
+    const int m = static_cast<int>(curv.size());
+    // The metres of the arcs are whole: spread what the turns miss of 360 degrees.
+    long double turned = 0;
+    for (long double k : curv) turned += k * DegPerRad;
+    // The start straight runs east-north-east: a first heading of due north
+    // or south would read as a log without real headings.
+    QVector<long double> bearing(m + 1), north(m + 1), east(m + 1);
+    bearing[0] = 75;
+    for (int i = 0; i < m; ++i) {
+        const long double b = bearing[i] + curv[i] * DegPerRad * 360.0L / turned;
+        const long double mid = (bearing[i] + b) / 2 / DegPerRad;
+        bearing[i + 1] = b;
+        north[i + 1] = north[i] + std::cos(mid);
+        east[i + 1] = east[i] + std::sin(mid);
+    }
+    // Closed: what the end misses of the start is taken out along the way.
+    for (int i = 0; i <= m; ++i) {
+        north[i] -= north[m] * i / m;
+        east[i] -= east[m] * i / m;
+    }
+
+    // Speeds: the corner's grip limit, reached by braking at 10 m/s2 and
+    // left by accelerating at 4 m/s2, round the closed loop.
+    const long double top = d.spd / 3.6L;
+    QVector<long double> v(m);
+    for (int i = 0; i < m; ++i)
+        v[i] = curv[i] == 0 ? top : std::min(top, std::sqrt(12.0L / std::fabs(curv[i])));
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < m; ++i) {
+            const long double prev = v[(i + m - 1) % m];
+            v[i] = std::min(v[i], std::sqrt(prev * prev + 2 * 4.0L));
+        }
+        for (int i = m - 1; i >= 0; --i) {
+            const long double next = v[(i + 1) % m];
+            v[i] = std::min(v[i], std::sqrt(next * next + 2 * 10.0L));
+        }
+    }
+
+    const long double mPerDegIdo = EarthR / DegPerRad;
+    const long double mPerDegKdo = mPerDegIdo * std::cos(d.ido / DegPerRad);
+    const long double dt = 1.0L / d.hz;
+    QVector<TLapElmRec> recs;
+    long double s = 0;
+    for (int k = 0; s <= static_cast<long double>(m) * laps; ++k) {
+        const long double round = std::fmod(s, static_cast<long double>(m));
+        const int i = std::min(m - 1, static_cast<int>(round));
+        const long double f = round - i;
+        TLapElmRec& r = recs.emplace_back();
+        r.Tm = k / (d.hz * 86400.0);
+        r.DtTm = d.start + r.Tm;
+        r.Sec = static_cast<long double>(k) / d.hz;
+        r.Ido = d.ido + (north[i] + (north[i + 1] - north[i]) * f) / mPerDegIdo;
+        r.Kdo = d.kdo + (east[i] + (east[i + 1] - east[i]) * f) / mPerDegKdo;
+        r.Elv = d.elv;
+        r.Spd = v[i] * 3.6L;
+        long double b = bearing[i] + (bearing[i + 1] - bearing[i]) * f;
+        if (curv[i] != 0 && std::fabs(curv[i]) > 1 / 50.0L) b += (curv[i] > 0 ? 1 : -1) * driftDeg;
+        r.Dir = ProgramHeading(b);
+        const qsizetype n = recs.size();
+        r.Dist = n == 1 ? 0 : recs[n - 2].Dist + DistKm(recs[n - 2].Ido, recs[n - 2].Kdo, r.Ido, r.Kdo);
+        r.UseSat = d.sats;
+        s += v[i] * dt;
+    }
+    return recs;
+}
+
 bool WriteWorkingFile(const QString& path, const QVector<TLapElmRec>& recs) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     return WriteLapFile(path, recs);

@@ -33,6 +33,13 @@ QVector<TLapElmRec> CircleLap(const Drive& d, long double radiusM, Turn turn, in
 // laps rounds of a square of side sideM, first side northwards.
 QVector<TLapElmRec> SquareLap(const Drive& d, long double sideM, Turn turn, int laps = 1);
 
+// laps rounds of a closed circuit of about lengthM metres: straights and
+// corners of radii from 25 to 200 m turning both ways, driven with braking
+// into the corners and acceleration out of them, d.spd the top speed. In the
+// corners tighter than 50 m the nose points driftDeg further into the turn.
+// The lap starts on a straight heading east-north-east.
+QVector<TLapElmRec> CircuitLap(const Drive& d, long double lengthM, int laps = 1, long double driftDeg = 0);
+
 // Writes recs as a working file, making its folder.
 bool WriteWorkingFile(const QString& path, const QVector<TLapElmRec>& recs);
 

@@ -205,6 +205,46 @@ TEST_F(ZoomMapTest, CentreFollowsTheCursor) {
     EXPECT_TRUE(ColourNear(img, PixelOf(lap.Elm[i]), Rgb(SlotColor[0])));
 }
 
+// Long laps are drawn through a grid of their samples: the pictures are
+// those of the walk over every sample, for views inside the laps, on their
+// edge, far out and wider than them, with slowing and weak-satellite pens,
+// a sample of no position and one far off that stretches the grid.
+TEST_F(ZoomMapTest, GridDrawsWhatTheFullWalkDraws) {
+    Drive d;
+    d.spd = 140;
+    QVector<TLapElmRec> a = CircuitLap(d, 1500, 6, 10);
+    for (int i = 0; i < a.size(); i += 97) a[i].UseSat = 3;
+    a[2500].Ido = std::nan("");
+    Drive far = d;
+    far.kdo += 0.02L;   // 1.8 km east: the second lap lies partly outside most views
+    QVector<TLapElmRec> b = CircuitLap(far, 2500, 4, 0);
+    b[1800].Ido += 0.05L;
+    Show(a);
+    Show(b);
+    s.graphView.ViewRduOn = true;
+
+    struct View { long double tm; long double zoom; QSize size; };
+    const View views[] = {
+        {0, 2, {540, 400}},   {37.3L, 4, {540, 400}}, {95, 1, {540, 400}}, {140.5L, 16, {300, 200}},
+        {200, 0.5L, {900, 700}}, {61, 8, {540, 400}},  {300, 3, {1, 1}},
+    };
+    for (const View& v : views) {
+        SCOPED_TRACE(double(v.tm));
+        s.graphView.MapZoom = v.zoom;
+        MoveTo(v.tm);
+        const auto tracks = [&](bool every) {
+            return Draw([&](QPainter& p, const QRect& r, const PaneInput& in) {
+                const ZoomView zv = ZoomViewOfPane(r.size(), in);
+                for (int k = 1; k >= 0; --k) DrawZoom(p, zv, in, k, ColorOf(SlotColor[k]), every);
+            }, v.size);
+        };
+        EXPECT_EQ(tracks(false), tracks(true));
+        // Samples moved in place are seen: the grid is made again.
+        for (TLapElmRec& e : s.loadedLaps.LapDt[1].Elm) e.Kdo -= 0.0001L * v.zoom;
+        EXPECT_EQ(tracks(false), tracks(true));
+    }
+}
+
 // A click on sample 0 or the last sample takes its time; one on the middle
 // of a segment the time halfway; nothing while playing or without a lap.
 TEST_F(ZoomMapTest, ClickProjectsOntoTheNearestSegment) {

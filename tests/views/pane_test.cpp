@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 #include <QPainter>
 #include "views/graph_tab.h"
 #include "views/view_fixture.h"
@@ -83,4 +84,60 @@ TEST_F(PaneTest, ClickMovesTheCursorThroughTheChain) {
     map->MoveCursorTo(-3, PlayEntry::MapClick);
     EXPECT_EQ(playTm(), 0);
     EXPECT_TRUE(log.calls.isEmpty());
+}
+
+namespace {
+
+// A pane whose picture is the colour of its key.
+struct KeyedPane : CountingPane {
+    int key = 0;
+    KeyedPane() : CountingPane("PaintBoxGraph", true) {}
+    void DrawCursor(QPainter& p, const QRect&, const PaneInput&) override {
+        ++cursors;
+        p.fillRect(QRect(0, 0, 4, 4), key ? Qt::black : Qt::red);
+    }
+    bool PictureKey(const PaneInput&, QSize size, std::vector<double>& k) const override {
+        k = {double(size.width()), double(key)};
+        return true;
+    }
+};
+
+} // namespace
+
+// A repaint step paints a keyed pane only when its key moved from the one
+// of the picture on screen, or when its cache is dirty; a pane without a
+// key paints at every step.
+TEST_F(PaneTest, RepaintStepsSkipAPictureThatDidNotChange) {
+    KeyedPane keyed;
+    CountingPane plain("PaintBoxZoom", false);
+    for (PaneWidget* p : {static_cast<PaneWidget*>(&keyed), static_cast<PaneWidget*>(&plain)}) {
+        p->SetHost({&s, &graphs, &video});
+        p->resize(40, 30);
+        p->show();
+    }
+    const auto settle = [] {
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    };
+    settle();
+    ASSERT_GE(keyed.cursors, 1);
+    const int shown = keyed.cursors, plainShown = plain.draws;
+
+    struct Step { const char* what; int key; bool dirty; bool paints; };
+    const Step steps[] = {
+        {"same key", 0, false, false}, {"key moved", 1, false, true}, {"same again", 1, false, false},
+        {"dirty cache", 1, true, true}, {"back", 0, false, true},
+    };
+    int paints = shown, plainPaints = plainShown;
+    for (const Step& st : steps) {
+        SCOPED_TRACE(st.what);
+        keyed.key = st.key;
+        if (st.dirty) keyed.SetDirty();
+        keyed.Repaint();
+        plain.Repaint();
+        settle();
+        paints += st.paints ? 1 : 0;
+        EXPECT_EQ(keyed.cursors, paints);
+        EXPECT_EQ(plain.draws, ++plainPaints);
+    }
+    EXPECT_EQ(keyed.Render().pixelColor(1, 1), QColor(Qt::red));
 }
