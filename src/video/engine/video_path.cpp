@@ -1,0 +1,351 @@
+// The video path: the video thread decodes and filters pictures into the
+// picture queue; the play thread shows each when it is due, following the
+// audio clock when there is sound, and reports position and end.
+#include <algorithm>
+#include <chrono>
+#include "video/engine/player_state.h"
+#include "video/engine/thread_helpers.h"
+
+namespace vel::video::play {
+
+namespace {
+
+constexpr double kSyncMin = 0.04, kSyncMax = 0.1, kNoSyncAbove = 10.0;
+// Row alignment and tail of a picture the scaler writes, as av_frame_get_buffer makes them.
+constexpr int kPictureAlign = 64, kPicturePadding = 16 + kPictureAlign - 1;
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void QueuePicture(TVideoState* vs, AVFrame* frame, double pts, int serial) {
+    std::unique_lock<std::mutex> lock(vs->pictMutex);
+    vs->pictCond.wait(lock, [&] { return vs->abort || vs->pictq.size() < 2 || vs->serial.load() != serial; });
+    if (vs->abort || vs->serial.load() != serial) {
+        ff::av_frame_free(&frame);
+        return;
+    }
+    vs->pictq.push_back({frame, pts, serial});
+}
+
+// Some demuxers (MPEG-TS) land after the target, on the first key frame
+// past the place their search found: the first picture after a seek that is
+// later than the picture at the target asks for a seek further back.
+// So does the end of the input with no picture since the seek (landed past
+// the last key frame). Gives true when the picture is to be dropped for it.
+bool LandedAfterTarget(TVideoState* vs, double pts) {
+    std::lock_guard<std::mutex> lock(vs->stateMutex);
+    if (!vs->seekLandCheck) return false;
+    vs->seekLandCheck = false;
+    if (vs->seekReq || pts <= vs->seekMinPts + vs->frameDelay + 1e-6) return false;
+    const int64_t target = int64_t(std::llround(vs->seekMinPts * 1e6 + vs->frameDelay * 1e6 / 2));
+    const int64_t back = vs->seekBack == 0 ? 1'000'000 : vs->seekBack * 2;
+    // Not before the file's start: from there on what comes is all there is.
+    if (target <= vs->startTime || (vs->seekBack != 0 && vs->seekTarget <= vs->startTime)) return false;
+    vs->seekBack = back;
+    vs->seekTarget = std::max(target - back, vs->startTime);
+    vs->seekRetry = true;
+    vs->seekReq = true;
+    vs->seekDone = false;
+    vs->serial.fetch_add(1);  // what is decoded until the seek is never shown
+    vs->stateCond.notify_all();
+    return true;
+}
+
+void DeliverFiltered(TVideoState* vs, int serial, double& lastPts, bool& firstAfterSeek) {
+    const AVRational tb = ff::av_buffersink_get_time_base(vs->bufferSink);
+    for (;;) {
+        AVFrame* out = ff::av_frame_alloc();
+        if (!out) return;
+        if (ff::av_buffersink_get_frame_flags(vs->bufferSink, out, 0) < 0) {
+            ff::av_frame_free(&out);
+            return;
+        }
+        // A picture without a time continues the last by one frame.
+        const double pts = out->pts == AV_NOPTS_VALUE ? lastPts + vs->frameDelay : out->pts * av_q2d(tb);
+        lastPts = pts;
+        if (firstAfterSeek) {
+            firstAfterSeek = false;
+            if (LandedAfterTarget(vs, pts)) {
+                ff::av_frame_free(&out);
+                continue;
+            }
+        }
+        double minPts;
+        {
+            std::lock_guard<std::mutex> lock(vs->stateMutex);
+            minPts = vs->seekMinPts;
+        }
+        if (pts < minPts) {  // decoded on the way to the seek's target (its tolerance is in minPts)
+            ff::av_frame_free(&out);
+            continue;
+        }
+        QueuePicture(vs, out, pts, serial);
+    }
+}
+
+void Show(TVideoState* vs, TVideoState::Picture& pic, SwsContext*& sws) {
+    AVFrame* f = pic.frame;
+    // The host's picture values as they are now, for the picture shown now.
+    if (vs->eq) vs->eq->Filter(f);
+    if (vs->hue) vs->hue->Filter(f);
+    auto out = std::make_shared<TVideoPicture>();
+    out->Width = f->width & ~1;
+    out->Height = f->height & ~1;
+    // Laid out as FFmpeg lays out its own pictures: the scaler writes whole
+    // vector blocks, past the end of a row and of the last one.
+    out->Stride = FFALIGN(out->Width * 4, kPictureAlign);
+    out->Bits.resize(size_t(out->Stride) * size_t(out->Height) + kPicturePadding);
+    out->PTS = int64_t(std::llround(pic.pts * 1e6)) - vs->startTime;
+    const AVRational sar = f->sample_aspect_ratio;
+    out->AspectRatio = (sar.num > 0 && sar.den > 0 ? double(sar.num) / sar.den : 1.0) * out->Width / std::max(1, out->Height);
+    sws = ff::sws_getCachedContext(sws, out->Width, out->Height, AVPixelFormat(f->format), out->Width, out->Height,
+                                   AV_PIX_FMT_BGRA, vs->player->SwsFlags, nullptr, nullptr, nullptr);
+    if (sws && out->Width > 0 && out->Height > 0) {
+        uint8_t* dst[4] = {out->Bits.data(), nullptr, nullptr, nullptr};
+        int dstStride[4] = {out->Stride, 0, 0, 0};
+        ff::sws_scale(sws, f->data, f->linesize, 0, out->Height, dst, dstStride);
+        if (vs->subs) vs->subs->Blend(pic.pts, out->Bits.data(), out->Width, out->Height, out->Stride);
+    }
+    vs->vidclk.Set(pic.pts, WallTime());
+    if (vs->sink) vs->sink(out);
+}
+
+} // namespace
+
+// source -> [the player's filter text] -> sink (YUV 4:2:0 only).
+int BuildFilterGraph(TVideoState* vs, const QString& text) {
+    AVStream* st = vs->ic->streams[vs->videoStream];
+    vs->graph = ff::avfilter_graph_alloc();
+    if (!vs->graph) return AVERROR(ENOMEM);
+    char opts[64];
+    std::snprintf(opts, sizeof opts, "flags=%d", vs->player->SwsFlags);
+    vs->graph->scale_sws_opts = ff::av_strdup(opts);
+    const AVRational sar = st->codecpar->sample_aspect_ratio.num ? st->codecpar->sample_aspect_ratio : AVRational{0, 1};
+    char args[256];
+    std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d",
+                  vs->vdec->width, vs->vdec->height, int(vs->vdec->pix_fmt), st->time_base.num, st->time_base.den,
+                  sar.num, sar.den ? sar.den : 1);
+    int r = ff::avfilter_graph_create_filter(&vs->bufferSrc, ff::avfilter_get_by_name("buffer"), "src", args, nullptr,
+                                             vs->graph);
+    if (r < 0) return r;
+    r = ff::avfilter_graph_create_filter(&vs->bufferSink, ff::avfilter_get_by_name("buffersink"), "out", nullptr,
+                                         nullptr, vs->graph);
+    if (r < 0) return r;
+    const AVPixelFormat fmts[] = {AV_PIX_FMT_YUV420P};
+    r = ff::av_opt_set_bin(vs->bufferSink, "pix_fmts", reinterpret_cast<const uint8_t*>(fmts), sizeof fmts,
+                           AV_OPT_SEARCH_CHILDREN);
+    if (r < 0) return r;
+    if (text.trimmed().isEmpty()) {
+        r = ff::avfilter_link(vs->bufferSrc, 0, vs->bufferSink, 0);
+    } else {
+        AVFilterInOut* outputs = ff::avfilter_inout_alloc();
+        AVFilterInOut* inputs = ff::avfilter_inout_alloc();
+        if (!outputs || !inputs) {
+            ff::avfilter_inout_free(&outputs);
+            ff::avfilter_inout_free(&inputs);
+            return AVERROR(ENOMEM);
+        }
+        outputs->name = ff::av_strdup("in");
+        outputs->filter_ctx = vs->bufferSrc;
+        inputs->name = ff::av_strdup("out");
+        inputs->filter_ctx = vs->bufferSink;
+        r = ff::avfilter_graph_parse_ptr(vs->graph, text.toUtf8().constData(), &inputs, &outputs, nullptr);
+        ff::avfilter_inout_free(&outputs);
+        ff::avfilter_inout_free(&inputs);
+    }
+    if (r < 0) return r;
+    return ff::avfilter_graph_config(vs->graph, nullptr);
+}
+
+void VideoThread(TVideoState* vs) {
+    AVPacket* pkt = ff::av_packet_alloc();
+    AVFrame* frame = ff::av_frame_alloc();
+    int serial = vs->serial.load();
+    double lastPts = -vs->frameDelay;
+    bool firstAfterSeek = false;
+    auto drain = [&] {
+        while (ff::avcodec_receive_frame(vs->vdec, frame) == 0) {
+            frame->pts = frame->best_effort_timestamp;
+            if (ff::av_buffersrc_add_frame_flags(vs->bufferSrc, frame, 0) < 0) ff::av_frame_unref(frame);
+            DeliverFiltered(vs, serial, lastPts, firstAfterSeek);
+        }
+    };
+    while (pkt && frame && !vs->abort) {
+        bool flush = false;
+        if (vs->videoq.Get(pkt, &flush, true) < 0) break;
+        if (flush) {
+            ff::avcodec_flush_buffers(vs->vdec);
+            serial = vs->serial.load();
+            firstAfterSeek = true;
+            continue;
+        }
+        if (!pkt->data && pkt->size == 0) {
+            // The end of the input: what the decoder holds comes out.
+            ff::avcodec_send_packet(vs->vdec, nullptr);
+            drain();
+            ff::avcodec_flush_buffers(vs->vdec);
+            if (firstAfterSeek) {
+                firstAfterSeek = false;
+                if (LandedAfterTarget(vs, INFINITY)) continue;
+            }
+            std::lock_guard<std::mutex> lock(vs->stateMutex);
+            vs->videoDrained = true;
+            continue;
+        }
+        ff::avcodec_send_packet(vs->vdec, pkt);
+        ff::av_packet_unref(pkt);
+        drain();
+    }
+    ff::av_packet_free(&pkt);
+    ff::av_frame_free(&frame);
+}
+
+void PlayLoop(TVideoState* vs) {
+    TFFPlayer* p = vs->player;
+    SwsContext* sws = nullptr;
+    double frameTimer = 0, lastPts = NAN, lastDelay = vs->frameDelay;
+    int64_t lastPos = NoTime;
+    bool wasPaused = false;
+    while (!vs->abort) {
+        bool showNow = false, paused, step, showPending;
+        unsigned stepGen, showGen;
+        TVideoState::Picture pic{};
+        const double now = WallTime();
+        {
+            std::lock_guard<std::mutex> slock(vs->stateMutex);
+            paused = vs->paused;
+            step = vs->step;
+            showPending = vs->showPending;
+            stepGen = vs->stepGen;
+            showGen = vs->showGen;
+        }
+        if (paused && !wasPaused) wasPaused = true;
+        if (!paused && wasPaused) {
+            wasPaused = false;
+            frameTimer = now;  // carry on from here after a pause
+        }
+        {
+            std::lock_guard<std::mutex> lock(vs->pictMutex);
+            while (!vs->pictq.empty() && vs->pictq.front().serial != vs->serial.load()) {
+                ff::av_frame_free(&vs->pictq.front().frame);
+                vs->pictq.pop_front();
+                vs->pictCond.notify_all();
+            }
+            if (!vs->pictq.empty()) {
+                const TVideoState::Picture& front = vs->pictq.front();
+                if (showPending || step) {
+                    showNow = true;
+                    frameTimer = now;
+                } else if (!paused) {
+                    double delay = std::isnan(lastPts) ? 0 : front.pts - lastPts;
+                    // A step back or of 10 s and more is a break in the time
+                    // stamps, not a delay; a shorter gap is waited out.
+                    if (delay <= 0 || delay >= kNoSyncAbove) delay = lastDelay;
+                    lastDelay = delay;
+                    const double master = vs->audioOpen ? vs->audclk.Get() : NAN;
+                    if (!std::isnan(master)) {
+                        const double diff = front.pts - master;
+                        const double thr = std::clamp(delay, kSyncMin, kSyncMax);
+                        if (std::fabs(diff) < kNoSyncAbove) {
+                            if (diff <= -thr) delay = std::max(0.0, delay + diff);
+                            else if (diff >= thr) delay = delay + diff;
+                        }
+                    }
+                    if (frameTimer == 0) frameTimer = now;
+                    if (now >= frameTimer + delay) {
+                        frameTimer += delay;
+                        if (now - frameTimer > kSyncMax) frameTimer = now;
+                        showNow = true;
+                        // Late with another picture waiting (and sound to keep up with): drop this one.
+                        if (vs->audioOpen && vs->pictq.size() > 1 && now > frameTimer + (vs->pictq[1].pts - front.pts) + 0.1) {
+                            ff::av_frame_free(&vs->pictq.front().frame);
+                            vs->pictq.pop_front();
+                            vs->pictCond.notify_all();
+                            lastPts = front.pts;
+                            showNow = false;
+                            continue;
+                        }
+                    }
+                }
+                if (showNow) {
+                    pic = vs->pictq.front();
+                    vs->pictq.pop_front();
+                    vs->pictCond.notify_all();
+                }
+            }
+        }
+        if (showNow) {
+            lastPts = pic.pts;
+            int64_t pos = int64_t(std::llround(pic.pts * 1e6)) - vs->startTime;
+            // Before the picture goes out: whoever sees it reads its position.
+            p->SetCurrentPTS(pos);
+            Show(vs, pic, sws);
+            ff::av_frame_free(&pic.frame);
+            bool pauseAfter = false;
+            {
+                std::lock_guard<std::mutex> slock(vs->stateMutex);
+                if (vs->showGen == showGen) vs->showPending = false;
+                if (vs->stepGen == stepGen) vs->step = false;
+                if (vs->openPaused) {
+                    vs->openPaused = false;
+                    pauseAfter = true;
+                }
+                vs->stateCond.notify_all();
+            }
+            if (vs->duration > 0 && pos > vs->duration) pos = vs->duration;
+            if (lastPos == NoTime || std::llabs(pos - lastPos) > 10000) {
+                lastPos = pos;
+                p->PushPosition(pos);
+            }
+            if (pauseAfter) p->PostState(TPlayState::psPause);
+            continue;
+        }
+        if (vs->videoStream < 0 && vs->audioOpen) {
+            const double a = vs->audioDisplay ? vs->audioDisplay->Heard(WallTime()) : vs->audclk.Get();
+            if (!std::isnan(a)) {
+                int64_t pos = int64_t(std::llround(a * 1e6)) - vs->startTime;
+                if (vs->duration > 0 && pos > vs->duration) pos = vs->duration;
+                p->SetCurrentPTS(pos);
+                if (lastPos == NoTime || std::llabs(pos - lastPos) > 10000) {
+                    lastPos = pos;
+                    p->PushPosition(pos);
+                }
+                if (vs->audioDisplay && vs->sink) {
+                    if (auto pic = vs->audioDisplay->Draw(a, WallTime())) {
+                        pic->PTS = pos;
+                        vs->sink(pic);
+                    }
+                }
+            }
+        }
+        // The end, once, when everything read has been shown.
+        bool end = false;
+        {
+            std::lock_guard<std::mutex> slock(vs->stateMutex);
+            bool noPicture = false;
+            if ((vs->eof || vs->readError) && vs->videoDrained && vs->videoq.Count() == 0) {
+                std::lock_guard<std::mutex> plock(vs->pictMutex);
+                noPicture = vs->pictq.empty();
+            }
+            // A seek past the last picture shows none, also while paused
+            // sound holds back the end.
+            if (noPicture && vs->showPending) {
+                vs->showPending = false;
+                vs->stateCond.notify_all();
+            }
+            if (noPicture && !vs->endReported && (vs->audioStream < 0 || vs->audioq.Count() == 0)) {
+                end = vs->endReported = true;
+                vs->stateCond.notify_all();
+            }
+        }
+        if (end) {
+            if (vs->duration > 0) p->PushPosition(vs->duration);
+            if (vs->audioDisplay && vs->duration > 0) vs->audioDisplay->HeardAtLeast(double(vs->duration + vs->startTime) / 1e6);
+            p->PostState(TPlayState::psEnd);
+        }
+        Sleep(5);
+    }
+    if (sws) ff::sws_freeContext(sws);
+    p->PostState(TPlayState::psStop);  // once per open, however it was stopped
+}
+
+} // namespace vel::video::play
