@@ -80,7 +80,7 @@ struct TVideoState {
     bool seekReq = false;
     int64_t seekTarget = 0;
     int seekFlags = 0;
-    double seekMinPts = -1e300;
+    std::atomic<double> seekMinPts{-1e300};  // also read by the audio callback
     // The first picture after a seek tells whether the demuxer landed after
     // the target; it is then sought again this much further back (µs).
     bool seekLandCheck = false;
