@@ -472,6 +472,14 @@ TEST_F(PlayerClips, SeeksShowThePictureAtTheirTarget) {
         // Steps go on from the picture sought.
         r.player.StepToNextFrame();
         ASSERT_TRUE(r.WaitFor([&] { return r.Frames().back() == 1; }, 5000)) << r.Frames().back();
+        // A seek and a resume at once (the link's "to start"): the pictures
+        // queued before the seek are not shown.
+        const size_t before = r.Frames().size();
+        r.player.Seek(first + FrameUs(60), 0, false);
+        r.player.Resume();
+        ASSERT_TRUE(r.WaitFor([&] { return r.Frames().size() > before; }));
+        r.player.Pause();
+        EXPECT_EQ(r.Frames()[before], 60);
         r.player.Stop(true);
     }
 }

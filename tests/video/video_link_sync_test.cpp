@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include "common/datetime.h"
@@ -235,5 +237,105 @@ TEST(VideoBar, FillCoversThePlayedPartForAnyDuration) {
         for (int x = 5; x < 103; ++x)
             if (img.pixel(x, 10) == qRgb(255, 0, 0)) last = x;
         EXPECT_EQ(last, c.filledTo) << c.cur << " / " << c.dur;
+    }
+}
+
+// The edges of the link's rules, each on both sides.
+TEST_F(VideoLinkSync, SyncIsTakenUpToTheLapsLastSampleToTheMillisecond) {
+    const struct {
+        long double playTm;
+        bool synced;
+    } cases[] = {{60.0L, true}, {60.0004L, true}, {60.0006L, false}};
+    for (const auto& c : cases) {
+        Show(60);
+        player->duration = 100'000'000;
+        prompts.openResults.push_back({dir.filePath("none.mp4")});
+        link.SpeedButtonOpenVideoClick();
+        link.ClrVideoSync();
+        player->pts = 1'000'000;
+        s.comparison.PlayTm = c.playTm;
+        link.SpeedButtonSetStaClick();
+        EXPECT_EQ(link.VideoSynced(), c.synced) << double(c.playTm);
+    }
+}
+
+TEST_F(VideoLinkSync, InRangeUpToTheVideosFirstAndLastMicrosecond) {
+    Show(60);
+    player->duration = 30'000'000;
+    OpenAndSync(10, 15'000'000);  // ofs 5 s: play time 25 s is the video's end
+    ASSERT_EQ(link.VideoOfsPts(), 5'000'000);
+    const struct {
+        long double playTm;
+        bool inRange;
+    } cases[] = {{25.0L, true}, {25.00001L, false}, {-5.0L, true}, {-5.00001L, false}, {0, true}};
+    for (const auto& c : cases) {
+        player->state = TPlayState::psPlay;
+        player->paused = false;
+        player->calls.clear();
+        s.comparison.PlayTm = c.playTm;
+        EXPECT_EQ(link.VideoInRange(), c.inRange) << double(c.playTm);
+        // Out of range a playing video is paused.
+        EXPECT_EQ(player->calls.contains("Pause"), !c.inRange) << double(c.playTm);
+    }
+}
+
+TEST_F(VideoLinkSync, KeyStepIsMeasuredAfterTheFirstSeekAndNeverBelow330ms) {
+    const struct {
+        int64_t pts;  // where the first seek landed
+        int64_t step;
+    } cases[] = {{66'000, 330'000}, {229'999, 330'000}, {240'000, 330'000}, {299'999, 330'000},
+                 {300'000, 400'000}, {1'000'000, 1'100'000}};
+    Show(60);
+    for (const auto& c : cases) {
+        prompts.openResults.push_back({dir.filePath("x.mp4")});
+        link.SpeedButtonOpenVideoClick();
+        ASSERT_EQ(link.state().VideoKeyStep, 1'000'000);
+        player->pts = 0;
+        player->calls.clear();
+        link.FFPlayerPosition(0);  // the first picture: the first seek follows
+        QElapsedTimer t;
+        t.start();
+        while (!player->calls.contains("Seek 66000 0") && t.elapsed() < 5000) QCoreApplication::processEvents();
+        ASSERT_TRUE(player->calls.contains("Seek 66000 0"));
+        player->pts = c.pts;
+        link.FFPlayerPosition(c.pts);  // its picture: the step is measured
+        while (link.state().VideoKeyStep == 1'000'000 && t.elapsed() < 5000) QCoreApplication::processEvents();
+        EXPECT_EQ(link.state().VideoKeyStep, c.step) << c.pts;
+    }
+}
+
+TEST_F(VideoLinkSync, FollowingTheClockReseeksOnlyWhenTheVideoIsOffByMoreThanATenth) {
+    const struct {
+        int64_t pts;
+        bool seeks;
+    } cases[] = {{25'099'000, false}, {25'101'000, true}, {24'901'000, false}, {24'899'000, true}};
+    for (const auto& c : cases) {
+        Show(60);
+        link.ClrVideoSync();
+        OpenAndSync(10, 30'000'000);  // ofs 20 s
+        s.comparison.PlayTm = 5;
+        player->pts = c.pts;
+        player->calls.clear();
+        play.SpeedButtonPlayClick();
+        EXPECT_EQ(player->calls.contains("Seek 25000000 0"), c.seeks) << c.pts << ": " << player->calls.join(", ").toStdString();
+        play.SpeedButtonPlayClick();
+    }
+}
+
+TEST_F(VideoLinkSync, StepBackSeeksToTheRangesStartOnceTheKeyStepPassesIt) {
+    Show(60);
+    OpenAndSync(10, 30'000'000);  // ofs 20 s, key step 1 s
+    const struct {
+        int64_t pts;
+        QString call;  // empty: no seek
+    } cases[] = {{21'000'000, "Seek 20000000 0"},
+                 {20'999'999, "Seek 20000000 4"},
+                 {20'000'000, "Seek 20000000 4"},
+                 {19'999'999, ""}};
+    for (const auto& c : cases) {
+        player->pts = c.pts;
+        player->calls.clear();
+        link.VideoStepBack();
+        EXPECT_EQ(player->calls, c.call.isEmpty() ? QStringList{} : QStringList{c.call}) << c.pts;
     }
 }

@@ -69,6 +69,18 @@ TEST_F(Vsy, FileHasTwoCrLfLinesWithAFixedDateFormatWhateverTheLocale) {
     EXPECT_NEAR(back.Start, start, 1e-9);
 }
 
+TEST_F(Vsy, MillisecondsAreWrittenWithThreeDigits) {
+    const struct {
+        int ms;
+        const char* text;
+    } cases[] = {{0, "09:59:52.000"}, {5, "09:59:52.005"}, {50, "09:59:52.050"}, {999, "09:59:52.999"}};
+    for (const auto& c : cases) {
+        const QString path = dir.filePath("ms.vsy");
+        ASSERT_TRUE(WriteVsy(path, {video, EncodeDateTime(2024, 4, 14, 9, 59, 52, c.ms)}));
+        EXPECT_EQ(ReadBytes(path), (video + "\r\n2024/04/14 " + c.text + "\r\n").toUtf8()) << c.ms;
+    }
+}
+
 TEST_F(Vsy, DamagedFilesAreIgnoredOrRefused) {
     struct Case {
         const char* name;

@@ -7,6 +7,7 @@
 // picture queue and shows them in time on the play thread. The subtitle
 // path and the audio display have their own files.
 #include <QString>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -79,7 +80,7 @@ struct TVideoState {
     bool seekReq = false;
     int64_t seekTarget = 0;
     int seekFlags = 0;
-    double seekMinPts = -1e300;
+    std::atomic<double> seekMinPts{-1e300};  // also read by the audio callback
     // The first picture after a seek tells whether the demuxer landed after
     // the target; it is then sought again this much further back (µs).
     bool seekLandCheck = false;

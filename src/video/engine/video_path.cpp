@@ -206,12 +206,13 @@ void PlayLoop(TVideoState* vs) {
     int64_t lastPos = NoTime;
     bool wasPaused = false;
     while (!vs->abort) {
-        bool showNow = false, paused, step, showPending;
+        bool showNow = false, paused, step, showPending, seeking;
         unsigned stepGen, showGen;
         TVideoState::Picture pic{};
         const double now = WallTime();
         {
             std::lock_guard<std::mutex> slock(vs->stateMutex);
+            seeking = vs->seekReq;
             paused = vs->paused;
             step = vs->step;
             showPending = vs->showPending;
@@ -230,7 +231,9 @@ void PlayLoop(TVideoState* vs) {
                 vs->pictq.pop_front();
                 vs->pictCond.notify_all();
             }
-            if (!vs->pictq.empty()) {
+            // Pictures from before a seek asked for wait for it to drop them
+            // (a seek and a resume at once showed one from before).
+            if (!vs->pictq.empty() && !seeking) {
                 const TVideoState::Picture& front = vs->pictq.front();
                 if (showPending || step) {
                     showNow = true;
