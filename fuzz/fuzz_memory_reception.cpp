@@ -2,10 +2,11 @@
 // input's bytes) and raw blocks fed into the image, with these promises
 // checked after every step:
 // - no byte of the image changes and no pending flag is cleared unless a
-//   checksum-valid data line or a whole raw block covers it, and what a
-//   step says it stored is exactly what came;
+//   checksum-valid, well-formed data line or a whole raw block covers it,
+//   and what a step says it stored is exactly what came;
 // - no download is reported complete while a flag is pending;
-// - a line said to answer a read lies inside that read.
+// - a line said to answer a read lies inside that read, and a damaged one
+//   is read again.
 #include <cstring>
 #include <vector>
 #include "fuzz_script.h"
@@ -36,7 +37,7 @@ bool AllHex(QByteArrayView s) {
     return !s.isEmpty();
 }
 
-// Hexadecimal as the logger's lines are read: a stray character counts as 0.
+// As the link reads a request's fields: a stray character counts as 0.
 int64_t HexOf(QByteArrayView s) {
     int64_t v = 0;
     for (char c : s) v = v * 16 + std::max(0, HexDigit(c));
@@ -51,16 +52,25 @@ struct Delivery {
     QByteArray bytes;
 };
 
-// The span of a checksum-valid data line of the right shape; none for any other.
+// "...,AAAAAAAA,DD..DD*hh" past the sentence's name (the reply parser's
+// part): eight hexadecimal address digits, a comma, whole bytes of
+// hexadecimal data.
+bool ShapeOk(QByteArrayView line) {
+    if (line.size() < 23 || line[19] != ',' || (line.size() - 23) % 2) return false;
+    return AllHex(line.sliced(11, 8)) && (line.size() == 23 || AllHex(line.sliced(20, line.size() - 23)));
+}
+
+bool WellFormed(QByteArrayView line) { return line.startsWith("$PMTK182,8,") && ShapeOk(line); }
+
+// The span of a checksum-valid, well-formed data line; none for any other.
 Delivery OfDataLine(QByteArrayView line, bool badSum) {
     Delivery d;
-    if (badSum || CheckFrame(line) != FrameCheck::Ok) return d;
-    if (!line.startsWith("$PMTK182,8,") || line.size() < 23 || line[19] != ',' || (line.size() - 23) % 2) return d;
+    if (badSum || CheckFrame(line) != FrameCheck::Ok || !WellFormed(line)) return d;
     const QByteArrayView hex = line.sliced(20, line.size() - 23);
     d.addr = HexOf(line.sliced(11, 8));
     d.n = hex.size() / 2;
     if (d.addr + d.n > LoggerMemoryBytes) return Delivery{};
-    if (AllHex(hex)) d.bytes = QByteArray::fromHex(hex.toByteArray());
+    d.bytes = QByteArray::fromHex(hex.toByteArray());
     return d;
 }
 
@@ -162,12 +172,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             AnswerSlots answers;
             const ReplyAction a = ParsePmtkLine(line, answers, ProbeFlags::All());
             if (a.kind != ReplyAction::DataLine) break;
-            if (MemoryReception::AnswersRead(line, curCmd)) {
-                // Inside the read asked for. (A well-summed line of the
-                // wrong length still counts as an answer: not asked yet.)
+            const bool inRead = MemoryReception::AnswersRead(line, curCmd);
+            int64_t r = 0;
+            if (inRead) {
+                // Inside the read asked for.
                 const QList<QByteArray> f = curCmd.split(',');
                 if (f.size() < 4 || f[0] != "PMTK182" || f[1] != "7") vel::fuzz::Fail("a line answers no read");
-                const int64_t r = HexOf(f[2].left(8)), len = std::max<int64_t>(HexOf(f[3].left(8)), 1);
+                r = HexOf(f[2].left(8));
+                const int64_t len = std::max<int64_t>(HexOf(f[3].left(8)), 1);
                 const int64_t addr = line.size() >= 19 ? HexOf(line.sliced(11, 8)) : -1;
                 if (line.size() < 23 || line[19] != ',' || addr < r || addr >= r + len)
                     vel::fuzz::Fail("a line outside the read answers it");
@@ -175,6 +187,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const Delivery d = OfDataLine(line, a.badSum);
             const ReceptionStep s = h->rx.OnDataLine(line, a.badSum, curCmd, op & 0x80);
             h->Check(d, s);
+            // A damaged answer (mis-summed, or well-summed but not of the
+            // full form) lets its acknowledgement end the read: its block
+            // must be read again. A QK4 keeps it pending for the sweep.
+            if (inRead && (a.badSum || !ShapeOk(line)) && model != LoggerModel::QK4 && s.next != ReceptionStep::Fail) {
+                const QByteArray again = Fmt("PMTK182,7,%.8llX,", r);
+                bool queued = false;
+                for (const QByteArray& b : s.queue) queued = queued || b.startsWith(again);
+                if (!queued) vel::fuzz::Fail("a damaged answer is not read again");
+            }
             break;
         }
         case 2: {  // a request goes out: it becomes the read answered and may arm raw mode

@@ -50,6 +50,17 @@ bool RequestOf(QByteArrayView curCmd, int64_t& addr, int64_t& len) {
     return true;
 }
 
+// "$PMTK182,8,AAAAAAAA,DD..DD*hh": eight address digits, a comma and whole
+// bytes, all hexadecimal. A well-summed line that breaks this is damaged:
+// its stray characters would otherwise be stored as zeros.
+bool WellFormed(QByteArrayView line) {
+    const qsizetype size = line.size();
+    if (size < 23 || line[19] != ',' || (size - 23) % 2 != 0) return false;
+    for (qsizetype i = 11; i < size - 3; ++i)
+        if (i != 19 && HexDigit(line[i]) < 0) return false;
+    return true;
+}
+
 } // namespace
 
 bool MemoryReception::AnswersRead(QByteArrayView line, QByteArrayView curCmd) {
@@ -133,7 +144,7 @@ ReceptionStep MemoryReception::OnDataLine(QByteArrayView line, bool badSum, QByt
 
     // $PMTK182,8,AAAAAAAA,DD..DD*hh
     const qsizetype size = line.size();
-    const bool malformed = size < 23 || line[19] != ',' || (size - 23) % 2 != 0;
+    const bool malformed = !WellFormed(line);
     if (badSum || malformed) {
         // A damaged line is not stored: the block is read again. A well-summed
         // line that breaks the format is damaged as well; passing it over
@@ -185,10 +196,7 @@ ReceptionStep MemoryReception::OnDataLine(QByteArrayView line, bool badSum, QByt
     }
     const char* hex = line.data() + 20;
     uint8_t* out = image_.data() + a;
-    for (int64_t i = 0; i < n; ++i) {
-        const int hi = HexDigit(hex[2 * i]), lo = HexDigit(hex[2 * i + 1]);
-        out[i] = uint8_t((std::max(hi, 0) << 4) | std::max(lo, 0));
-    }
+    for (int64_t i = 0; i < n; ++i) out[i] = uint8_t((HexDigit(hex[2 * i]) << 4) | HexDigit(hex[2 * i + 1]));
     step.stored = true;
     if (n < 2048) step.log = Fmt("MTK log start. %.8llX,%llX", a, n);
     else if (a % 65536 == 0) step.log = Fmt("MTK log start. %.8llX", a);

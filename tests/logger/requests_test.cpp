@@ -147,12 +147,20 @@ TEST(Reception, DamagedMisplacedAndOutOfRangeDataIsNotTrusted) {
     EXPECT_EQ(s.queue, (QList<QByteArray>{"PMTK182,7,00001000,400", "PMTK182,7,00001400,400"}));
     EXPECT_TRUE(m.Pending(4));    // 0x1000: only partly covered by 0x1200..0x15FF
     EXPECT_EQ(s.next, ReceptionStep::EndWait);
-    // Lines that break the format or leave the memory change nothing.
-    for (const QByteArray& line : {QByteArray("$PMTK182,8,0000*00"), DataLine(0xFFFC00, QByteArray(2048, 'x')),
-                                   DataLine(0, kb).replace(19, 1, ";")}) {
+    // Lines that break the format or leave the memory change nothing. A
+    // well-summed line with a stray character is not taken for zeros.
+    const QByteArray kbHex = kb.toHex().toUpper();
+    const auto framed = [](const QByteArray& body) { return FrameSentence(body).chopped(2); };
+    for (const QByteArray& line :
+         {QByteArray("$PMTK182,8,0000*00"), DataLine(0xFFFC00, QByteArray(2048, 'x')),
+          DataLine(0, kb).replace(19, 1, ";"), framed("PMTK182,8,00000000," + kbHex + "2"),
+          framed("PMTK182,8,00000000," + QByteArray(kbHex).replace(100, 1, "G")),
+          framed("PMTK182,8,0000000G," + kbHex), framed("PMTK182,8,0000000 ," + kbHex)}) {
         s = m.OnDataLine(line, false, "PMTK182,7,00000000,800", false);
         EXPECT_FALSE(s.stored) << line.left(30).constData();
     }
+    EXPECT_TRUE(m.Pending(0));
+    EXPECT_EQ(uint8_t(m.Image()[0]), 0xFF);
     // Re-reads of one block are capped.
     ReceptionStep last;
     for (int i = 0; i <= MemoryReception::MaxRereads; ++i) last = m.OnDataLine(bad, true, "PMTK182,7,00000800,800", false);
