@@ -12,8 +12,9 @@ namespace vel {
 std::unique_ptr<VideoLink> MakeVideoLink(Session& session, Prompts& prompts, GraphTab& tab,
                                          video::TAudioDriver audio) {
     auto* page = new VideoPage;
-    auto link = std::make_unique<VideoLink>(session, prompts,
-                                            std::make_unique<FFVideoPlayer>(page->Surface()->Sink(), audio));
+    auto player = std::make_unique<FFVideoPlayer>(page->Surface()->Sink(), audio);
+    player->Engine().ShownSize = page->Surface()->ShownSize();
+    auto link = std::make_unique<VideoLink>(session, prompts, std::move(player));
     page->Attach(*link);
     tab.SetVideoWidget(page);
     return link;

@@ -38,14 +38,8 @@ QRect VideoSurface::PictureRect() const {
     const auto pic = Picture();
     if (!pic || pic->Width <= 0 || pic->Height <= 0) return QRect();
     const double ratio = pic->AspectRatio > 0 ? pic->AspectRatio : double(pic->Width) / pic->Height;
-    int h = height();
-    int w = int(std::lround(h * ratio)) & ~1;
-    if (w > width()) {
-        w = width();
-        h = int(std::lround(w / ratio)) & ~1;
-    }
-    w = std::max(w, 1);
-    h = std::max(h, 1);
+    int w = 0, h = 0;
+    video::FitPicture(ratio, width(), height(), w, h);
     return QRect((width() - w) / 2, (height() - h) / 2, w, h);
 }
 
@@ -54,9 +48,25 @@ void VideoSurface::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), Qt::black);
     const auto pic = Picture();
     if (!pic || pic->Bits.empty()) return;
-    const QImage img(pic->Bits.data(), pic->Width, pic->Height, pic->Stride, QImage::Format_RGB32);
+    QImage img(pic->Bits.data(), pic->Width, pic->Height, pic->Stride, QImage::Format_RGB32);
+    const QRect r = PictureRect();
+    const double dpr = devicePixelRatioF();
+    if (pic->Width == int(std::lround(r.width() * dpr)) && pic->Height == int(std::lround(r.height() * dpr))) {
+        // Converted for this size: drawn as it is.
+        img.setDevicePixelRatio(dpr);
+        p.drawImage(r.topLeft(), img);
+        return;
+    }
+    // A picture of another size (the video's own, or made before a resize).
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(PictureRect(), img);
+    p.drawImage(r, img);
+}
+
+void VideoSurface::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The next picture comes at the new size.
+    const double dpr = devicePixelRatioF();
+    shown_->Set(int(std::lround(width() * dpr)), int(std::lround(height() * dpr)));
 }
 
 } // namespace vel

@@ -173,41 +173,54 @@ bool IsGrey(uint32_t c) {
 } // namespace
 
 // A bitmap subtitle lies over the pictures of its time (0.5 to 2.0 s) and
-// no others; a text subtitle is not drawn; both play to the end.
+// no others, in its place on the video at whatever size the pictures are
+// shown; a text subtitle is not drawn; both play to the end.
 TEST_F(PlayerExtras, SubtitlesOverThePicturesOfTheirTime) {
     struct {
         const char* file;
         bool drawn;
     } cases[] = {{"bitmap.mkv", true}, {"text.mkv", false}};
+    const double scales[] = {1, 2, 0.5};  // 1: no shown size known, the video's own
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
-        Recorder r;
-        ASSERT_TRUE(r.player.LoadAVLib(vel::test::LibAVFolder()));
-        ASSERT_TRUE(r.player.Open(File(c.file), r.Sink())) << r.player.LastErrMsg().toStdString();
-        ASSERT_TRUE(r.WaitForEnd());
-        const auto pics = r.Pictures();
-        ASSERT_GE(pics.size(), 70u);  // video only: nothing is dropped
-        int inside = 0;
-        for (const Shown& s : pics) {
-            SCOPED_TRACE(s.pts);
-            EXPECT_TRUE(IsGrey(s.At(10, 10)));  // outside the box, always the picture
-            const bool due = s.pts >= 500000 && s.pts < 2000000;
-            const uint32_t centre = s.At(64, 48);
-            if (c.drawn && due) {
-                EXPECT_EQ(centre, kMagenta) << std::hex << centre;
-                inside += centre == kMagenta;
-            } else if (s.pts < 440000 || s.pts > 2060000 || !c.drawn) {
-                EXPECT_TRUE(IsGrey(centre)) << std::hex << centre;
+        for (const double k : scales) {
+            SCOPED_TRACE(std::string(c.file) + " at x" + std::to_string(k));
+            Recorder r;
+            if (k != 1) {
+                auto shown = std::make_shared<TShownSize>();
+                shown->Set(int(128 * k), int(96 * k));
+                r.player.ShownSize = shown;
             }
-        }
-        // The pictures at 1.0 s and near 2.5 s were among those checked.
-        auto has = [&](int64_t pts) {
-            return std::any_of(pics.begin(), pics.end(), [&](const Shown& s) { return s.pts == pts; });
-        };
-        EXPECT_TRUE(has(1000000));
-        EXPECT_TRUE(has(2480000));
-        if (c.drawn) {
-            EXPECT_GE(inside, 30);
+            ASSERT_TRUE(r.player.LoadAVLib(vel::test::LibAVFolder()));
+            ASSERT_TRUE(r.player.Open(File(c.file), r.Sink())) << r.player.LastErrMsg().toStdString();
+            ASSERT_TRUE(r.WaitForEnd());
+            const auto pics = r.Pictures();
+            ASSERT_GE(pics.size(), 70u);  // video only: nothing is dropped
+            auto at = [k](const Shown& s, int x, int y) { return s.At(int(x * k), int(y * k)); };
+            int inside = 0;
+            for (const Shown& s : pics) {
+                SCOPED_TRACE(s.pts);
+                ASSERT_EQ(s.width, int(128 * k));
+                EXPECT_TRUE(IsGrey(at(s, 10, 10)));  // outside the box, always the picture
+                EXPECT_TRUE(IsGrey(at(s, 28, 48)));  // just left of it
+                const bool due = s.pts >= 500000 && s.pts < 2000000;
+                const uint32_t centre = at(s, 64, 48);
+                if (c.drawn && due) {
+                    EXPECT_EQ(centre, kMagenta) << std::hex << centre;
+                    EXPECT_EQ(at(s, 36, 48), kMagenta);  // just inside its left edge
+                    inside += centre == kMagenta;
+                } else if (s.pts < 440000 || s.pts > 2060000 || !c.drawn) {
+                    EXPECT_TRUE(IsGrey(centre)) << std::hex << centre;
+                }
+            }
+            // The pictures at 1.0 s and near 2.5 s were among those checked.
+            auto has = [&](int64_t pts) {
+                return std::any_of(pics.begin(), pics.end(), [&](const Shown& s) { return s.pts == pts; });
+            };
+            EXPECT_TRUE(has(1000000));
+            EXPECT_TRUE(has(2480000));
+            if (c.drawn) {
+                EXPECT_GE(inside, 30);
+            }
         }
     }
 }

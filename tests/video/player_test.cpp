@@ -11,6 +11,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <set>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -485,7 +486,9 @@ TEST_F(PlayerClips, SeeksShowThePictureAtTheirTarget) {
 }
 
 // Pictures of widths the scaler writes past (330, 332, 334 and more) play to
-// their end: every shown picture holds all the scaler writes into it.
+// their end: every shown picture holds all the scaler writes into it, at the
+// video's own size and converted to the size a surface shows them at (the
+// video's shape kept, the numbered blocks still readable).
 TEST_F(PlayerClips, OddPictureSizesPlayToTheEnd) {
     const QString src = vel::test::BlockNumberedSource(333, 199, 25, 1);
     struct {
@@ -495,36 +498,57 @@ TEST_F(PlayerClips, OddPictureSizesPlayToTheEnd) {
         {"odd.mkv", {"-c:v", "ffv1"}},
         {"odd.avi", {"-c:v", "mjpeg", "-pix_fmt", "yuvj420p", "-q:v", "2"}},
     };
+    struct {
+        int boxW, boxH;  // 0 x 0: none known
+        int w, h;        // the pictures' size
+    } shownAt[] = {
+        {0, 0, 332, 198},
+        {200, 200, 200, 118},   // as wide as the box
+        {1000, 301, 504, 301},  // as high as the box
+        {333, 199, 333, 198},   // an odd width again
+    };
     for (const auto& c : clips) {
         SCOPED_TRACE(c.file);
         const QString err = vel::test::RunFfmpeg(dir_->path(), QStringList{"-f", "lavfi", "-i", src} + c.codec +
                                                                  QStringList{c.file});
         ASSERT_TRUE(err.isEmpty()) << err.toStdString();
-        Recorder r;
-        r.blocks = true;
-        std::mutex m;
-        std::vector<std::pair<size_t, size_t>> shortOnes;  // held, written
-        ASSERT_TRUE(LoadPlayerLibs(r.player));
-        const TPictureSink frames = r.Sink();
-        const TPictureSink sink = [&](std::shared_ptr<const TVideoPicture> pic) {
-            const size_t reach = vel::test::ScalerReach(AV_PIX_FMT_YUV420P, AV_PIX_FMT_BGRA, pic->Width,
-                                                        pic->Height, pic->Stride, r.player.SwsFlags);
-            if (pic->Bits.size() < reach) {
-                std::lock_guard<std::mutex> lock(m);
-                shortOnes.emplace_back(pic->Bits.size(), reach);
-            }
-            frames(pic);
-        };
-        ASSERT_TRUE(r.player.Open(dir_->filePath(c.file), sink)) << r.player.LastErrMsg().toStdString();
-        EXPECT_EQ(r.openW, 332);
-        EXPECT_EQ(r.openH, 198);
-        ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; }));
-        r.player.Stop(true);
-        ExpectRising(r.Frames());
-        EXPECT_EQ(r.Frames().back(), 24);
-        std::lock_guard<std::mutex> lock(m);
-        ASSERT_TRUE(shortOnes.empty()) << shortOnes.size() << " pictures hold " << shortOnes[0].first
-                                       << " bytes, the scaler writes " << shortOnes[0].second;
+        for (const auto& at : shownAt) {
+            SCOPED_TRACE(std::to_string(at.boxW) + "x" + std::to_string(at.boxH));
+            Recorder r;
+            r.blocks = true;
+            auto shown = std::make_shared<TShownSize>();
+            shown->Set(at.boxW, at.boxH);
+            r.player.ShownSize = shown;
+            std::mutex m;
+            std::vector<std::pair<size_t, size_t>> shortOnes;  // held, written
+            std::set<std::pair<int, int>> sizes;
+            std::set<double> ratios;
+            ASSERT_TRUE(LoadPlayerLibs(r.player));
+            const TPictureSink frames = r.Sink();
+            const TPictureSink sink = [&](std::shared_ptr<const TVideoPicture> pic) {
+                const size_t reach = vel::test::ScalerReach(AV_PIX_FMT_YUV420P, AV_PIX_FMT_BGRA, pic->Width,
+                                                            pic->Height, pic->Stride, r.player.SwsFlags, 332, 198);
+                {
+                    std::lock_guard<std::mutex> lock(m);
+                    sizes.insert({pic->Width, pic->Height});
+                    ratios.insert(pic->AspectRatio);
+                    if (pic->Bits.size() < reach) shortOnes.emplace_back(pic->Bits.size(), reach);
+                }
+                frames(pic);
+            };
+            ASSERT_TRUE(r.player.Open(dir_->filePath(c.file), sink)) << r.player.LastErrMsg().toStdString();
+            EXPECT_EQ(r.openW, 332);
+            EXPECT_EQ(r.openH, 198);
+            ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; }));
+            r.player.Stop(true);
+            ExpectRising(r.Frames());
+            EXPECT_EQ(r.Frames().back(), 24);
+            std::lock_guard<std::mutex> lock(m);
+            EXPECT_EQ(sizes, (std::set<std::pair<int, int>>{{at.w, at.h}}));
+            EXPECT_EQ(ratios, std::set<double>{332.0 / 198});  // the video's shape, whatever the size
+            ASSERT_TRUE(shortOnes.empty()) << shortOnes.size() << " pictures hold " << shortOnes[0].first
+                                           << " bytes, the scaler writes " << shortOnes[0].second;
+        }
     }
 }
 

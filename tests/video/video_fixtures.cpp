@@ -103,19 +103,23 @@ QString MakeClip(const QString& folder, const SeekClip& clip) {
     return err;
 }
 
-size_t ScalerReach(int srcFmt, int dstFmt, int w, int h, int dstStride, int flags) {
+size_t ScalerReach(int srcFmt, int dstFmt, int w, int h, int dstStride, int flags, int srcW, int srcH) {
     using namespace vel::video;
+    if (srcW <= 0 || srcH <= 0) {
+        srcW = w;
+        srcH = h;
+    }
     AVFrame* src = ff::av_frame_alloc();
     src->format = srcFmt;
-    src->width = w;
-    src->height = h;
+    src->width = srcW;
+    src->height = srcH;
     if (ff::av_frame_get_buffer(src, 0) < 0) {
         ff::av_frame_free(&src);
         return 0;
     }
     for (int p = 0; p < 4 && src->buf[p]; ++p) std::memset(src->buf[p]->data, 0x80, src->buf[p]->size);
-    SwsContext* sws = ff::sws_getContext(w, h, AVPixelFormat(srcFmt), w, h, AVPixelFormat(dstFmt), flags, nullptr,
-                                         nullptr, nullptr);
+    SwsContext* sws = ff::sws_getContext(srcW, srcH, AVPixelFormat(srcFmt), w, h, AVPixelFormat(dstFmt), flags,
+                                         nullptr, nullptr, nullptr);
     const size_t size = size_t(dstStride) * size_t(h) + 4096;
     auto* out = static_cast<uint8_t*>(ff::av_malloc(size));
     size_t reach = 0;
@@ -123,7 +127,7 @@ size_t ScalerReach(int srcFmt, int dstFmt, int w, int h, int dstStride, int flag
         std::memset(out, canary, size);
         uint8_t* dst[4] = {out, nullptr, nullptr, nullptr};
         int dstLines[4] = {dstStride, 0, 0, 0};
-        ff::sws_scale(sws, src->data, src->linesize, 0, h, dst, dstLines);
+        ff::sws_scale(sws, src->data, src->linesize, 0, srcH, dst, dstLines);
         size_t last = size;
         while (last > 0 && out[last - 1] == canary) --last;
         reach = std::max(reach, last);

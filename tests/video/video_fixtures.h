@@ -46,8 +46,9 @@ inline bool Skipped(const QString& why) { return why.startsWith(QStringLiteral("
 
 // How many bytes from its start FFmpeg's scaler writes into a w x h picture
 // of dstFmt with rows of dstStride bytes, converting from srcFmt with the
-// scaler flags: past the last row where it writes whole vector blocks.
-size_t ScalerReach(int srcFmt, int dstFmt, int w, int h, int dstStride, int flags);
+// scaler flags: past the last row where it writes whole vector blocks. The
+// source is srcW x srcH (0: w x h).
+size_t ScalerReach(int srcFmt, int dstFmt, int w, int h, int dstStride, int flags, int srcW = 0, int srcH = 0);
 
 // Frame number of a luma sample at column x.
 inline int FrameNumberOf(int luma, int x) { return (luma - 16 - x / 8 + 4) / 8; }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <QImage>
+#include <algorithm>
 #include <thread>
 #include "video/engine/thread_helpers.h"
 #include "video/video_surface.h"
@@ -47,4 +48,41 @@ TEST(VideoSurface, PicturesFromAnyThreadAreDrawnCentredInTheirAspect) {
     t.restart();
     while (s.Picture()->Height != 36 && t.elapsed() < 5000) video::ProcessPendingMessages();
     EXPECT_EQ(s.PictureRect(), QRect(0, 72, 100, 56));
+}
+
+// The surface tells the player the size it shows pictures at, and a picture
+// converted to that size lands on the widget pixel for pixel.
+TEST(VideoSurface, PicturesConvertedToTheShownSizeAreDrawnAsTheyAre) {
+    VideoSurface s;
+    const auto shown = s.ShownSize();
+    int w = -1, h = -1;
+    shown->Get(w, h);
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(0, 0));  // not laid out yet: the video's own size
+    s.resize(200, 100);
+    s.show();
+    video::ProcessPendingMessages();
+    const double dpr = s.devicePixelRatioF();
+    shown->Get(w, h);
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(int(200 * dpr), int(100 * dpr)));
+    // 16:9 fitted into the box: 200 x 112, one-pixel stripes that any
+    // scaling would blur.
+    int pw = 0, ph = 0;
+    video::FitPicture(16.0 / 9.0, w, h, pw, ph);
+    auto pic = Picture(pw, ph, 16.0 / 9.0, 0);
+    for (int y = 0; y < ph; ++y)
+        for (int x = 1; x < pw; x += 2) std::fill_n(pic->Bits.begin() + y * pic->Stride + x * 4, 3, uint8_t(255));
+    s.Sink()(pic);
+    QElapsedTimer t;
+    t.start();
+    while (s.Picture() != pic && t.elapsed() < 5000) video::ProcessPendingMessages();
+    ASSERT_EQ(s.Picture(), pic);
+    const QImage shot = s.grab().toImage();
+    const QRect r = s.PictureRect();
+    for (int x = r.left(); x < r.left() + 8; ++x)
+        EXPECT_EQ(qGray(shot.pixel(x, r.center().y())), (x - r.left()) % 2 ? 255 : 0) << x;
+    // After a resize the next picture is asked for at the new size.
+    s.resize(300, 100);
+    video::ProcessPendingMessages();
+    shown->Get(w, h);
+    EXPECT_EQ(std::make_pair(w, h), std::make_pair(int(300 * dpr), int(100 * dpr)));
 }

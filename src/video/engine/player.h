@@ -3,6 +3,8 @@
 // or the wall clock, hands each due picture to the host's surface, pauses,
 // steps and seeks, and reports position and play state on the main thread.
 #include <QString>
+#include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -28,6 +30,35 @@ struct TVideoPicture {
     double AspectRatio = 1.0;  // display width / height
 };
 using TPictureSink = std::function<void(std::shared_ptr<const TVideoPicture>)>;
+
+// The size a picture of display ratio `ratio` takes in a box, whole and
+// centred: even sides, at least 1.
+inline void FitPicture(double ratio, int boxW, int boxH, int& w, int& h) {
+    h = boxH;
+    w = int(std::lround(h * ratio)) & ~1;
+    if (w > boxW) {
+        w = boxW;
+        h = int(std::lround(w / ratio)) & ~1;
+    }
+    w = std::max(w, 1);
+    h = std::max(h, 1);
+}
+
+// The size of the box the pictures are shown in, written by the surface and
+// read by the player for each picture it converts. 0 x 0: not known yet, the
+// pictures keep the video's own size.
+class TShownSize {
+public:
+    void Set(int w, int h) { packed_.store(uint64_t(uint32_t(std::max(w, 0))) << 32 | uint32_t(std::max(h, 0))); }
+    void Get(int& w, int& h) const {
+        const uint64_t v = packed_.load();
+        w = int(v >> 32);
+        h = int(v & 0xffffffffu);
+    }
+
+private:
+    std::atomic<uint64_t> packed_{0};
+};
 
 enum class TAudioDriver { adDefault, adDummy, adAlsa, adPulse };
 
@@ -69,6 +100,9 @@ public:
     // What a file with sound and no pictures shows: 1 its waveform, 2 (or
     // -1) its spectrum, 0 nothing.
     int ShowMode = -1;
+    // Where the pictures are shown: each is converted to the size it takes
+    // there (null: the video's own size).
+    std::shared_ptr<const TShownSize> ShownSize;
 
     // Raised on the main thread.
     std::function<void(QObject* sender, int64_t duration, int width, int height, int& screenW, int& screenH)> OnFileOpen;

@@ -26,11 +26,45 @@ namespace vel::video {
 
 // Everything of one open file, shared by the player's threads. Flags and
 // clocks are atomics or live under one of the mutexes.
+// Pictures the surface is done with come back here, so that their buffers
+// are reused rather than allocated and cleared again for each picture. The
+// pictures may outlive the pool.
+class TPicturePool : public std::enable_shared_from_this<TPicturePool> {
+public:
+    std::shared_ptr<TVideoPicture> Take() {
+        TVideoPicture* pic = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!free_.empty()) {
+                pic = free_.back().release();
+                free_.pop_back();
+            }
+        }
+        if (!pic) pic = new TVideoPicture;
+        std::weak_ptr<TPicturePool> home = weak_from_this();
+        return std::shared_ptr<TVideoPicture>(pic, [home](TVideoPicture* p) {
+            if (auto pool = home.lock()) pool->Give(p);
+            else delete p;
+        });
+    }
+
+private:
+    static constexpr size_t kKeep = 4;
+    void Give(TVideoPicture* p) {
+        std::unique_ptr<TVideoPicture> owned(p);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (free_.size() < kKeep) free_.push_back(std::move(owned));
+    }
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<TVideoPicture>> free_;
+};
+
 struct TVideoState {
     TFFPlayer* player = nullptr;
     TSDLLoader* sdl = nullptr;
     QString fileName;
     TPictureSink sink;
+    std::shared_ptr<TPicturePool> pictPool = std::make_shared<TPicturePool>();
     std::atomic<bool> abort{false};
 
     AVFormatContext* ic = nullptr;

@@ -1,6 +1,7 @@
 #include "video/engine/subtitle_path.h"
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include "video/engine/ff_loader.h"
 
@@ -8,16 +9,22 @@ namespace vel::video {
 
 namespace {
 
+// The rect srcW x srcH at (x0, y0) of the video, scaled by sx, sy onto the
+// picture (nearest source pixel).
 void BlendRect(const uint8_t* src, int srcW, int srcH, int x0, int y0, const uint32_t* palette, uint8_t* bits,
-               int width, int height, int stride) {
+               int width, int height, int stride, double sx, double sy) {
+    const int dx0 = int(std::lround(x0 * sx)), dy0 = int(std::lround(y0 * sy));
+    const int dw = std::max(1, int(std::lround(srcW * sx))), dh = std::max(1, int(std::lround(srcH * sy)));
+    if (srcW <= 0 || srcH <= 0) return;
     // Clipped to the picture.
-    const int xa = std::max(0, x0), ya = std::max(0, y0);
-    const int xb = std::min(width, x0 + srcW), yb = std::min(height, y0 + srcH);
+    const int xa = std::max(0, dx0), ya = std::max(0, dy0);
+    const int xb = std::min(width, dx0 + dw), yb = std::min(height, dy0 + dh);
     for (int y = ya; y < yb; ++y) {
-        const uint8_t* s = src + size_t(y - y0) * size_t(srcW) + (xa - x0);
+        const int sy0 = std::min(srcH - 1, int(int64_t(y - dy0) * srcH / dh));
+        const uint8_t* row = src + size_t(sy0) * size_t(srcW);
         uint8_t* d = bits + size_t(y) * size_t(stride) + size_t(xa) * 4;
-        for (int x = xa; x < xb; ++x, ++s, d += 4) {
-            const uint32_t c = palette[*s];
+        for (int x = xa; x < xb; ++x, d += 4) {
+            const uint32_t c = palette[row[std::min(srcW - 1, int(int64_t(x - dx0) * srcW / dw))]];
             const int a = int(c >> 24);
             if (a == 0) continue;
             const int rgb[3] = {int(c & 0xff), int((c >> 8) & 0xff), int((c >> 16) & 0xff)};  // B, G, R
@@ -148,7 +155,7 @@ void TSubtitlePath::Decode(AVPacket* pkt, unsigned gen) {
     cond_.notify_all();
 }
 
-void TSubtitlePath::Blend(double pts, uint8_t* bits, int width, int height, int stride) {
+void TSubtitlePath::Blend(double pts, uint8_t* bits, int width, int height, int stride, int videoW, int videoH) {
     std::unique_lock<std::mutex> lock(mutex_);
     // The subtitle packets read before this picture's are decoded first, so
     // a subtitle is never late for its first picture (bounded, in case the
@@ -165,8 +172,9 @@ void TSubtitlePath::Blend(double pts, uint8_t* bits, int width, int height, int 
     }
     if (retired) cond_.notify_all();
     if (subtitles_.empty() || pts < subtitles_.front().start) return;
+    const double sx = videoW > 0 ? double(width) / videoW : 1.0, sy = videoH > 0 ? double(height) / videoH : 1.0;
     for (const Rect& r : subtitles_.front().rects)
-        BlendRect(r.pixels.data(), r.w, r.h, r.x, r.y, r.palette, bits, width, height, stride);
+        BlendRect(r.pixels.data(), r.w, r.h, r.x, r.y, r.palette, bits, width, height, stride, sx, sy);
 }
 
 std::unique_ptr<TSubtitlePath> OpenBestSubtitle(AVFormatContext* ic, int related) {

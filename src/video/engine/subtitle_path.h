@@ -34,8 +34,10 @@ public:
     void Abort();
 
     // Blends the bitmap subtitles due at pts (seconds, container time) into
-    // a 32-bit BGRA picture, retiring the ones that are over.
-    void Blend(double pts, uint8_t* bits, int width, int height, int stride);
+    // a 32-bit BGRA picture, retiring the ones that are over. The subtitles
+    // are placed on a video of videoW x videoH (0: the picture's size) and
+    // scaled with it to the picture's size.
+    void Blend(double pts, uint8_t* bits, int width, int height, int stride, int videoW = 0, int videoH = 0);
 
 private:
     struct Rect {

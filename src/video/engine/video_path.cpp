@@ -87,23 +87,34 @@ void Show(TVideoState* vs, TVideoState::Picture& pic, SwsContext*& sws) {
     // The host's picture values as they are now, for the picture shown now.
     if (vs->eq) vs->eq->Filter(f);
     if (vs->hue) vs->hue->Filter(f);
-    auto out = std::make_shared<TVideoPicture>();
-    out->Width = f->width & ~1;
-    out->Height = f->height & ~1;
+    const int srcW = f->width & ~1, srcH = f->height & ~1;
+    auto out = vs->pictPool->Take();
+    const AVRational sar = f->sample_aspect_ratio;
+    out->AspectRatio = (sar.num > 0 && sar.den > 0 ? double(sar.num) / sar.den : 1.0) * srcW / std::max(1, srcH);
+    // Converted once, at the size it is shown at.
+    int boxW = 0, boxH = 0;
+    if (vs->player->ShownSize) vs->player->ShownSize->Get(boxW, boxH);
+    if (boxW > 0 && boxH > 0 && srcW > 0 && srcH > 0) {
+        FitPicture(out->AspectRatio, boxW, boxH, out->Width, out->Height);
+    } else {
+        out->Width = srcW;
+        out->Height = srcH;
+    }
     // Laid out as FFmpeg lays out its own pictures: the scaler writes whole
-    // vector blocks, past the end of a row and of the last one.
+    // vector blocks, past the end of a row and of the last one. A pooled
+    // buffer keeps what it held: every row is written again.
     out->Stride = FFALIGN(out->Width * 4, kPictureAlign);
     out->Bits.resize(size_t(out->Stride) * size_t(out->Height) + kPicturePadding);
     out->PTS = int64_t(std::llround(pic.pts * 1e6)) - vs->startTime;
-    const AVRational sar = f->sample_aspect_ratio;
-    out->AspectRatio = (sar.num > 0 && sar.den > 0 ? double(sar.num) / sar.den : 1.0) * out->Width / std::max(1, out->Height);
-    sws = ff::sws_getCachedContext(sws, out->Width, out->Height, AVPixelFormat(f->format), out->Width, out->Height,
+    sws = ff::sws_getCachedContext(sws, srcW, srcH, AVPixelFormat(f->format), out->Width, out->Height,
                                    AV_PIX_FMT_BGRA, vs->player->SwsFlags, nullptr, nullptr, nullptr);
-    if (sws && out->Width > 0 && out->Height > 0) {
+    if (sws && srcW > 0 && srcH > 0) {
         uint8_t* dst[4] = {out->Bits.data(), nullptr, nullptr, nullptr};
         int dstStride[4] = {out->Stride, 0, 0, 0};
-        ff::sws_scale(sws, f->data, f->linesize, 0, out->Height, dst, dstStride);
-        if (vs->subs) vs->subs->Blend(pic.pts, out->Bits.data(), out->Width, out->Height, out->Stride);
+        ff::sws_scale(sws, f->data, f->linesize, 0, srcH, dst, dstStride);
+        if (vs->subs) vs->subs->Blend(pic.pts, out->Bits.data(), out->Width, out->Height, out->Stride, srcW, srcH);
+    } else {
+        std::fill(out->Bits.begin(), out->Bits.end(), uint8_t(0));  // not an older picture's pixels
     }
     vs->vidclk.Set(pic.pts, WallTime());
     if (vs->sink) vs->sink(out);
