@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QPointer>
 #include <QTimer>
 #include <QToolButton>
 #include "logger/loading_dialog.h"
@@ -274,15 +275,20 @@ void LoggerCommands::AbortDownload() {
     link_.ClearComQueue();
     const bool qk3 = link_.IsQK3();
     // The logger is given a moment before the new connection restores its
-    // fix interval and shows the status. The tab stays locked meanwhile: a
+    // fix interval and shows the status, and a logger still sending the
+    // cut-off answer is let finish. The tab stays locked meanwhile: a
     // command started now would be overrun by that connection.
     QTimer::singleShot(200, this, [this, qk3] {
-        QStringList next;
-        if (!qk3) next << Req::RetDtFix;
-        next << Req::CheckStat << Req::ViewStat;
-        link_.EnaGPSbutton();
-        link_.GpsReqQueue = next;
-        link_.StartMTKGPS();
+        link_.AfterQuietLine([self = QPointer<LoggerCommands>(this), qk3] {
+            if (!self) return;
+            LoggerLink& link = self->link_;
+            QStringList next;
+            if (!qk3) next << Req::RetDtFix;
+            next << Req::CheckStat << Req::ViewStat;
+            link.EnaGPSbutton();
+            link.GpsReqQueue = next;
+            link.StartMTKGPS();
+        });
     });
 }
 

@@ -7,6 +7,7 @@
 #include <QSerialPortInfo>
 #include <QThread>
 #include "logger/link_worker.h"
+#include "logger/replies.h"
 #include "model/session.h"
 #include "platform/prompts.h"
 
@@ -238,6 +239,44 @@ void LoggerLink::EndConnection() {
     TimerGpsCommSv.stop();
     CloseComPort();
     EnaGPSbutton();
+}
+
+void LoggerLink::AfterQuietLine(std::function<void()> next) {
+    // A logger cut off in the middle of a bulk answer goes on sending it; a
+    // question asked meanwhile would go unanswered.
+    auto* port = new QSerialPort(this);
+    port->setPortName(ComPortName);
+    if (!port->open(QIODevice::ReadOnly)) {
+        delete port;
+        next();
+        return;
+    }
+    port->setBaudRate(ProbeBaudRate(Probe));
+    auto* quiet = new QTimer(port);
+    auto* limit = new QTimer(port);
+    quiet->setSingleShot(true);
+    limit->setSingleShot(true);
+    connect(port, &QSerialPort::readyRead, port, [port, quiet, this] {
+        port->readAll();
+        quiet->start(quietMs);
+    });
+    connect(quiet, &QTimer::timeout, this, [port, limit, next] {
+        limit->stop();
+        port->close();
+        port->deleteLater();
+        next();
+    });
+    connect(limit, &QTimer::timeout, this, [this, port, quiet] {
+        quiet->stop();
+        port->close();
+        port->deleteLater();
+        GpsReqQueue.clear();
+        EnaGPSbutton();
+        prompts_.Inform(QString::fromUtf8(IsQK4() ? LoggerText::TimeoutQK4 : LoggerText::Timeout));
+    });
+    port->readAll();
+    quiet->start(quietMs);
+    limit->start(watchdogMs);
 }
 
 void LoggerLink::QueueIdentification() {

@@ -50,6 +50,7 @@ public:
     static constexpr int ProbeMs = 750;
     static constexpr int WatchdogMs = 7000;
     static constexpr int ProbeAttempts = 4;
+    static constexpr int QuietMs = 300;
 
     LoggerLink(Session& session, Prompts& prompts, QObject* parent = nullptr);
     ~LoggerLink() override;
@@ -90,6 +91,10 @@ public:
     void StartMTKGPS();
     void DisGPSbutton();
     void EnaGPSbutton();
+    // Reads and drops what the logger still sends until no byte has come for
+    // quietMs, then runs next; a line that never goes quiet ends at the
+    // watchdog's limit in the time-out message. The controls stay locked.
+    void AfterQuietLine(std::function<void()> next);
     // Arms the watchdog (stopped, given its interval, started).
     void ArmWatchdog(int ms);
     void StopWatchdog() { TimerGpsCommSv.stop(); }
@@ -105,6 +110,7 @@ public:
     int firstProbeMs = FirstProbeMs;
     int probeMs = ProbeMs;
     int watchdogMs = WatchdogMs;
+    int quietMs = QuietMs;
 
     bool IsQK4() const { return Answers.LoggerRelease.startsWith("QK4,"); }
     bool IsQK3() const { return Answers.LoggerRelease.contains(",QK3"); }
