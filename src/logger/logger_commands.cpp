@@ -273,17 +273,19 @@ void LoggerCommands::AbortDownload() {
     link_.StopWatchdog();
     link_.CloseComPort();
     link_.ClearComQueue();
-    const bool qk3 = link_.IsQK3();
+    // Only a QK3's or an older logger's download slows the fix interval; a
+    // QK4's leaves it, and its rate is never read to restore from.
+    const bool restoreFix = !link_.IsQK3() && !link_.IsQK4();
     // The logger is given a moment before the new connection restores its
     // fix interval and shows the status, and a logger still sending the
     // cut-off answer is let finish. The tab stays locked meanwhile: a
     // command started now would be overrun by that connection.
-    QTimer::singleShot(200, this, [this, qk3] {
-        link_.AfterQuietLine([self = QPointer<LoggerCommands>(this), qk3] {
+    QTimer::singleShot(200, this, [this, restoreFix] {
+        link_.AfterQuietLine([self = QPointer<LoggerCommands>(this), restoreFix] {
             if (!self) return;
             LoggerLink& link = self->link_;
             QStringList next;
-            if (!qk3) next << Req::RetDtFix;
+            if (restoreFix) next << Req::RetDtFix;
             next << Req::CheckStat << Req::ViewStat;
             link.EnaGPSbutton();
             link.GpsReqQueue = next;
