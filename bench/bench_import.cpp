@@ -134,8 +134,8 @@ void RunImport(benchmark::State& state, bool second) {
 
 void BM_ImportCutAndRankCpu(benchmark::State& state) { RunImport(state, false); }
 void BM_SecondImportCutAndRankCpu(benchmark::State& state) { RunImport(state, true); }
-BENCHMARK(BM_ImportCutAndRankCpu)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
-BENCHMARK(BM_SecondImportCutAndRankCpu)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_ImportCutAndRankCpu)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+BENCHMARK(BM_SecondImportCutAndRankCpu)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 
 } // namespace
 

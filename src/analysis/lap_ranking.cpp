@@ -110,12 +110,17 @@ bool SameLines(const SectorLines& a, const SectorLines& b) {
     return true;
 }
 
-// The figures of one working file: one read serves the sector times and the
-// drift. Null when the file can't be read.
-std::shared_ptr<RowFigures> WorkOutFigures(const QString& file, const SectorLines& lines, QString* error) {
+// The figures of one lap: its working file's samples, from memory when
+// the row still holds what was written, else read from file (one read serves
+// the sector times and the drift). Null when the file can't be read.
+std::shared_ptr<RowFigures> WorkOutFigures(const LapRow& row, const QString& file, const SectorLines& lines,
+                                           QString* error) {
     auto f = std::make_shared<RowFigures>();
     TLapDtRec work;
-    if (!LoadLapFileBinForDAngle(file, work, f->drift, f->top, error)) return nullptr;
+    if (!row.Written.isEmpty() && row.WrittenFile == file)
+        JudgeDriftInto(row.Written, work, f->drift, f->top);
+    else if (!LoadLapFileBinForDAngle(file, work, f->drift, f->top, error))
+        return nullptr;
     if (lines.Count() > 0) {
         TDispSlotRec sect;
         MakeSectTmList(work, lines, sect);
@@ -133,7 +138,8 @@ std::shared_ptr<RowFigures> WorkOutFigures(const QString& file, const SectorLine
 // Gives each of the first numbers.size() rows its figures for lines, working
 // them out (on a few threads) only where the row has none for its file and
 // these lines. A row whose file can't be read is left without, to be tried
-// again; the first read error is returned.
+// again; the first read error is returned. The samples rows kept from their
+// writing are let go: once worked out, the figures are kept instead.
 QString FillFigures(LapList& list, const QStringList& numbers, const QString& tempDir, const SectorLines& lines) {
     QVector<int> todo;
     QStringList keys;
@@ -145,24 +151,36 @@ QString FillFigures(LapList& list, const QStringList& numbers, const QString& te
             keys.append(std::move(key));
         }
     }
-    if (todo.isEmpty()) return {};
-    struct Work {
-        std::shared_ptr<RowFigures> figures;
-        QString error;
-    };
-    QVector<Work> out(todo.size());
-    Work* w = out.data();   // detached here, before the threads
-    ForEachRow(static_cast<int>(todo.size()), [&, keys = std::as_const(keys)](int j) {
-        w[j].figures = WorkOutFigures(FindWorkingFile(tempDir, numbers[todo[j]]), lines, &w[j].error);
-        if (w[j].figures) {
-            w[j].figures->file = keys[j];
-            w[j].figures->lines = lines;
-        }
-    });
     QString firstError;
-    for (qsizetype j = 0; j < todo.size(); ++j) {
-        list.Rows[todo[j]].Figures = std::move(out[j].figures);
-        if (firstError.isEmpty()) firstError = out[j].error;
+    if (!todo.isEmpty()) {
+        struct Work {
+            std::shared_ptr<RowFigures> figures;
+            QString error;
+        };
+        QVector<Work> out(todo.size());
+        Work* w = out.data();   // detached here, before the threads
+        const LapRow* rows = std::as_const(list.Rows).data();
+        ForEachRow(static_cast<int>(todo.size()), [&, keys = std::as_const(keys)](int j) {
+            const LapRow& row = rows[todo[j]];
+            // The name written, when it is this row's: no look through the folder.
+            const QString written = tempDir + QStringLiteral("temp") + numbers[todo[j]] + QStringLiteral(".dtb");
+            const QString file = row.WrittenFile == written && !row.Written.isEmpty()
+                                     ? written
+                                     : FindWorkingFile(tempDir, numbers[todo[j]]);
+            w[j].figures = WorkOutFigures(row, file, lines, &w[j].error);
+            if (w[j].figures) {
+                w[j].figures->file = keys[j];
+                w[j].figures->lines = lines;
+            }
+        });
+        for (qsizetype j = 0; j < todo.size(); ++j) {
+            list.Rows[todo[j]].Figures = std::move(out[j].figures);
+            if (firstError.isEmpty()) firstError = out[j].error;
+        }
+    }
+    for (LapRow& row : list.Rows) {
+        row.Written = {};
+        row.WrittenFile.clear();
     }
     return firstError;
 }

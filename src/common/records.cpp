@@ -134,6 +134,34 @@ long double DecodeExtended(const uint8_t in[10]) {
     return neg ? -v : v;
 }
 
+namespace {
+
+// A double in the x87 format straight from its bits: the bytes
+// EncodeExtended gives for it, without the long double round trip. Only
+// zeros and normal doubles; the rest go the general way.
+void EncodeDoubleExtended(double v, uint8_t out[10]) {
+    const uint64_t bits = std::bit_cast<uint64_t>(v);
+    const unsigned sign = static_cast<unsigned>(bits >> 63) << 15;
+    const int exp = static_cast<int>((bits >> 52) & 0x7FF);
+    const uint64_t frac = bits & ((1ull << 52) - 1);
+    if (exp == 0 && frac == 0) {
+        PutU64(out, 0);
+        out[8] = 0;
+        out[9] = static_cast<uint8_t>(sign >> 8);
+        return;
+    }
+    if (exp == 0 || exp == 0x7FF) {
+        EncodeExtended(v, out);
+        return;
+    }
+    PutU64(out, IntBit | (frac << 11));
+    const unsigned se = static_cast<unsigned>(exp - 1023 + ExpBias) | sign;
+    out[8] = static_cast<uint8_t>(se);
+    out[9] = static_cast<uint8_t>(se >> 8);
+}
+
+} // namespace
+
 TLapElmRec ReadLapElm(const uint8_t* bytes) {
     TLapElmRec r;
     r.DtTm = GetDouble(bytes + OffDtTm);
@@ -179,7 +207,7 @@ void EncodeLapElm(const TLapElmRec& rec, uint8_t* bytes) {
     std::memset(bytes, 0, TLapElmRec::Size);
     PutDouble(bytes + OffDtTm, rec.DtTm);
     PutDouble(bytes + OffTm, rec.Tm);
-    for (const ExtField& f : ExtFields) EncodeExtended(rec.*f.member, bytes + f.offset);
+    for (const ExtField& f : ExtFields) EncodeDoubleExtended(rec.*f.member, bytes + f.offset);
     PutI32(bytes + OffUseSat, rec.UseSat);
 }
 

@@ -314,8 +314,10 @@ bool CommitSaveFile(QSaveFile& f, QString* error) {
 }
 
 bool WriteScratchFileWith(const QString& path, const std::function<bool(QIODevice&)>& write, QString* error) {
-    const QString tmp = path + QStringLiteral(".part");
-    QFile f(tmp);
+    // Written in place: a scratch file is made again from its source, so a
+    // temporary name and a rename would only cost two more directory
+    // updates per file. A failed write leaves no half file behind.
+    QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         if (error) *error = f.errorString();
         return false;
@@ -323,13 +325,13 @@ bool WriteScratchFileWith(const QString& path, const std::function<bool(QIODevic
     if (!write(f) || !f.flush()) {
         if (error) *error = f.errorString();
         f.close();
-        QFile::remove(tmp);
+        QFile::remove(path);
         return false;
     }
     f.close();
-    if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0) {
-        if (error) *error = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(tmp);
+    if (f.error() != QFileDevice::NoError) {
+        if (error) *error = f.errorString();
+        QFile::remove(path);
         return false;
     }
     return true;

@@ -33,8 +33,9 @@ bool WriteTextLines(const QString& path, const QStringList& lines, QString* erro
 // Writes bytes atomically (temp file + rename).
 bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
-// Writes bytes to a temporary file beside path and renames it over path,
-// without forcing them to disk: for scratch files such as lap working files.
+// Writes bytes to path in place, without forcing them to disk: for scratch
+// files such as lap working files, which are made again from their source.
+// A failed write removes the file rather than leave a partial one.
 bool WriteScratchFile(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 // The same two ways of writing, with write filling the file (false: failed).

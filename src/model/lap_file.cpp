@@ -84,8 +84,7 @@ LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString
 bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error, bool scratch,
                   const LapRawTable* raw) {
     const auto write = [&](QIODevice& f) { return WriteRecords(f, recs, raw); };
-    // A working file is written beside under a temporary name and renamed,
-    // not forced to disk.
+    // A working file is written in place and not forced to disk.
     return scratch ? WriteScratchFileWith(path, write, error) : WriteFileAtomicWith(path, write, error);
 }
 

@@ -19,7 +19,8 @@ enum class LapFileStatus {
 LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString* error = nullptr,
                           LapRawTable* raw = nullptr);
 // Writes the records, replacing the file atomically; a scratch file (a
-// working file) is not forced to disk. A record whose RawIdx lies in raw (the
+// working file) is written in place, not forced to disk, and removed when
+// the write fails. A record whose RawIdx lies in raw (the
 // side table it was read with) keeps its bytes where its values are unchanged.
 bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error = nullptr,
                   bool scratch = false, const LapRawTable* raw = nullptr);

@@ -19,6 +19,11 @@ struct LapRow {
     // Kept with the row so that a fill reads only the working files of rows
     // it has not seen, or all again when the sector lines change.
     std::shared_ptr<const RowFigures> Figures;
+    // The samples just written to WrittenFile, kept until the ranking has
+    // worked the figures out from them, so that it need not read back every
+    // file an import has just written.
+    QVector<TLapElmRec> Written;
+    QString WrittenFile;
 };
 
 struct LapList {

@@ -55,6 +55,8 @@ bool AddLapRow(Session& session, const QVector<TLapElmRec>& samples, const QStri
     c[6] = set.DistKm ? FormatFixed(last.Dist, 3) : FormatFixed(last.Dist / KmPerFoot, 0);
     if (column7) c[7] = *column7;
     c[19] = QString::number(grpNo);
+    row.Written = samples;
+    row.WrittenFile = file;
     list.Rows.append(row);
     list.LapStrLst.append(figures);
     return true;

@@ -99,7 +99,13 @@ bool LoadLapFileBinForDAngle(const QString& fn, TLapDtRec& workLap, bool& drift,
     topAngle = 0;
     QVector<TLapElmRec> recs;
     if (ReadRecords(fn, recs, error) != Read::Ok) return false;
+    JudgeDriftInto(std::move(recs), workLap, drift, topAngle);
+    return true;
+}
 
+void JudgeDriftInto(QVector<TLapElmRec> recs, TLapDtRec& workLap, bool& drift, long double& topAngle) {
+    drift = false;
+    topAngle = 0;
     const qsizetype n = recs.size();
     workLap.ElmNum = static_cast<int32_t>(n);
     workLap.Raw.clear();
@@ -107,7 +113,7 @@ bool LoadLapFileBinForDAngle(const QString& fn, TLapDtRec& workLap, bool& drift,
     // Without a real heading there is nothing to measure a drift against.
     if (LacksRealHeading(recs)) {
         workLap.Elm = std::move(recs);
-        return true;
+        return;
     }
 
     const QVector<double> course = CourseFromPositions(recs);
@@ -121,7 +127,6 @@ bool LoadLapFileBinForDAngle(const QString& fn, TLapDtRec& workLap, bool& drift,
         if (std::fabs(smooth[j]) > std::fabs(topAngle)) topAngle = smooth[j];
     }
     workLap.Elm = std::move(recs);
-    return true;
 }
 
 bool LoadLapFileBinForSects(const QString& fn, TLapDtRec& workLap, QString* error) {

@@ -76,6 +76,9 @@ bool ReadLapFileBin(const QString& fn, TLapDtRec& lap, QString* error);
 // (error left empty) or unreadable (error says why).
 bool LoadLapFileBinForDAngle(const QString& fn, TLapDtRec& workLap, bool& drift,
                              long double& topAngle, QString* error = nullptr);
+// The same judgement of samples already in memory (those a working file
+// holds, as they read back from it).
+void JudgeDriftInto(QVector<TLapElmRec> recs, TLapDtRec& workLap, bool& drift, long double& topAngle);
 
 // Reads the samples of fn into workLap for sector timing, statistics reset.
 bool LoadLapFileBinForSects(const QString& fn, TLapDtRec& workLap, QString* error = nullptr);

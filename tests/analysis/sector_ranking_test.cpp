@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include "analysis/lap_ranking.h"
 #include "model/lap_file.h"
+#include "model/lap_rows.h"
+#include "model/session.h"
 #include "sector_support.h"
 
 using namespace vel;
@@ -301,6 +306,50 @@ TEST_F(LapListColumns, FiguresKeptUntilTheLinesChange) {
             EXPECT_EQ(list.Rows[0].Cells[9], sect1);
             EXPECT_EQ(st.BestDrIdx[0], 0);
         }
+    }
+}
+
+// An import's ranking works the new rows' figures out from the samples the
+// rows were written with, reading none of their files back, and they are the
+// figures the files give.
+TEST_F(LapListColumns, NewRowsAreWorkedOutFromWhatWasWritten) {
+    Drive fast = d;
+    fast.spd = 50;
+    const long double step = 50 / 3.6L / 10;
+    QVector<TLapElmRec> drifting = StraightRun(fast, 270, 100);
+    for (int i = 20; i <= 40; ++i) drifting[i].Dir = 305;
+    QVector<TLapElmRec> odd = drifting;   // values the file format stores in other forms
+    odd[50].Elv = std::numeric_limits<double>::denorm_min();
+    odd[51].Elv = -0.0;
+    odd[52].Elv = std::nan("");
+    const QVector<TLapElmRec> plain = StraightRun(fast, 180, 100);
+    const auto across = [&](long double eastM) { return LineAt(fast, -20, eastM, 20, eastM, 1); };
+    const SectorLines lines = Lines({across(10.5L * step), across(60.5L * step)});
+
+    Session session;
+    session.folders.TempDir = temp();
+    ASSERT_TRUE(QDir().mkpath(temp()));
+    for (const QVector<TLapElmRec>* lap : {&std::as_const(drifting), &plain, &std::as_const(odd)}) {
+        QString error;
+        ASSERT_TRUE(AddLapRow(session, *lap, "run", std::nullopt, 1, &error)) << error.toStdString();
+    }
+
+    // From the files: the same rows as a list loaded later would hold them.
+    LapList fromFiles = session.lapList;
+    for (LapRow& row : fromFiles.Rows) row.Written = {};
+    LapRankState st;
+    ASSERT_TRUE(SetSectTmList(fromFiles, temp(), lines, st).isEmpty());
+    ASSERT_TRUE(SetDriftAngleList(fromFiles, temp(), lines, st).isEmpty());
+    ASSERT_EQ(fromFiles.Rows[0].Cells[13].left(3), "35 ");
+
+    // From memory, with the files gone.
+    ASSERT_TRUE(QDir(temp()).removeRecursively());
+    ASSERT_TRUE(SetSectTmList(session.lapList, temp(), lines, st).isEmpty());
+    ASSERT_TRUE(SetDriftAngleList(session.lapList, temp(), lines, st).isEmpty());
+    for (int r = 0; r < 3; ++r) {
+        SCOPED_TRACE(r);
+        for (int c = 8; c <= 18; ++c) EXPECT_EQ(session.lapList.Rows[r].Cells[c], fromFiles.Rows[r].Cells[c]) << c;
+        EXPECT_TRUE(session.lapList.Rows[r].Written.isEmpty());   // let go once used
     }
 }
 

@@ -1,9 +1,11 @@
 #include <array>
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <random>
 #include <limits>
+#include <vector>
 #include <gtest/gtest.h>
 #include "common/records.h"
 
@@ -184,6 +186,24 @@ TEST(LapElm, FieldByFieldLayoutHasZeroReservedBytes) {
 
     // A record without raw bytes is written the same way.
     EXPECT_EQ(WriteRec(r), b);
+}
+
+// Every kind of double a record field can hold is written as the general
+// encoder writes it.
+TEST(LapElm, FieldsGiveTheGeneralEncodersBytesForEveryDouble) {
+    std::vector<double> values = {0.0, -0.0, 1.0, -2.5, 0.1, 139.7, -35.6, 1e-300, DBL_MIN, -DBL_MIN,
+                                  std::numeric_limits<double>::denorm_min(), -DBL_MIN / 3, DBL_MAX, -DBL_MAX,
+                                  HUGE_VAL, -HUGE_VAL, std::nan(""), -std::nan("")};
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 2000; ++i) values.push_back(std::bit_cast<double>(rng()));
+    for (const double v : values) {
+        SCOPED_TRACE(v);
+        TLapElmRec r;
+        r.Sec = r.Ido = r.Kdo = r.Elv = r.Spd = r.Dir = r.Dist = v;
+        const Rec b = EncodeRec(r);
+        const Ext e = Encode(v);
+        for (const Slot& s : kExtSlots) EXPECT_EQ(0, std::memcmp(b.data() + s.offset, e.data(), 10)) << s.name;
+    }
 }
 
 TEST(LapElm, NegativeSatelliteCountIsTwosComplement) {

@@ -291,5 +291,29 @@ TEST_F(TextFileIo, WriteCutShortKeepsTheOldFile) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.txt"});
 }
 
+// A scratch file is written in place: a good write replaces what was there,
+// one cut short leaves nothing rather than a partial file.
+TEST_F(TextFileIo, ScratchWriteReplacesOrLeavesNothing) {
+    const QString file = Path("temp0001.dtb");
+    Put(file, QByteArray(4096, 'o'));
+    ASSERT_TRUE(WriteScratchFile(file, "new"));
+    EXPECT_EQ(ReadAll(file), QByteArray("new"));
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QString error;
+    const bool ok = WriteScratchFile(file, QByteArray(1024 * 1024, 'x'), &error);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+}
+
 } // namespace
 } // namespace vel
