@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QRadioButton>
 #include <QSplitter>
+#include <QStackedWidget>
+#include <QStyleOptionTabWidgetFrame>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -61,18 +65,83 @@ QFrame* GlyphPanel(QWidget* parent, QBoxLayout* layout, const char* name, const 
     return p;
 }
 
-// A read-out line whose font shrinks rather than cutting the text.
+// The colour a tab widget's pane shows inside its frame; none when the pane
+// is not filled with one opaque colour.
+std::optional<QColor> PaneColour(const QTabWidget* tabs) {
+    QStyleOptionTabWidgetFrame opt;
+    opt.initFrom(tabs);
+    opt.rect = QRect(0, 0, 64, 64);
+    opt.lineWidth = tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, tabs);
+    QImage img(opt.rect.size(), QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    {
+        QPainter p(&img);
+        tabs->style()->drawPrimitive(QStyle::PE_FrameTabWidget, &opt, &p, tabs);
+    }
+    const QRgb c = img.pixel(32, 32);
+    for (const QPoint at : {QPoint(16, 16), QPoint(48, 48), QPoint(16, 48), QPoint(48, 16)})
+        if (img.pixel(at) != c) return std::nullopt;
+    if (qAlpha(c) != 255) return std::nullopt;
+    return QColor(c);
+}
+
+// The single colour the widgets under w paint where w stands, when it is
+// known: the first ancestor filling its background decides; a plain
+// container paints nothing there. None where some ancestor may draw more.
+std::optional<QColor> BackdropOf(const QWidget* w) {
+    for (const QWidget* a = w->parentWidget(); a; a = a->parentWidget()) {
+        if (a->autoFillBackground() || a->isWindow()) {
+            const QBrush b = a->palette().brush(a->backgroundRole());
+            if (b.style() != Qt::SolidPattern || b.color().alpha() != 255) return std::nullopt;
+            return b.color();
+        }
+        if (a->testAttribute(Qt::WA_StyledBackground) || !a->styleSheet().isEmpty()) return std::nullopt;
+        if (const auto* tabs = qobject_cast<const QTabWidget*>(a)) {
+            if (tabs->documentMode()) continue;
+            return PaneColour(tabs);
+        }
+        const QMetaObject* m = a->metaObject();
+        const bool plain = m == &QWidget::staticMetaObject || m == &QFrame::staticMetaObject ||
+                           m == &QSplitter::staticMetaObject || m == &QStackedWidget::staticMetaObject ||
+                           m == &GraphTab::staticMetaObject;
+        if (!plain) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// A read-out line whose font shrinks rather than cutting the text. Its text
+// changes on every playback tick: where the colour under it is known it
+// paints that itself, so a new text repaints the label alone and not every
+// widget under it.
 class FitLabel : public QLabel {
 public:
     using QLabel::QLabel;
 
 protected:
+    bool event(QEvent* e) override {
+        switch (e->type()) {
+        case QEvent::Show:
+        case QEvent::ParentChange:
+        case QEvent::StyleChange:
+        case QEvent::PaletteChange:
+            backdrop_ = BackdropOf(this);
+            setAttribute(Qt::WA_OpaquePaintEvent, backdrop_.has_value());
+            break;
+        default:
+            break;
+        }
+        return QLabel::event(e);
+    }
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
+        if (backdrop_) p.fillRect(rect(), *backdrop_);
         p.setFont(ReadoutShownFont(this));
         p.setPen(palette().color(QPalette::WindowText));
         p.drawText(contentsRect(), int(alignment()), text());
     }
+
+private:
+    std::optional<QColor> backdrop_;
 };
 
 // Holds a read-out label, filled by it. Its text changes on every playback

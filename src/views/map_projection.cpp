@@ -20,8 +20,6 @@ bool Usable(double v) { return std::isfinite(v) && v != 0; }
 
 } // namespace
 
-int TruncPx(double v) { return static_cast<int>(Clamp(v)); }
-
 int NearestPx(double v) { return static_cast<int>(std::nearbyint(Clamp(v))); }
 
 CourseFit CourseFitOf(const QSize& size, const Comparison& cmp) {

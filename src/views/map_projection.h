@@ -15,8 +15,12 @@ namespace vel {
 // only matters off the pane.
 constexpr double PxLimit = 1.0e6;
 
-// Truncation toward zero of a clamped value; NaN gives 0.
-int TruncPx(double v);
+// Truncation toward zero of a clamped value; NaN gives 0. Inline: the maps
+// call it twice for every sample they draw.
+inline int TruncPx(double v) {
+    if (v != v) return 0;
+    return static_cast<int>(v < -PxLimit ? -PxLimit : (v > PxLimit ? PxLimit : v));
+}
 // Nearest integer, halves to even, of a clamped value; NaN gives 0.
 int NearestPx(double v);
 

@@ -38,11 +38,13 @@ void DrawClipped(QPainter& p, const ZoomView& v, int n, const Points& points, Po
     double ido = 0, kdo = 0;
     pointAt(0, ido, kdo);
     QPoint cur = v.Map(ido, kdo);
-    QPolygon run;
+    // One buffer for every line of the series.
+    thread_local std::vector<QPoint> run;
+    run.clear();
     int runPen = -1;
     int lastInside = 0;   // point 0 starts the first line wherever it is
     const auto flush = [&] {
-        if (run.size() > 1) p.drawPolyline(run);
+        if (run.size() > 1) p.drawPolyline(run.data(), static_cast<int>(run.size()));
         run.clear();
     };
     points([&](int i) {
@@ -57,13 +59,13 @@ void DrawClipped(QPainter& p, const ZoomView& v, int n, const Points& points, Po
             return;
         }
         const int pen = penKey(i);
-        if (run.isEmpty() || pen != runPen) {
+        if (run.empty() || pen != runPen) {
             flush();
             if (pen != runPen) setPen(pen);
             runPen = pen;
-            run << cur;
+            run.push_back(cur);
         }
-        if (q != run.back()) run << q;
+        if (q != run.back()) run.push_back(q);
         cur = q;
     });
     flush();
@@ -177,6 +179,7 @@ QVector<int> PointsInView(const SampleGrid& g, const ZoomView& v) {
     for (int r = r0; r <= r1; ++r)
         for (int j = g.start[r * g.cells + c0], end = g.start[r * g.cells + c1 + 1]; j < end; ++j) mark(g.order[j]);
     QVector<int> out;
+    out.reserve(g.n);
     for (size_t w = 0; w < marked.size(); ++w)
         for (uint64_t bits = marked[w]; bits; bits &= bits - 1)
             out.append(static_cast<int>(w * 64 + static_cast<size_t>(std::countr_zero(bits))));

@@ -143,6 +143,55 @@ TEST(GraphTabWindow, PlaysStepsAndSwitchesWithSampleLaps) {
     w.close();
 }
 
+// Paint events by widget.
+class PaintLog : public QObject {
+public:
+    QStringList painted;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            painted << (o->objectName().isEmpty() ? QString(o->metaObject()->className()) : o->objectName());
+        return false;
+    }
+};
+
+// The read-outs change on every playback tick: a new text repaints the
+// read-out alone, and what it paints around its text is what the widgets
+// under it would show there.
+TEST(GraphTabWindow, ReadoutsRepaintAloneOverTheirBackdrop) {
+    GraphWindow g;
+    ASSERT_TRUE(g.LoadSample());
+    TFormMain& w = *g.w;
+    GraphTab& tab = g.tab();
+    w.resize(1280, 720);
+    w.PageControl1->setCurrentIndex(0);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QTest::qWait(50);
+
+    QList<QLabel*> readouts{tab.LabelPlayTm};
+    for (int k = 0; k < 4; ++k) readouts << tab.LabelSlot[k] << tab.LabelSect[k];
+    for (QLabel* l : readouts) {
+        SCOPED_TRACE(l->objectName().toStdString());
+        ASSERT_TRUE(l->isVisible());
+        const QRect at(l->mapTo(&w, QPoint(0, 0)), l->size());
+
+        QTest::qWait(30);   // what is still to paint from before
+        PaintLog log;
+        qApp->installEventFilter(&log);
+        l->setText(l->text() + "0");
+        QTest::qWait(30);
+        qApp->removeEventFilter(&log);
+        EXPECT_EQ(log.painted.join(' ').toStdString(), l->objectName().toStdString());
+
+        l->setText(QString());
+        const QImage blank = w.grab(at).toImage();
+        l->hide();
+        const QImage under = w.grab(at).toImage();
+        l->show();
+        EXPECT_EQ(blank, under);
+    }
+}
+
 // The main tabs stay put while the logger is busy; entering the graph tab
 // marks the cached panes for a redraw.
 TEST(GraphTabWindow, TabChangeRefusedWhileLoggerBusy) {
