@@ -15,9 +15,9 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+#include "support/pump_until.h"
 #include "video/engine/ff_logger.h"
 #include "video/engine/player.h"
-#include "video/engine/thread_helpers.h"
 #include "video_fixtures.h"
 #include "video_support.h"
 
@@ -81,16 +81,7 @@ struct Recorder {
     int Count(TPlayState s) const { return int(std::count(states.begin(), states.end(), s)); }
     // Pumps the main thread until cond holds (false after the watchdog).
     template <class F>
-    bool WaitFor(F cond, int ms = 15000) {
-        QElapsedTimer t;
-        t.start();
-        while (!cond()) {
-            if (t.elapsed() > ms) return false;
-            ProcessPendingMessages();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
-    }
+    bool WaitFor(F cond, int ms = 15000) { return vel::test::PumpUntil(cond, ms); }
 };
 
 class Player : public ::testing::Test {
