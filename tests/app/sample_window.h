@@ -1,6 +1,7 @@
 #pragma once
-// The running main window over the sample session, with a short test clip
-// beside it for its video page.
+// The running main window over the sample session: the shipped sample log,
+// or the sample files written afresh with a short test clip beside them for
+// the video page.
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QProcess>
@@ -63,6 +64,39 @@ struct SampleWindow {
     ~SampleWindow() {
         w->close();
         w.reset();
+    }
+};
+
+// The main window with the shipped sample log cut into laps by LoadSample.
+struct ShippedSampleWindow {
+    QTemporaryDir tmp;
+    Session session;
+    std::unique_ptr<AppServices> services;
+    FakePrompts prompts;
+    FakeLineDialog* dialog = nullptr;
+    std::unique_ptr<TFormMain> w;
+
+    ShippedSampleWindow() {
+        session.folders = FoldersUnder(tmp.path());
+        services = std::make_unique<AppServices>(session);
+        auto d = std::make_unique<FakeLineDialog>();
+        dialog = d.get();
+        w = std::make_unique<TFormMain>(session, *services, &prompts, nullptr, std::move(d));
+    }
+    // Imports the sample log and shows its first two laps; false when they
+    // are not shown.
+    bool LoadSample() {
+        const QString data = VELMARIS_SOURCE_DATA_DIR;
+        LineChoice line;
+        line.CtrlLine = SampleControlLine();
+        line.CtrlLineSet = true;
+        dialog->scripts.push_back({true, std::nullopt, line});
+        prompts.openResults.push_back({data + "/Raw/sample.bnx4"});
+        w->importCommands().SpeedButtonLdLogFileClick();
+        if (session.lapList.Rows.size() < 2) return false;
+        w->StringGridLapDataDblClick(1);
+        w->StringGridLapDataDblClick(2);
+        return session.comparison.DispSlot[1].Active;
     }
 };
 

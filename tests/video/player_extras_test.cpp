@@ -117,7 +117,7 @@ struct Recorder {
     bool WaitForEnd(int times = 1, int ms = 20000) { return vel::test::PumpUntil([&] { return Ended(times); }, ms); }
 };
 
-class PlayerExtras : public ::testing::Test {
+class PlayerExtras : public vel::test::ClipFolderSuite<PlayerExtras> {
 protected:
     static void SetUpTestSuite() {
         dir_ = new QTemporaryDir;
@@ -142,17 +142,8 @@ protected:
             ASSERT_TRUE(err.isEmpty()) << err.toStdString();
         }
     }
-    static void TearDownTestSuite() { delete dir_; }
-    void SetUp() override {
-        ASSERT_TRUE(vel::test::LoadSystemCodecs());
-        FFLogger().SetLogLevel(TLogLevel::llError);
-    }
-    static QString File(const char* name) { return dir_->filePath(QString::fromLatin1(name)); }
     static constexpr uint32_t kMagenta = 0xff00ff;
-    static QTemporaryDir* dir_;
 };
-
-QTemporaryDir* PlayerExtras::dir_ = nullptr;
 
 bool IsGrey(uint32_t c) {
     const int r = int(c >> 16), g = int((c >> 8) & 0xff), b = int(c & 0xff);
