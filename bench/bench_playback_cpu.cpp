@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include "window_laps.h"
+#include "qt_main.h"
 
 namespace {
 
@@ -40,10 +41,7 @@ vel::bench::LapsWindow& Window() {
 
 void BM_PlaybackCpu(benchmark::State& state) {
     vel::bench::LapsWindow& w = Window();
-    if (!w.error.isEmpty()) {
-        state.SkipWithError(qPrintable(w.error));
-        return;
-    }
+    if (!vel::bench::Usable(state, w)) return;
     // BENCH_PICTURE=file.png saves the window at a fixed play time instead
     // (to compare pictures between builds).
     if (qEnvironmentVariableIsSet("BENCH_PICTURE")) {
@@ -95,11 +93,4 @@ BENCHMARK(BM_PlaybackCpu)->Arg(30)->Unit(benchmark::kMillisecond)->UseManualTime
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QApplication>(argc, argv); }

@@ -20,6 +20,7 @@
 #include "video/video_link.h"
 #include "views/graph_refresh.h"
 #include "views/play_clock.h"
+#include "qt_main.h"
 
 using namespace vel;
 
@@ -107,10 +108,4 @@ BENCHMARK(CursorFollowsVideo)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 
 } // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QCoreApplication>(argc, argv); }
