@@ -13,6 +13,7 @@
 #include "support/fake_line_dialog.h"
 #include "support/fake_prompts.h"
 #include "support/sample_builder.h"
+#include "support/scripted_window.h"
 #include "support/test_folders.h"
 #include "video/engine/ff_loader.h"
 
@@ -68,29 +69,12 @@ struct SampleWindow {
 };
 
 // The main window with the shipped sample log cut into laps by LoadSample.
-struct ShippedSampleWindow {
-    QTemporaryDir tmp;
-    Session session;
-    std::unique_ptr<AppServices> services;
-    FakePrompts prompts;
-    FakeLineDialog* dialog = nullptr;
-    std::unique_ptr<TFormMain> w;
-
-    ShippedSampleWindow() {
-        session.folders = FoldersUnder(tmp.path());
-        services = std::make_unique<AppServices>(session);
-        auto d = std::make_unique<FakeLineDialog>();
-        dialog = d.get();
-        w = std::make_unique<TFormMain>(session, *services, &prompts, nullptr, std::move(d));
-    }
+struct ShippedSampleWindow : ScriptedWindow {
     // Imports the sample log and shows its first two laps; false when they
     // are not shown.
     bool LoadSample() {
         const QString data = VELMARIS_SOURCE_DATA_DIR;
-        LineChoice line;
-        line.CtrlLine = SampleControlLine();
-        line.CtrlLineSet = true;
-        dialog->scripts.push_back({true, std::nullopt, line});
+        ScriptSampleLine();
         prompts.openResults.push_back({data + "/Raw/sample.bnx4"});
         w->importCommands().SpeedButtonLdLogFileClick();
         if (session.lapList.Rows.size() < 2) return false;

@@ -8,15 +8,16 @@
 
 namespace vel::test {
 
-// Pumps the main thread's messages until cond holds; false when ms pass first.
+// Pumps the main thread's messages until cond holds, resting `rest` between
+// rounds; false when ms pass first.
 template <class F>
-bool PumpUntil(F cond, int ms = 20000) {
+bool PumpUntil(F cond, int ms = 20000, std::chrono::milliseconds rest = std::chrono::milliseconds(2)) {
     QElapsedTimer t;
     t.start();
     while (!cond()) {
         if (t.elapsed() > ms) return false;
         video::ProcessPendingMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(rest);
     }
     return true;
 }
