@@ -43,10 +43,7 @@ struct Panes {
     }
 };
 
-Panes& Data() {
-    static Panes panes;
-    return panes;
-}
+Panes& Data() { return bench::Kept<Panes>(); }
 
 bool Usable(benchmark::State& state) { return bench::Usable(state, Data().w); }
 

@@ -34,10 +34,7 @@ double CpuSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-vel::bench::LapsWindow& Window() {
-    static vel::bench::LapsWindow w;
-    return w;
-}
+vel::bench::LapsWindow& Window() { return vel::bench::Kept<vel::bench::LapsWindow>(); }
 
 void BM_PlaybackCpu(benchmark::State& state) {
     vel::bench::LapsWindow& w = Window();

@@ -5,9 +5,30 @@
 // loops alone.
 #include <benchmark/benchmark.h>
 #include <QCoreApplication>
+#include <functional>
 #include <type_traits>
+#include <vector>
 
 namespace vel::bench {
+
+// What goes before the application object does, last made first.
+inline std::vector<std::function<void()>>& Disposals() {
+    static std::vector<std::function<void()>> d;
+    return d;
+}
+
+// The benchmarks' one T, made on first use and destroyed at the end of
+// RunWithQt, before the application object: a window left to the static
+// destructors would outlive it.
+template <class T>
+T& Kept() {
+    static T* t = [] {
+        T* p = new T;
+        Disposals().push_back([p] { delete p; });
+        return p;
+    }();
+    return *t;
+}
 
 template <class App>
 int RunWithQt(int argc, char** argv) {
@@ -16,6 +37,8 @@ int RunWithQt(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    for (auto it = Disposals().rbegin(); it != Disposals().rend(); ++it) (*it)();
+    Disposals().clear();
     return 0;
 }
 

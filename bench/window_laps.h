@@ -16,6 +16,7 @@
 #include "support/test_folders.h"
 #include "views/graph_tab.h"
 #include "views/pane.h"
+#include "qt_main.h"
 
 namespace vel::bench {
 
