@@ -9,6 +9,7 @@
 #include "import/course_map_view.h"
 #include "model/session.h"
 #include "support/image_builder.h"
+#include "qt_main.h"
 
 namespace {
 
@@ -100,12 +101,5 @@ BENCHMARK(BM_MapDragFrame)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    // Text needs the font database of a GUI application.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+// Text needs the font database of a GUI application.
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QGuiApplication>(argc, argv); }

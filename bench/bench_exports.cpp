@@ -11,6 +11,7 @@
 #include "support/lap_builder.h"
 #include "views/export/lap_csv.h"
 #include "views/export/picture.h"
+#include "qt_main.h"
 
 using namespace vel;
 
@@ -88,11 +89,5 @@ BENCHMARK(BM_Png1600x1000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);   // fonts for the captions
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+// Fonts for the captions.
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QGuiApplication>(argc, argv); }

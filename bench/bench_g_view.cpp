@@ -12,6 +12,7 @@
 #include "views/g_view.h"
 #include "views/refresh_chain.h"
 #include "window_laps.h"
+#include "qt_main.h"
 
 namespace {
 
@@ -32,16 +33,9 @@ struct Panes {
     }
 };
 
-Panes& Data() {
-    static Panes panes;
-    return panes;
-}
+Panes& Data() { return bench::Kept<Panes>(); }
 
-bool Usable(benchmark::State& state) {
-    if (Data().w.error.isEmpty()) return true;
-    state.SkipWithError(qPrintable(Data().w.error));
-    return false;
-}
+bool Usable(benchmark::State& state) { return bench::Usable(state, Data().w); }
 
 void BM_GViewCache(benchmark::State& state) {
     if (!Usable(state)) return;
@@ -62,45 +56,22 @@ BENCHMARK(BM_GViewCache)->Unit(benchmark::kMillisecond);
 void BM_GViewCursorLayer(benchmark::State& state) {
     if (!Usable(state)) return;
     const PaneInput in = PaneInputOf(Data().w.session);
-    QImage cache(Data().g, QImage::Format_RGB32);
-    {
-        QPainter p(&cache);
-        DrawGView(p, cache.rect(), in);
-    }
-    QImage pane(cache.size(), QImage::Format_RGB32);
-    const QPoint mouse(pane.width() * 5 / 8, pane.height() * 5 / 8);
-    for (auto _ : state) {
-        QPainter p(&pane);
-        p.drawImage(0, 0, cache);
-        DrawGViewCursor(p, pane.rect(), in, mouse);
-    }
+    const QPoint mouse(Data().g.width() * 5 / 8, Data().g.height() * 5 / 8);
+    bench::CursorLayerLoop(
+        state, Data().g, [&](QPainter& p, const QRect& r) { DrawGView(p, r, in); },
+        [&](QPainter& p, const QRect& r) { DrawGViewCursor(p, r, in, mouse); });
 }
 BENCHMARK(BM_GViewCursorLayer)->Unit(benchmark::kMicrosecond);
 
 void BM_DriftViewCursorLayer(benchmark::State& state) {
     if (!Usable(state)) return;
     const PaneInput in = PaneInputOf(Data().w.session);
-    QImage cache(Data().drift, QImage::Format_RGB32);
-    {
-        QPainter p(&cache);
-        DrawDriftView(p, cache.rect(), in);
-    }
-    QImage pane(cache.size(), QImage::Format_RGB32);
-    for (auto _ : state) {
-        QPainter p(&pane);
-        p.drawImage(0, 0, cache);
-        DrawDriftCursor(p, pane.rect(), in);
-    }
+    bench::CursorLayerLoop(
+        state, Data().drift, [&](QPainter& p, const QRect& r) { DrawDriftView(p, r, in); },
+        [&](QPainter& p, const QRect& r) { DrawDriftCursor(p, r, in); });
 }
 BENCHMARK(BM_DriftViewCursorLayer)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QApplication>(argc, argv); }

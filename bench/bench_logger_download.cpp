@@ -19,6 +19,7 @@
 #include "model/session.h"
 #include "platform/prompts.h"
 #include "support/fake_prompts.h"
+#include "qt_main.h"
 
 namespace {
 
@@ -99,19 +100,31 @@ double WireSeconds(long long used) {
     return double(bytes) * 10.0 / 115200.0;
 }
 
+// A download's time as the iteration's; false, with the benchmark skipped
+// for the reason, on failure.
+bool Timed(benchmark::State& state, double s, const std::string& failure) {
+    if (s <= 0) {
+        state.SkipWithError(failure.c_str());
+        return false;
+    }
+    state.SetIterationTime(s);
+    state.counters["seconds"] = s;
+    return true;
+}
+
+// A paced download's time against the wire time of what the logger sends.
+void WireCounters(benchmark::State& state, double s, long long used) {
+    state.counters["wire_seconds"] = WireSeconds(used);
+    state.counters["ratio"] = s / WireSeconds(used);
+}
+
 void BM_PacedDownload1MiB(benchmark::State& state) {
     const long long used = 1 << 20;
     for (auto _ : state) {
         std::string failure;
         const double s = Download(used, true, &failure);
-        if (s <= 0) {
-            state.SkipWithError(failure.c_str());
-            break;
-        }
-        state.SetIterationTime(s);
-        state.counters["seconds"] = s;
-        state.counters["wire_seconds"] = WireSeconds(used);
-        state.counters["ratio"] = s / WireSeconds(used);
+        if (!Timed(state, s, failure)) break;
+        WireCounters(state, s, used);
         state.counters["full_memory_scaled_s"] = s / WireSeconds(used) * WireSeconds(16769024);
     }
 }
@@ -123,14 +136,8 @@ void BM_PacedDownloadSilence64KiB(benchmark::State& state) {
         std::string failure;
         long long requests = 0;
         const double s = Download(used, true, &failure, 1000, &requests);
-        if (s <= 0) {
-            state.SkipWithError(failure.c_str());
-            break;
-        }
-        state.SetIterationTime(s);
-        state.counters["seconds"] = s;
-        state.counters["wire_seconds"] = WireSeconds(used);
-        state.counters["ratio"] = s / WireSeconds(used);
+        if (!Timed(state, s, failure)) break;
+        WireCounters(state, s, used);
         state.counters["requests"] = double(requests);
     }
 }
@@ -140,23 +147,11 @@ void BM_UnpacedDownloadFull(benchmark::State& state) {
     for (auto _ : state) {
         std::string failure;
         const double s = Download(16769024, false, &failure);
-        if (s <= 0) {
-            state.SkipWithError(failure.c_str());
-            break;
-        }
-        state.SetIterationTime(s);
-        state.counters["seconds"] = s;
+        if (!Timed(state, s, failure)) break;
     }
 }
 BENCHMARK(BM_UnpacedDownloadFull)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QApplication>(argc, argv); }

@@ -16,6 +16,7 @@
 #include "model/session.h"
 #include "platform/prompts.h"
 #include "support/fake_prompts.h"
+#include "qt_main.h"
 
 namespace {
 
@@ -105,10 +106,4 @@ BENCHMARK(BM_IdleConnected)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QCoreApplication>(argc, argv); }

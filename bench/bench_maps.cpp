@@ -11,6 +11,7 @@
 #include "views/refresh_chain.h"
 #include "views/zoom_map.h"
 #include "window_laps.h"
+#include "qt_main.h"
 
 namespace {
 
@@ -42,16 +43,9 @@ struct Panes {
     }
 };
 
-Panes& Data() {
-    static Panes panes;
-    return panes;
-}
+Panes& Data() { return bench::Kept<Panes>(); }
 
-bool Usable(benchmark::State& state) {
-    if (Data().w.error.isEmpty()) return true;
-    state.SkipWithError(qPrintable(Data().w.error));
-    return false;
-}
+bool Usable(benchmark::State& state) { return bench::Usable(state, Data().w); }
 
 void BM_CourseViewCache(benchmark::State& state) {
     if (!Usable(state)) return;
@@ -71,17 +65,9 @@ BENCHMARK(BM_CourseViewCache)->Unit(benchmark::kMillisecond);
 void BM_CourseViewCursor(benchmark::State& state) {
     if (!Usable(state)) return;
     const PaneInput in = PaneInputOf(Data().w.session);
-    QImage cache(Data().course, QImage::Format_RGB32);
-    {
-        QPainter p(&cache);
-        DrawCourseView(p, cache.rect(), in);
-    }
-    QImage pane(cache.size(), QImage::Format_RGB32);
-    for (auto _ : state) {
-        QPainter p(&pane);
-        p.drawImage(0, 0, cache);
-        DrawCourseCursor(p, pane.rect(), in);
-    }
+    bench::CursorLayerLoop(
+        state, Data().course, [&](QPainter& p, const QRect& r) { DrawCourseView(p, r, in); },
+        [&](QPainter& p, const QRect& r) { DrawCourseCursor(p, r, in); });
 }
 BENCHMARK(BM_CourseViewCursor)->Unit(benchmark::kMicrosecond);
 
@@ -100,11 +86,4 @@ BENCHMARK(BM_ZoomMapRepaint)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QApplication>(argc, argv); }

@@ -12,6 +12,7 @@
 #include "support/lap_builder.h"
 #include "views/graph_refresh.h"
 #include "views/play_clock.h"
+#include "qt_main.h"
 
 namespace {
 
@@ -72,10 +73,4 @@ BENCHMARK(BM_PlaybackTick)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 // Timer1 is a QTimer: it needs an application object.
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QCoreApplication>(argc, argv); }

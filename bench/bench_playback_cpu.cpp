@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include "window_laps.h"
+#include "qt_main.h"
 
 namespace {
 
@@ -33,17 +34,11 @@ double CpuSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-vel::bench::LapsWindow& Window() {
-    static vel::bench::LapsWindow w;
-    return w;
-}
+vel::bench::LapsWindow& Window() { return vel::bench::Kept<vel::bench::LapsWindow>(); }
 
 void BM_PlaybackCpu(benchmark::State& state) {
     vel::bench::LapsWindow& w = Window();
-    if (!w.error.isEmpty()) {
-        state.SkipWithError(qPrintable(w.error));
-        return;
-    }
+    if (!vel::bench::Usable(state, w)) return;
     // BENCH_PICTURE=file.png saves the window at a fixed play time instead
     // (to compare pictures between builds).
     if (qEnvironmentVariableIsSet("BENCH_PICTURE")) {
@@ -95,11 +90,4 @@ BENCHMARK(BM_PlaybackCpu)->Arg(30)->Unit(benchmark::kMillisecond)->UseManualTime
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QApplication>(argc, argv); }

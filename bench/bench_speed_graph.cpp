@@ -11,6 +11,7 @@
 #include "views/refresh_chain.h"
 #include "views/speed_graph.h"
 #include "views/speed_graph_pane.h"
+#include "qt_main.h"
 
 namespace {
 
@@ -69,9 +70,7 @@ void FourLaps(vel::Session& t) {
     }
 }
 
-void BM_SpeedGraphFullRepaint(benchmark::State& state) {
-    vel::Session s;
-    FourLaps(s);
+void FullRepaints(benchmark::State& state, const vel::Session& s) {
     QImage img(PaneSize, QImage::Format_RGB32);
     for (auto _ : state) {
         QPainter p(&img);
@@ -79,6 +78,12 @@ void BM_SpeedGraphFullRepaint(benchmark::State& state) {
         p.end();
         benchmark::DoNotOptimize(img.constBits());
     }
+}
+
+void BM_SpeedGraphFullRepaint(benchmark::State& state) {
+    vel::Session s;
+    FourLaps(s);
+    FullRepaints(state, s);
 }
 BENCHMARK(BM_SpeedGraphFullRepaint)->Unit(benchmark::kMillisecond);
 
@@ -88,13 +93,7 @@ void BM_SpeedGraphFullRepaintZoomedTime(benchmark::State& state) {
     FourLaps(s);
     s.graphView.Axis = vel::AxisMode::Time;
     s.graphView.SpdZoom = 4;
-    QImage img(PaneSize, QImage::Format_RGB32);
-    for (auto _ : state) {
-        QPainter p(&img);
-        vel::DrawSpeedGraph(p, img.rect(), vel::PaneInputOf(s));
-        p.end();
-        benchmark::DoNotOptimize(img.constBits());
-    }
+    FullRepaints(state, s);
 }
 BENCHMARK(BM_SpeedGraphFullRepaintZoomedTime)->Unit(benchmark::kMillisecond);
 
@@ -127,11 +126,4 @@ BENCHMARK(BM_SpeedGraphCursorMove)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QApplication>(argc, argv); }

@@ -4,22 +4,21 @@
 // prints the mean and largest distance in frames and the number of ticks.
 #include <benchmark/benchmark.h>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <atomic>
 #include <cmath>
-#include <thread>
 #include "analysis/display_slots.h"
 #include "platform/prompts.h"
 #include "support/fake_prompts.h"
 #include "support/lap_builder.h"
+#include "support/pump_until.h"
 #include "video/engine/ff_loader.h"
-#include "video/engine/thread_helpers.h"
 #include "video/video_link.h"
 #include "views/graph_refresh.h"
 #include "views/play_clock.h"
+#include "qt_main.h"
 
 using namespace vel;
 
@@ -38,16 +37,11 @@ const QString& Clip() {
     return path;
 }
 
+// The main thread's messages pumped every millisecond while the video
+// plays.
 template <class F>
 bool PumpUntil(F cond, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > ms) return false;
-        video::ProcessPendingMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    return test::PumpUntil(cond, ms, std::chrono::milliseconds(1));
 }
 
 void CursorFollowsVideo(benchmark::State& state) {
@@ -107,10 +101,4 @@ BENCHMARK(CursorFollowsVideo)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 
 } // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QCoreApplication>(argc, argv); }

@@ -3,7 +3,10 @@
 // real-shaped circuit shown, loaded through the lap list as a user does:
 // the benchmarks of the panes and of playback measure what a user meets.
 #include <memory>
+#include <benchmark/benchmark.h>
 #include <QApplication>
+#include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include "app/app_services.h"
 #include "app/main_window.h"
@@ -13,6 +16,7 @@
 #include "support/test_folders.h"
 #include "views/graph_tab.h"
 #include "views/pane.h"
+#include "qt_main.h"
 
 namespace vel::bench {
 
@@ -62,5 +66,31 @@ struct LapsWindow {
         return tab().Pane(slot)->size();
     }
 };
+
+// False, with the benchmark skipped for the reason, when w could not be set up.
+inline bool Usable(benchmark::State& state, const LapsWindow& w) {
+    if (w.error.isEmpty()) return true;
+    state.SkipWithError(qPrintable(w.error));
+    return false;
+}
+
+// A pane's cursor-layer update as a playback tick makes it: the pane's
+// picture, drawn once by drawPane into a cache of the given size, copied and
+// the cursor layer drawn over it by drawCursor (both called with a painter
+// and the picture's rectangle).
+template <class DrawPane, class DrawCursor>
+void CursorLayerLoop(benchmark::State& state, QSize size, DrawPane drawPane, DrawCursor drawCursor) {
+    QImage cache(size, QImage::Format_RGB32);
+    {
+        QPainter p(&cache);
+        drawPane(p, cache.rect());
+    }
+    QImage pane(cache.size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        QPainter p(&pane);
+        p.drawImage(0, 0, cache);
+        drawCursor(p, pane.rect());
+    }
+}
 
 } // namespace vel::bench

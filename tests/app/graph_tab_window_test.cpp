@@ -11,15 +11,10 @@
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
-#include "app/app_services.h"
 #include "app/main_window.h"
-#include "import/log_import_commands.h"
+#include "sample_window.h"
 #include "platform/tool_buttons.h"
-#include "support/fake_line_dialog.h"
-#include "support/fake_prompts.h"
-#include "support/sample_builder.h"
 #include "support/test_env.h"
-#include "support/test_folders.h"
 #include "support/recording_services.h"
 #include "views/g_info_dialog.h"
 #include "views/graph_tab.h"
@@ -30,35 +25,8 @@ namespace {
 
 // The main window with the shipped sample log cut into laps and the first
 // two laps shown.
-struct GraphWindow {
-    QTemporaryDir tmp;
-    Session session;
-    std::unique_ptr<AppServices> services;
-    test::FakePrompts prompts;
-    test::FakeLineDialog* dialog = nullptr;
-    std::unique_ptr<TFormMain> w;
-
-    GraphWindow() {
-        session.folders = test::FoldersUnder(tmp.path());
-        services = std::make_unique<AppServices>(session);
-        auto d = std::make_unique<test::FakeLineDialog>();
-        dialog = d.get();
-        w = std::make_unique<TFormMain>(session, *services, &prompts, nullptr, std::move(d));
-    }
+struct GraphWindow : test::ShippedSampleWindow {
     GraphTab& tab() { return w->graphTab(); }
-    bool LoadSample() {
-        const QString data = VELMARIS_SOURCE_DATA_DIR;
-        LineChoice line;
-        line.CtrlLine = test::SampleControlLine();
-        line.CtrlLineSet = true;
-        dialog->scripts.push_back({true, std::nullopt, line});
-        prompts.openResults.push_back({data + "/Raw/sample.bnx4"});
-        w->importCommands().SpeedButtonLdLogFileClick();
-        if (session.lapList.Rows.size() < 2) return false;
-        w->StringGridLapDataDblClick(1);
-        w->StringGridLapDataDblClick(2);
-        return session.comparison.DispSlot[1].Active;
-    }
 };
 
 } // namespace

@@ -3,14 +3,9 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include "app/app_services.h"
 #include "app/main_window.h"
-#include "import/log_import_commands.h"
-#include "support/fake_line_dialog.h"
-#include "support/fake_prompts.h"
-#include "support/sample_builder.h"
+#include "sample_window.h"
 #include "support/test_env.h"
-#include "support/test_folders.h"
 #include "views/graph_tab.h"
 #include "views/map_projection.h"
 
@@ -20,34 +15,10 @@ namespace {
 
 // The main window with the shipped sample log cut into laps, the first two
 // laps shown and the sample course map loaded.
-struct MapWindow {
-    QTemporaryDir tmp;
-    Session session;
-    std::unique_ptr<AppServices> services;
-    test::FakePrompts prompts;
-    test::FakeLineDialog* dialog = nullptr;
-    std::unique_ptr<TFormMain> w;
-
-    MapWindow() {
-        session.folders = test::FoldersUnder(tmp.path());
-        services = std::make_unique<AppServices>(session);
-        auto d = std::make_unique<test::FakeLineDialog>();
-        dialog = d.get();
-        w = std::make_unique<TFormMain>(session, *services, &prompts, nullptr, std::move(d));
-    }
+struct MapWindow : test::ShippedSampleWindow {
     bool LoadSample() {
-        const QString data = VELMARIS_SOURCE_DATA_DIR;
-        LineChoice line;
-        line.CtrlLine = test::SampleControlLine();
-        line.CtrlLineSet = true;
-        dialog->scripts.push_back({true, std::nullopt, line});
-        prompts.openResults.push_back({data + "/Raw/sample.bnx4"});
-        w->importCommands().SpeedButtonLdLogFileClick();
-        if (session.lapList.Rows.size() < 2) return false;
-        w->StringGridLapDataDblClick(1);
-        w->StringGridLapDataDblClick(2);
-        return session.comparison.DispSlot[1].Active &&
-               ReadCoursePathFile(data + "/Circuit/sample.pth", session.coursePaths);
+        return ShippedSampleWindow::LoadSample() &&
+               ReadCoursePathFile(QString(VELMARIS_SOURCE_DATA_DIR) + "/Circuit/sample.pth", session.coursePaths);
     }
 };
 

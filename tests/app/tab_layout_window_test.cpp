@@ -4,12 +4,9 @@
 // to the test output folder for people to look at.
 #include <gtest/gtest.h>
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
-#include <QProcess>
 #include <QSplitter>
 #include <QStyle>
 #include <QTabWidget>
@@ -17,18 +14,11 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <cmath>
-#include <thread>
-#include "app/app_services.h"
 #include "app/data_tab.h"
 #include "app/main_window.h"
-#include "import/log_import_commands.h"
-#include "support/fake_line_dialog.h"
-#include "support/fake_prompts.h"
-#include "support/sample_builder.h"
+#include "sample_window.h"
+#include "support/pump_until.h"
 #include "support/test_env.h"
-#include "support/test_folders.h"
-#include "video/engine/ff_loader.h"
-#include "video/engine/thread_helpers.h"
 #include "video/video_link.h"
 #include "video/video_page.h"
 #include "views/g_view.h"
@@ -40,19 +30,6 @@ using namespace vel;
 namespace {
 
 std::string Names(const QStringList& l) { return l.join(", ").toStdString(); }
-
-template <class F>
-bool PumpUntil(F cond, int ms = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > ms) return false;
-        video::ProcessPendingMessages();
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 QRect InWindow(const QWidget* w, const QWidget* top) { return QRect(w->mapTo(top, QPoint(0, 0)), w->size()); }
 
@@ -82,54 +59,13 @@ QStringList CutLabels(const QList<QLabel*>& ls, const QWidget* top, bool readout
     return out;
 }
 
-// The running window over the sample session, four laps shown.
-struct FourLapWindow {
-    Session session;
-    std::unique_ptr<AppServices> services;
-    test::FakePrompts prompts;
-    std::unique_ptr<TFormMain> w;
-
-    FourLapWindow(const QString& root, const QString& data) {
-        session.folders = test::FoldersUnder(root);
-        session.folders.AppDir = root + "/bin/";   // no LibAV folder: the system's libraries
-        QDir().mkpath(session.folders.TempDir);
-        session.logStore.Allocate();
-        session.LocalEpoch = 25569.0 + 9.0 / 24.0;
-        services = std::make_unique<AppServices>(session);
-        auto dialog = std::make_unique<test::FakeLineDialog>();
-        LineChoice line;
-        line.CtrlLine = test::SampleControlLine();
-        line.CtrlLineSet = true;
-        dialog->scripts.push_back({true, std::nullopt, line});
-        w = std::make_unique<TFormMain>(session, *services, &prompts, nullptr, std::move(dialog));
-        prompts.openResults.push_back({data + test::SampleRawFile});
-        w->importCommands().SpeedButtonLdLogFileClick();
-        for (int row = 1; row <= 4 && row <= session.lapList.Rows.size(); ++row) w->StringGridLapDataDblClick(row);
-    }
-    ~FourLapWindow() {
-        w->close();
-        w.reset();
-    }
-};
-
 } // namespace
 
 TEST(TabLayoutWindow, GraphAndDataTabsFitAtBothScreenSizes) {
-    qputenv("SDL_AUDIODRIVER", "dummy");
     QTemporaryDir tmp;
-    const QString data = tmp.path() + "/data/";
-    QString error;
-    ASSERT_TRUE(test::WriteSampleData(data, &error)) << error.toStdString();
-    QProcess ff;
-    ff.setWorkingDirectory(tmp.path());
-    ff.start("ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=4",
-                        "-c:v", "mpeg4", "-q:v", "2", "v.mkv"});
-    ASSERT_TRUE(ff.waitForFinished(60000) && ff.exitCode() == 0) << ff.readAllStandardError().toStdString();
-    auto& loader = video::FFLoader();
-    loader.SetLibraryPath(QString());
-    ASSERT_TRUE(loader.Load(video::PlayerLibraries));
+    ASSERT_NO_FATAL_FAILURE(test::WriteSampleAndClip(tmp.path()));
 
-    FourLapWindow f(tmp.path() + "/a", data);
+    test::SampleWindow f(tmp.path() + "/a", tmp.path() + "/data/", 4);
     TFormMain& w = *f.w;
     ASSERT_TRUE(f.session.comparison.DispSlot[3].Active);
     GraphTab& tab = w.graphTab();
@@ -204,14 +140,15 @@ TEST(TabLayoutWindow, GraphAndDataTabsFitAtBothScreenSizes) {
             f.prompts.openResults.push_back({tmp.path() + "/v.mkv"});
             page->SpeedButtonOpenVideo->click();
             ASSERT_GT(link.VideoDuration(), 0);
-            ASSERT_TRUE(PumpUntil([&] { return !link.state().VideoKeyStepReq && link.Paused(); }));
-            ASSERT_TRUE(PumpUntil([&] { return link.CurrentPts() >= 0; }));
+            ASSERT_TRUE(test::PumpUntil([&] { return !link.state().VideoKeyStepReq && link.Paused(); }));
+            ASSERT_TRUE(test::PumpUntil([&] { return link.CurrentPts() >= 0; }));
             f.session.comparison.PlayTm = 1.5L;
             page->SpeedButtonSetSta->click();
             ASSERT_TRUE(link.VideoSynced());
         }
         tab.SpeedButtonFWD->click();
-        ASSERT_TRUE(PumpUntil([&] { return page->LabelPTS->text() != "." && page->LabelSpdWithVideo->text() != "."; }));
+        ASSERT_TRUE(
+            test::PumpUntil([&] { return page->LabelPTS->text() != "." && page->LabelSpdWithVideo->text() != "."; }));
         QApplication::processEvents();
         QList<QWidget*> strip = {page->LabelPTS, page->LabelVideoDttm, page->LabelSpdWithVideo, page->PaintBoxVideoBar,
                                  page->PaintBoxVideoG};

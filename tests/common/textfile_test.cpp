@@ -104,6 +104,22 @@ protected:
     QTemporaryDir dir;
 };
 
+// Runs write with files limited to 64 KiB, so that a larger write is cut
+// short as by a full disk (the limit holds even for root). Use under
+// ASSERT_NO_FATAL_FAILURE.
+template <class F>
+void UnderFileSizeLimit(F write) {
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    write();
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+}
+
 TEST_F(TextFileIo, ReadsDecodesAndSplits) {
     const QString path = Path("in.txt");
     Put(path, "\xEF\xBB\xBF" "a\r\n" + kSector.toUtf8() + "\nc\r");
@@ -272,18 +288,10 @@ TEST_F(TextFileIo, WriteCutShortKeepsTheOldFile) {
     const QByteArray old("old content\r\n");
     Put(file, old);
 
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 64 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-
     QString error;
-    const bool ok = WriteFileAtomic(file, QByteArray(1024 * 1024, 'x'), &error);
-
-    std::signal(SIGXFSZ, oldHandler);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    bool ok = true;
+    ASSERT_NO_FATAL_FAILURE(
+        UnderFileSizeLimit([&] { ok = WriteFileAtomic(file, QByteArray(1024 * 1024, 'x'), &error); }));
 
     EXPECT_FALSE(ok);
     EXPECT_FALSE(error.isEmpty());
@@ -299,16 +307,10 @@ TEST_F(TextFileIo, ScratchWriteReplacesOrLeavesNothing) {
     ASSERT_TRUE(WriteScratchFile(file, "new"));
     EXPECT_EQ(ReadAll(file), QByteArray("new"));
 
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 64 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     QString error;
-    const bool ok = WriteScratchFile(file, QByteArray(1024 * 1024, 'x'), &error);
-    std::signal(SIGXFSZ, oldHandler);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    bool ok = true;
+    ASSERT_NO_FATAL_FAILURE(
+        UnderFileSizeLimit([&] { ok = WriteScratchFile(file, QByteArray(1024 * 1024, 'x'), &error); }));
 
     EXPECT_FALSE(ok);
     EXPECT_FALSE(error.isEmpty());

@@ -17,6 +17,7 @@
 #include "support/fake_line_dialog.h"
 #include "support/fake_prompts.h"
 #include "support/image_builder.h"
+#include "support/image_logs.h"
 #include "support/lap_builder.h"
 #include "support/recording_services.h"
 #include "support/test_folders.h"
@@ -49,43 +50,9 @@ LineEnds LineAcross(const ImageCircuit& c, double x, double y) {
     return LineEnds{LatAt(c, y - 20), LonAt(c, x), LatAt(c, y + 20), LonAt(c, x)};
 }
 
-double UtcDays(const ImageSample& s) { return UnixEpochDays + s.utcSec / 86400.0 + s.ms / 86400000.0; }
-
 QByteArray Padded(QByteArray image, qsizetype size) {
     image.append(size - image.size(), static_cast<char>(0xFF));
     return image;
-}
-
-QByteArray BtBytes(BtKind kind, const std::vector<ImageSample>& samples) {
-    QVector<BtSampleSpec> specs;
-    for (const ImageSample& s : samples) {
-        BtSampleSpec b;
-        SetBtUtc(b, UtcDays(s), kind);
-        SetBtPosition(b, s.lat, s.lon);
-        SetBtSpeed(b, s.spd);
-        specs << b;
-    }
-    return BuildBtLog(kind, specs);
-}
-
-QByteArray DtbBytes(const std::vector<ImageSample>& samples) {
-    QByteArray out;
-    const double t0 = Jst + UtcDays(samples.front()) - UnixEpochDays;
-    for (const ImageSample& s : samples) {
-        TLapElmRec r;
-        r.DtTm = Jst + UtcDays(s) - UnixEpochDays;
-        r.Tm = r.DtTm - t0;
-        r.Sec = r.Tm * 86400.0L;
-        r.Ido = s.lat;
-        r.Kdo = s.lon;
-        r.Elv = s.elv;
-        r.Spd = s.spd;
-        r.UseSat = s.satUsed;
-        QByteArray rec(TLapElmRec::Size, '\0');
-        EncodeLapElm(r, reinterpret_cast<uint8_t*>(rec.data()));
-        out += rec;
-    }
-    return out;
 }
 
 struct ImportFlowTest : ::testing::Test {
@@ -199,7 +166,7 @@ TEST_F(ImportFlowTest, EachKindOfLogOpensAndIsCutIntoLaps) {
         {"laps.bnx4", BlockImage(samples), CircuitRows},
         {"laps.binx", SectorImage(samples), CircuitRows},
         {"laps.bin", Padded(SectorImage(samples), BinFileSize), CircuitRows},
-        {"laps.dtb", DtbBytes(samples), CircuitRows},
+        {"laps.dtb", DtbBytes(samples, Jst), CircuitRows},
         {"laps.bon", BtBytes(BtKind::Bon, samples), CircuitRows},
         {"laps.bon4", BtBytes(BtKind::Bon4, samples), CircuitRows},
         {"laps.bonz", BtBytes(BtKind::BonZ, samples), CircuitRows},

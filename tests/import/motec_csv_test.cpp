@@ -10,6 +10,7 @@
 #include "model/services.h"
 #include "support/lap_builder.h"
 #include "support/motec_builder.h"
+#include "run_file_fixture.h"
 #include "support/test_folders.h"
 
 using namespace vel;
@@ -37,31 +38,13 @@ MotecFile Lap(const QStringList& channels, int n, double lastDistM, double spd =
     return f;
 }
 
-struct MotecTest : ::testing::Test {
-    QTemporaryDir tmp;
-    Session session;
-    QString src;
-
-    void SetUp() override {
-        session.folders = test::FoldersUnder(tmp.path());
-        QDir().mkpath(session.folders.TempDir);
-        src = tmp.path() + "/src/";
-        QDir().mkpath(src);
-    }
+struct MotecTest : test::RunFileTest {
     QString Write(const QString& name, const QStringList& lines) {
         const QString fn = src + name;
         EXPECT_TRUE(test::WriteMotecLines(fn, lines));
         return fn;
     }
     QString Write(const QString& name, const MotecFile& f) { return Write(name, test::MotecLines(f)); }
-    QString Working(int n) const { return WorkingFileName(session.folders.TempDir, n); }
-    QVector<TLapElmRec> Records(int n) const {
-        QVector<TLapElmRec> recs;
-        EXPECT_EQ(ReadLapFile(Working(n), recs), LapFileStatus::Ok);
-        return recs;
-    }
-    QString Cell(int r, int c) const { return session.lapList.Rows.at(r).Cells.at(c); }
-    int RowCount() const { return session.lapList.LapStrLstNum(); }
     // Loaded lap 0: a run northwards of 50 samples, its distance as given.
     void LoadReference(long double lapDistKm) {
         test::Drive d;
@@ -116,7 +99,7 @@ TEST_F(MotecTest, ExportWithGpsKeepsItsOwnPlacesAndDistances) {
     EXPECT_EQ(session.lapList.GrpNo, 1);
     EXPECT_EQ(session.lapList.LapStrLst[0].MaxSpd, 131.25L);
 
-    const auto recs = Records(0);
+    const auto recs = WorkingRecords(0);
     ASSERT_EQ(recs.size(), 21);
     const double start = EncodeDateTime(2024, 4, 14, 10, 0, 0, 0);
     for (int i = 0; i < recs.size(); ++i) {
@@ -164,7 +147,7 @@ TEST_F(MotecTest, WithoutGpsTheLapBorrowsItsPlaceAndFitsItsDistance) {
         const QString fn = Write(QString("m%1.csv").arg(row), test::MotecLines(Lap(c.channels, c.n, c.lastDistM)) << "");
         const LoadResult r = LoadLapFileToGrigMotecCsv(fn, session);
         ASSERT_TRUE(r.RowAdded) << r.Error.toStdString();
-        const auto recs = Records(row++);
+        const auto recs = WorkingRecords(row++);
         ASSERT_EQ(recs.size(), c.n);
         EXPECT_NEAR(static_cast<double>(recs.back().Dist), static_cast<double>(c.lastDistKm), 1e-12);
         const long double ido = c.reference ? Ref(0).Ido : 36.0L;
@@ -207,7 +190,7 @@ TEST_F(MotecTest, LaterSpeedColumnGivesSpeedAndSignOfLongitudinalG) {
         f.data = test::MotecData(c.channels, samples);
         const QString fn = Write(QString("s%1.csv").arg(row), f);
         ASSERT_TRUE(LoadLapFileToGrigMotecCsv(fn, session).RowAdded);
-        const auto recs = Records(row++);
+        const auto recs = WorkingRecords(row++);
         ASSERT_EQ(recs.size(), 20);
         for (const TLapElmRec& rec : recs) EXPECT_EQ(rec.Spd, static_cast<long double>(c.spd));
 
@@ -249,7 +232,7 @@ TEST_F(MotecTest, DataLinesLackingAColumnInUseArePassedOver) {
         const QString fn = Write(QString("c%1.csv").arg(row), f);
         const LoadResult r = LoadLapFileToGrigMotecCsv(fn, session);
         ASSERT_TRUE(r.RowAdded) << r.Error.toStdString();
-        const auto recs = Records(row++);
+        const auto recs = WorkingRecords(row++);
 
         // The samples are the lines kept, in order.
         QVector<int> kept;
@@ -310,7 +293,7 @@ TEST_F(MotecTest, LogDateAndTimeFormats) {
             EXPECT_FALSE(QFile::exists(Working(added)));
             continue;
         }
-        const auto recs = Records(added++);
+        const auto recs = WorkingRecords(added++);
         ASSERT_EQ(recs.size(), 3);
         EXPECT_EQ(FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", recs[0].DtTm), c.start);
         EXPECT_EQ(FormatDateTime("yyyy/mm/dd hh:nn:ss.zzz", recs[2].DtTm - 0.2 / 86400), c.start);
@@ -354,7 +337,7 @@ TEST_F(MotecTest, FilesNotLaidOutAsAnExportAddNothing) {
         EXPECT_EQ(session.lapList.GrpNo, 1);
         EXPECT_FALSE(QFile::exists(Working(1)));
 
-        TLapDtRec lap = LapOf(Records(0));
+        TLapDtRec lap = LapOf(WorkingRecords(0));
         EXPECT_EQ(LoadMotecGCsv(lap, src + "bad.csv"), !c.noG);
     }
     const LoadResult missing = LoadLapFileToGrigMotecCsv(src + "none.csv", session);

@@ -14,6 +14,7 @@
 #include "model/lap_file.h"
 #include "platform/timezone.h"
 #include "support/bluetooth_builder.h"
+#include "run_file_fixture.h"
 #include "support/test_folders.h"
 
 using namespace vel;
@@ -84,26 +85,7 @@ QString CsvLine(const QString& date, const QString& elapsed, const QString& rest
     return date + ',' + elapsed + ',' + rest;
 }
 
-struct RunLoaderTest : ::testing::Test {
-    QTemporaryDir tmp;
-    Session session;
-    QString src;
-
-    void SetUp() override {
-        session.folders = test::FoldersUnder(tmp.path());
-        QDir().mkpath(session.folders.TempDir);
-        src = tmp.path() + "/src/";
-        QDir().mkpath(src);
-    }
-    QString Working(int n) const { return WorkingFileName(session.folders.TempDir, n); }
-    QVector<TLapElmRec> WorkingRecords(int n) const {
-        QVector<TLapElmRec> recs;
-        EXPECT_EQ(ReadLapFile(Working(n), recs), LapFileStatus::Ok);
-        return recs;
-    }
-    const LapRow& Row(int r) const { return session.lapList.Rows.at(r); }
-    QString Cell(int r, int c) const { return Row(r).Cells.at(c); }
-    int RowCount() const { return session.lapList.LapStrLstNum(); }
+struct RunLoaderTest : test::RunFileTest {
     QStringList TempFiles() const { return QDir(session.folders.TempDir).entryList(QDir::Files); }
     void WriteCsv(const QString& path, const QStringList& lines) {
         WriteFile(path, (lines.join("\r\n") + "\r\n").toUtf8());

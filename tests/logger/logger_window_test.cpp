@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
-#include "app/app_services.h"
 #include "app/main_window.h"
 #include "logger/logger_commands.h"
 #include "logger/logger_controls.h"
@@ -16,10 +15,8 @@
 #include "logger/logger_tab.h"
 #include "import/log_import_commands.h"
 #include "import/memory_image.h"
-#include "support/fake_line_dialog.h"
-#include "support/fake_prompts.h"
 #include "support/sample_builder.h"
-#include "support/test_folders.h"
+#include "support/scripted_window.h"
 
 using namespace vel;
 using namespace vel::test;
@@ -27,27 +24,7 @@ using namespace vel::test;
 namespace {
 
 // A main window as the program makes it, with scripted dialogs.
-struct Window {
-    QTemporaryDir tmp;
-    Session session;
-    std::unique_ptr<AppServices> services;
-    FakePrompts prompts;
-    FakeLineDialog* dialog = nullptr;
-    std::unique_ptr<TFormMain> w;
-
-    Window() {
-        session.folders = FoldersUnder(tmp.path());
-        services = std::make_unique<AppServices>(session);
-        auto d = std::make_unique<FakeLineDialog>();
-        dialog = d.get();
-        w = std::make_unique<TFormMain>(session, *services, &prompts, nullptr, std::move(d));
-    }
-    void ScriptSampleLine() {
-        LineChoice line;
-        line.CtrlLine = SampleControlLine();
-        line.CtrlLineSet = true;
-        dialog->scripts.push_back({true, std::nullopt, line});
-    }
+struct Window : ScriptedWindow {
     QStringList Messages() const {
         QStringList out;
         for (const auto& c : prompts.calls) out << c.kind + ": " + c.text;

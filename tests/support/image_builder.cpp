@@ -101,14 +101,24 @@ void ShiftImageSamples(std::vector<ImageSample>& samples, size_t from, int32_t s
     for (size_t i = from; i < samples.size(); ++i) samples[i].utcSec += seconds;
 }
 
-QByteArray EncodeSectorRecord(const ImageSample& s, uint32_t word) {
-    QByteArray r;
+namespace {
+
+// The fields both record formats start with: time, fix, position, height
+// and speed.
+void PutFix(QByteArray& r, const ImageSample& s, uint32_t word) {
     if (Bit(word, 0)) Put<int32_t>(r, s.utcSec);
     if (Bit(word, 1)) Put<uint16_t>(r, s.valid);
     if (Bit(word, 2)) Put<double>(r, s.lat);
     if (Bit(word, 3)) Put<double>(r, s.lon);
     if (Bit(word, 4)) Put<float>(r, s.elv);
     if (Bit(word, 5)) Put<float>(r, s.spd);
+}
+
+} // namespace
+
+QByteArray EncodeSectorRecord(const ImageSample& s, uint32_t word) {
+    QByteArray r;
+    PutFix(r, s, word);
     if (Bit(word, 6)) Put<float>(r, 0.0f);           // heading
     if (Bit(word, 7)) Put<uint16_t>(r, 0);           // differential station
     if (Bit(word, 8)) Put<float>(r, 0.0f);           // differential age
@@ -138,12 +148,7 @@ QByteArray EncodeSectorRecord(const ImageSample& s, uint32_t word) {
 
 QByteArray EncodeBlockRecord(const ImageSample& s, uint32_t word) {
     QByteArray r;
-    if (Bit(word, 0)) Put<int32_t>(r, s.utcSec);
-    if (Bit(word, 1)) Put<uint16_t>(r, s.valid);
-    if (Bit(word, 2)) Put<double>(r, s.lat);
-    if (Bit(word, 3)) Put<double>(r, s.lon);
-    if (Bit(word, 4)) Put<float>(r, s.elv);
-    if (Bit(word, 5)) Put<float>(r, s.spd);
+    PutFix(r, s, word);
     if (Bit(word, 12)) {
         r.append(static_cast<char>(s.satView));
         r.append(static_cast<char>(s.satUsed));

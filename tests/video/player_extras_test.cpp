@@ -1,17 +1,15 @@
 // The player's subtitles and the display of sound-only files, with clips
 // made by ffmpeg and the system's FFmpeg and SDL.
 #include <gtest/gtest.h>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <mutex>
 #include <set>
-#include <thread>
 #include <vector>
+#include "support/pump_until.h"
 #include "video/engine/ff_logger.h"
 #include "video/engine/player.h"
-#include "video/engine/thread_helpers.h"
 #include "video_fixtures.h"
 #include "video_support.h"
 
@@ -116,19 +114,10 @@ struct Recorder {
         return shown;
     }
     bool Ended(int times) const { return std::count(states.begin(), states.end(), TPlayState::psEnd) >= times; }
-    bool WaitForEnd(int times = 1, int ms = 20000) {
-        QElapsedTimer t;
-        t.start();
-        while (!Ended(times)) {
-            if (t.elapsed() > ms) return false;
-            ProcessPendingMessages();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
-    }
+    bool WaitForEnd(int times = 1, int ms = 20000) { return vel::test::PumpUntil([&] { return Ended(times); }, ms); }
 };
 
-class PlayerExtras : public ::testing::Test {
+class PlayerExtras : public vel::test::ClipFolderSuite<PlayerExtras> {
 protected:
     static void SetUpTestSuite() {
         dir_ = new QTemporaryDir;
@@ -153,17 +142,8 @@ protected:
             ASSERT_TRUE(err.isEmpty()) << err.toStdString();
         }
     }
-    static void TearDownTestSuite() { delete dir_; }
-    void SetUp() override {
-        ASSERT_TRUE(vel::test::LoadSystemCodecs());
-        FFLogger().SetLogLevel(TLogLevel::llError);
-    }
-    static QString File(const char* name) { return dir_->filePath(QString::fromLatin1(name)); }
     static constexpr uint32_t kMagenta = 0xff00ff;
-    static QTemporaryDir* dir_;
 };
-
-QTemporaryDir* PlayerExtras::dir_ = nullptr;
 
 bool IsGrey(uint32_t c) {
     const int r = int(c >> 16), g = int((c >> 8) & 0xff), b = int(c & 0xff);

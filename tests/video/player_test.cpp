@@ -15,9 +15,9 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+#include "support/pump_until.h"
 #include "video/engine/ff_logger.h"
 #include "video/engine/player.h"
-#include "video/engine/thread_helpers.h"
 #include "video_fixtures.h"
 #include "video_support.h"
 
@@ -81,19 +81,10 @@ struct Recorder {
     int Count(TPlayState s) const { return int(std::count(states.begin(), states.end(), s)); }
     // Pumps the main thread until cond holds (false after the watchdog).
     template <class F>
-    bool WaitFor(F cond, int ms = 15000) {
-        QElapsedTimer t;
-        t.start();
-        while (!cond()) {
-            if (t.elapsed() > ms) return false;
-            ProcessPendingMessages();
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
-    }
+    bool WaitFor(F cond, int ms = 15000) { return vel::test::PumpUntil(cond, ms); }
 };
 
-class Player : public ::testing::Test {
+class Player : public vel::test::ClipFolderSuite<Player> {
 protected:
     static void SetUpTestSuite() {
         dir_ = new QTemporaryDir;
@@ -115,16 +106,7 @@ protected:
             ASSERT_TRUE(err.isEmpty()) << err.toStdString();
         }
     }
-    static void TearDownTestSuite() { delete dir_; }
-    void SetUp() override {
-        ASSERT_TRUE(vel::test::LoadSystemCodecs());
-        FFLogger().SetLogLevel(TLogLevel::llError);
-    }
-    static QString File(const char* name) { return dir_->filePath(QString::fromLatin1(name)); }
-    static QTemporaryDir* dir_;
 };
-
-QTemporaryDir* Player::dir_ = nullptr;
 
 bool LoadPlayerLibs(TFFPlayer& p) { return p.LoadAVLib(vel::test::LibAVFolder()); }
 
@@ -391,7 +373,7 @@ TEST_F(Player, OpenAndStopManyTimesLeavesNothingBehind) {
 namespace {
 
 // The clips cameras write, made once for the suite.
-class PlayerClips : public ::testing::Test {
+class PlayerClips : public vel::test::ClipFolderSuite<PlayerClips> {
 protected:
     static void SetUpTestSuite() {
         dir_ = new QTemporaryDir;
@@ -402,20 +384,14 @@ protected:
         delete dir_;
         delete made_;
     }
-    void SetUp() override {
-        ASSERT_TRUE(vel::test::LoadSystemCodecs());
-        FFLogger().SetLogLevel(TLogLevel::llError);
-    }
     // The clip's path; empty when it could not be made (the why in why).
     static QString Clip(const QString& name, QString* why) {
         *why = made_->at(name);
         return why->isEmpty() ? dir_->filePath(name) : QString();
     }
-    static QTemporaryDir* dir_;
     static std::map<QString, QString>* made_;
 };
 
-QTemporaryDir* PlayerClips::dir_ = nullptr;
 std::map<QString, QString>* PlayerClips::made_ = nullptr;
 
 constexpr int64_t FrameUs(int frame) { return (int64_t(frame) * 1'000'000 + 15) / vel::test::SeekClipFps; }

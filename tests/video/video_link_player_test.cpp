@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <iostream>
 #include <mutex>
-#include <thread>
+#include "support/pump_until.h"
 #include "video/engine/ff_logger.h"
-#include "video/engine/thread_helpers.h"
 #include "video/video_link.h"
 #include "video_fixtures.h"
 #include "video_support.h"
@@ -17,17 +15,34 @@ using namespace vel::test;
 
 namespace {
 
-template <class F>
-bool PumpUntil(F cond, int ms = 20000) {
-    QElapsedTimer t;
-    t.start();
-    while (!cond()) {
-        if (t.elapsed() > ms) return false;
-        video::ProcessPendingMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+// One straight lap shown, on the video page.
+struct OneLapSession : Session {
+    explicit OneLapSession(const QString& dir) {
+        folders.AppDir = dir + "/";   // no LibAV folder there: the system's libraries
+        graphView.Page = InnerPage::Video;
+        loadedLaps.LapDt = {StraightLap("0000", 3)};
+        loadedLaps.LapDtNum = 1;
+        SetDispSlot(loadedLaps, comparison, 0, 0);
     }
-    return true;
-}
+};
+
+// The real player under the link and the play clock; the player's pictures
+// go to sink.
+struct PlayerRig {
+    OneLapSession s;
+    CallLog log;
+    RecordingPanes panes{log};
+    GraphRefresh graphs{&panes};
+    FakePrompts prompts;
+    VideoLink link;
+    PlayClock play{s, graphs, link, prompts};
+
+    PlayerRig(const QString& dir, video::TPictureSink sink)
+        : s(dir), link{s, prompts, std::make_unique<FFVideoPlayer>(std::move(sink), video::TAudioDriver::adDummy)} {
+        link.drawCurSec = [this] { play.DrawCurSec(); };
+        link.playClick = [this] { play.SpeedButtonPlayClick(); };
+    }
+};
 
 struct Tick {
     long double playTm;
@@ -48,22 +63,11 @@ TEST(VideoLinkPlayer, CursorFollowsThePlayingVideoToItsEnd) {
     ASSERT_TRUE(LoadSystemCodecs());
     video::FFLogger().SetLogLevel(video::TLogLevel::llError);
 
-    Session s;
-    s.folders.AppDir = dir.path() + "/";   // no LibAV folder there: the system's libraries
-    s.graphView.Page = InnerPage::Video;
-    s.loadedLaps.LapDt = {StraightLap("0000", 3)};
-    s.loadedLaps.LapDtNum = 1;
-    SetDispSlot(s.loadedLaps, s.comparison, 0, 0);
-    CallLog log;
-    RecordingPanes panes{log};
-    GraphRefresh graphs{&panes};
-    FakePrompts prompts;
-    auto player = std::make_unique<FFVideoPlayer>([](std::shared_ptr<const video::TVideoPicture>) {},
-                                                  video::TAudioDriver::adDummy);
-    VideoLink link{s, prompts, std::move(player)};
-    PlayClock play{s, graphs, link, prompts};
-    link.drawCurSec = [&] { play.DrawCurSec(); };
-    link.playClick = [&] { play.SpeedButtonPlayClick(); };
+    PlayerRig rig(dir.path(), [](std::shared_ptr<const video::TVideoPicture>) {});
+    Session& s = rig.s;
+    FakePrompts& prompts = rig.prompts;
+    VideoLink& link = rig.link;
+    PlayClock& play = rig.play;
 
     prompts.openResults.push_back({dir.filePath("v.mkv")});
     link.SpeedButtonOpenVideoClick();
@@ -144,23 +148,11 @@ TEST(VideoLinkPlayer, ButtonsAndCursorShowThePictureAtTheirTime) {
         }
         ASSERT_TRUE(why.isEmpty()) << why.toStdString();
 
-        Session s;
-        s.folders.AppDir = dir.path() + "/";  // no LibAV folder there: the system's libraries
-        s.graphView.Page = InnerPage::Video;
-        s.loadedLaps.LapDt = {StraightLap("0000", 3)};
-        s.loadedLaps.LapDtNum = 1;
-        SetDispSlot(s.loadedLaps, s.comparison, 0, 0);
-        CallLog log;
-        RecordingPanes panes{log};
-        GraphRefresh graphs{&panes};
-        FakePrompts prompts;
-        ShownFrames shown;
-        auto player = std::make_unique<FFVideoPlayer>(
-            [&](std::shared_ptr<const video::TVideoPicture> pic) { shown.Add(*pic); }, video::TAudioDriver::adDummy);
-        VideoLink link{s, prompts, std::move(player)};
-        PlayClock play{s, graphs, link, prompts};
-        link.drawCurSec = [&] { play.DrawCurSec(); };
-        link.playClick = [&] { play.SpeedButtonPlayClick(); };
+        ShownFrames shown;  // outlives the player's thread
+        PlayerRig rig(dir.path(), [&](std::shared_ptr<const video::TVideoPicture> pic) { shown.Add(*pic); });
+        Session& s = rig.s;
+        FakePrompts& prompts = rig.prompts;
+        VideoLink& link = rig.link;
 
         prompts.openResults.push_back({dir.filePath(clip.file)});
         link.SpeedButtonOpenVideoClick();

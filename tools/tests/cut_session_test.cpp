@@ -21,6 +21,7 @@
 #include "support/fake_line_dialog.h"
 #include "support/fake_prompts.h"
 #include "support/image_builder.h"
+#include "support/image_logs.h"
 #include "support/test_folders.h"
 
 using namespace vel;
@@ -30,40 +31,6 @@ namespace {
 
 // 3.5 laps of the builder's square circuit (64 s a lap) at 10 Hz.
 constexpr int SessionSamples = 2240;
-
-double UtcDays(const ImageSample& s) { return UnixEpochDays + s.utcSec / 86400.0 + s.ms / 86400000.0; }
-
-QByteArray BtBytes(BtKind kind, const std::vector<ImageSample>& samples) {
-    QVector<BtSampleSpec> specs;
-    for (const ImageSample& s : samples) {
-        BtSampleSpec b;
-        SetBtUtc(b, UtcDays(s), kind);
-        SetBtPosition(b, s.lat, s.lon);
-        SetBtSpeed(b, s.spd);
-        specs << b;
-    }
-    return BuildBtLog(kind, specs);
-}
-
-QByteArray DtbBytes(const std::vector<ImageSample>& samples, double localEpoch) {
-    QByteArray out;
-    const double t0 = localEpoch + UtcDays(samples.front()) - UnixEpochDays;
-    for (const ImageSample& s : samples) {
-        TLapElmRec r;
-        r.DtTm = localEpoch + UtcDays(s) - UnixEpochDays;
-        r.Tm = r.DtTm - t0;
-        r.Sec = r.Tm * 86400.0L;
-        r.Ido = s.lat;
-        r.Kdo = s.lon;
-        r.Elv = s.elv;
-        r.Spd = s.spd;
-        r.UseSat = s.satUsed;
-        QByteArray rec(TLapElmRec::Size, '\0');
-        EncodeLapElm(r, reinterpret_cast<uint8_t*>(rec.data()));
-        out += rec;
-    }
-    return out;
-}
 
 struct ToolRun {
     int exitCode = -1;
