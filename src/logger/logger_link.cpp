@@ -55,6 +55,8 @@ LoggerLink::LoggerLink(Session& session, Prompts& prompts, QObject* parent)
 }
 
 LoggerLink::~LoggerLink() {
+    // A busy cursor whose timer goes with the link is restored here.
+    for (; busyCursors_ > 0; --busyCursors_) QGuiApplication::restoreOverrideCursor();
     CloseComPort();
     thread_->quit();
     thread_->wait();
@@ -220,7 +222,11 @@ void LoggerLink::DisGPSbutton() {
     ControlsLocked = true;
     emit ControlsEnabled(false);
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    QTimer::singleShot(500, this, [] { QGuiApplication::restoreOverrideCursor(); });
+    ++busyCursors_;
+    QTimer::singleShot(500, this, [this] {
+        --busyCursors_;
+        QGuiApplication::restoreOverrideCursor();
+    });
 }
 
 void LoggerLink::EnaGPSbutton() {

@@ -163,6 +163,7 @@ private:
     std::deque<LinkEvent> pending_;
     bool draining_ = false;
     bool probing_ = false;    // the logger is not identified yet
+    int busyCursors_ = 0;     // busy cursors set and not yet restored
 };
 
 } // namespace vel

@@ -1,5 +1,6 @@
 // The logger tab's controls lock while a connection runs, over the simulator.
 #include <gtest/gtest.h>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QToolButton>
@@ -34,4 +35,22 @@ TEST(LoggerControls, LockFollowsTheConnection) {
                        static_cast<QWidget*>(controls.UpDownTrigSpd)})
         EXPECT_TRUE(w->isEnabled());
     EXPECT_EQ(prompts.calls.size(), 0u);
+}
+
+// The busy cursor a lock sets goes back after a moment, and at the latest
+// with the link.
+TEST(LoggerControls, BusyCursorGoesWithTheLink) {
+    Session session;
+    vel::test::FakePrompts prompts;
+    {
+        LoggerLink link(session, prompts);
+        link.DisGPSbutton();
+        ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    }
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    LoggerLink link(session, prompts);
+    link.DisGPSbutton();
+    link.DisGPSbutton();
+    EXPECT_TRUE(vel::test::WaitFor([] { return QGuiApplication::overrideCursor() == nullptr; }));
 }
