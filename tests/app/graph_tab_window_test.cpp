@@ -27,6 +27,13 @@ namespace {
 // two laps shown.
 struct GraphWindow : test::ShippedSampleWindow {
     GraphTab& tab() { return w->graphTab(); }
+    // The graph tab at the smallest window size the program supports.
+    TFormMain& ShowSmall() {
+        w->resize(1280, 720);
+        w->PageControl1->setCurrentIndex(0);
+        w->show();
+        return *w;
+    }
 };
 
 } // namespace
@@ -36,11 +43,8 @@ struct GraphWindow : test::ShippedSampleWindow {
 TEST(GraphTabWindow, PlaysStepsAndSwitchesWithSampleLaps) {
     GraphWindow g;
     ASSERT_TRUE(g.LoadSample());
-    TFormMain& w = *g.w;
+    TFormMain& w = g.ShowSmall();
     GraphTab& tab = g.tab();
-    w.resize(1280, 720);
-    w.PageControl1->setCurrentIndex(0);
-    w.show();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
 
@@ -128,11 +132,8 @@ public:
 TEST(GraphTabWindow, ReadoutsRepaintAloneOverTheirBackdrop) {
     GraphWindow g;
     ASSERT_TRUE(g.LoadSample());
-    TFormMain& w = *g.w;
+    TFormMain& w = g.ShowSmall();
     GraphTab& tab = g.tab();
-    w.resize(1280, 720);
-    w.PageControl1->setCurrentIndex(0);
-    w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     QTest::qWait(50);
 
