@@ -269,6 +269,7 @@ void PlayLoop(TVideoState* vs) {
     while (!vs->abort) {
         bool showNow = false, paused, step, showPending, seeking;
         unsigned stepGen, showGen;
+        double untilDue = 0;  // s until the next picture is due, when nothing moves it
         TVideoState::Picture pic{};
         const double now = WallTime();
         {
@@ -306,12 +307,14 @@ void PlayLoop(TVideoState* vs) {
                     if (delay <= 0 || delay >= kNoSyncAbove) delay = lastDelay;
                     lastDelay = delay;
                     const double master = vs->audioOpen ? vs->audclk.Get() : NAN;
+                    bool following = false;  // the delay moves with the sound until it catches up
                     if (!std::isnan(master)) {
                         const double diff = front.pts - master;
                         const double thr = std::clamp(delay, kSyncMin, kSyncMax);
                         if (std::fabs(diff) < kNoSyncAbove) {
                             if (diff <= -thr) delay = std::max(0.0, delay + diff);
                             else if (diff >= thr) delay = delay + diff;
+                            following = diff <= -thr || diff >= thr;
                         }
                     }
                     if (frameTimer == 0) frameTimer = now;
@@ -328,6 +331,8 @@ void PlayLoop(TVideoState* vs) {
                             showNow = false;
                             continue;
                         }
+                    } else if (!following) {
+                        untilDue = frameTimer + delay - now;
                     }
                 }
                 if (showNow) {
@@ -405,6 +410,15 @@ void PlayLoop(TVideoState* vs) {
             if (vs->duration > 0) p->PushPosition(vs->duration);
             if (vs->audioDisplay && vs->duration > 0) vs->audioDisplay->HeardAtLeast(double(vs->duration + vs->startTime) / 1e6);
             p->PostState(TPlayState::psEnd);
+        }
+        if (untilDue > 0) {
+            // Asleep until the picture is due rather than polling: woken
+            // early by a pause, step, seek or stop.
+            std::unique_lock<std::mutex> slock(vs->stateMutex);
+            vs->stateCond.wait_for(slock, std::chrono::duration<double>(std::min(untilDue, kSyncMax)), [&] {
+                return vs->abort || vs->seekReq || vs->paused || vs->step || vs->showPending;
+            });
+            continue;
         }
         Sleep(5);
     }
