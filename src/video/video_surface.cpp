@@ -1,6 +1,7 @@
 #include "video/video_surface.h"
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 #include <cmath>
 #include "video/engine/thread_helpers.h"
 
@@ -45,11 +46,16 @@ QRect VideoSurface::PictureRect() const {
 
 void VideoSurface::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
     const auto pic = Picture();
-    if (!pic || pic->Bits.empty()) return;
+    if (!pic || pic->Bits.empty()) {
+        p.fillRect(rect(), Qt::black);
+        return;
+    }
     QImage img(pic->Bits.data(), pic->Width, pic->Height, pic->Stride, QImage::Format_RGB32);
     const QRect r = PictureRect();
+    // Black only around the picture: the picture covers the rest, and
+    // filling the whole widget each time costs as much as drawing it.
+    for (const QRect& bar : QRegion(rect()).subtracted(QRegion(r))) p.fillRect(bar, Qt::black);
     const double dpr = devicePixelRatioF();
     if (pic->Width == int(std::lround(r.width() * dpr)) && pic->Height == int(std::lround(r.height() * dpr))) {
         // Converted for this size: drawn as it is.

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <iostream>
@@ -505,8 +506,12 @@ TEST_F(PlayerClips, OddPictureSizesPlayToTheEnd) {
             ASSERT_TRUE(LoadPlayerLibs(r.player));
             const TPictureSink frames = r.Sink();
             const TPictureSink sink = [&](std::shared_ptr<const TVideoPicture> pic) {
-                const size_t reach = vel::test::ScalerReach(AV_PIX_FMT_YUV420P, AV_PIX_FMT_BGRA, pic->Width,
-                                                            pic->Height, pic->Stride, r.player.SwsFlags, 332, 198);
+                // Converted from the video's size, or at its own once shrunk.
+                size_t reach = 0;
+                for (const auto& from : {std::make_pair(332, 198), std::make_pair(pic->Width, pic->Height)})
+                    reach = std::max(reach, vel::test::ScalerReach(AV_PIX_FMT_YUV420P, AV_PIX_FMT_BGRA, pic->Width,
+                                                                   pic->Height, pic->Stride, r.player.SwsFlags,
+                                                                   from.first, from.second));
                 {
                     std::lock_guard<std::mutex> lock(m);
                     sizes.insert({pic->Width, pic->Height});

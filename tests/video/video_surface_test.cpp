@@ -2,6 +2,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <algorithm>
+#include <string>
 #include <thread>
 #include "video/engine/thread_helpers.h"
 #include "video/video_surface.h"
@@ -48,6 +49,40 @@ TEST(VideoSurface, PicturesFromAnyThreadAreDrawnCentredInTheirAspect) {
     t.restart();
     while (s.Picture()->Height != 36 && t.elapsed() < 5000) video::ProcessPendingMessages();
     EXPECT_EQ(s.PictureRect(), QRect(0, 72, 100, 56));
+}
+
+// Everything around the picture is painted black, whatever was there before
+// (the widget paints itself whole; nothing clears it first).
+TEST(VideoSurface, TheBarsAroundThePictureArePaintedBlack) {
+    struct {
+        int w, h;        // the widget
+        int pw, ph;      // the picture, at the size it is shown
+        double aspect;
+        QRect rect;      // where it lies
+    } cases[] = {
+        {200, 100, 132, 100, 4.0 / 3.0, QRect(34, 0, 132, 100)},  // bars left and right
+        {100, 200, 100, 56, 16.0 / 9.0, QRect(0, 72, 100, 56)},   // bars above and below
+        {160, 90, 160, 90, 16.0 / 9.0, QRect(0, 0, 160, 90)},     // none
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+        VideoSurface s;
+        s.resize(c.w, c.h);
+        auto pic = Picture(c.pw, c.ph, c.aspect, 200);
+        s.Sink()(pic);
+        QElapsedTimer t;
+        t.start();
+        while (s.Picture() != pic && t.elapsed() < 5000) video::ProcessPendingMessages();
+        ASSERT_EQ(s.PictureRect(), c.rect);
+        QImage shot(c.w, c.h, QImage::Format_RGB32);
+        shot.fill(Qt::white);
+        s.render(&shot);
+        int wrong = 0;
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x)
+                wrong += qGray(shot.pixel(x, y)) != (c.rect.contains(x, y) ? 200 : 0);
+        EXPECT_EQ(wrong, 0);
+    }
 }
 
 // The surface tells the player the size it shows pictures at, and a picture

@@ -242,6 +242,10 @@ void TFFPlayer::Stop(bool waitForStop) {
         std::lock_guard<std::mutex> lock(vs_->pictMutex);
         vs_->pictCond.notify_all();
     }
+    {
+        std::lock_guard<std::mutex> lock(vs_->stateMutex);
+        vs_->stateCond.notify_all();  // the play thread waiting for its next picture
+    }
     if (!waitForStop) return;
     // Every thread is the player's own and none waits on the main thread,
     // so joining them here cannot dead-lock.
@@ -257,6 +261,7 @@ void TFFPlayer::SetPaused(bool paused) {
         std::lock_guard<std::mutex> lock(vs->stateMutex);
         vs->paused = paused;
         vs->step = false;
+        vs->stateCond.notify_all();
     }
     vs->audclk.SetPaused(paused, now);
     vs->vidclk.SetPaused(paused, now);
@@ -300,6 +305,7 @@ void TFFPlayer::StepToNextFrame() {
         std::lock_guard<std::mutex> lock(vs_->stateMutex);
         vs_->step = true;
         ++vs_->stepGen;
+        vs_->stateCond.notify_all();
     }
     if (!already) PostState(TPlayState::psStep);
 }

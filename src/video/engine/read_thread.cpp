@@ -177,8 +177,10 @@ void ReadThread(TVideoState* vs) {
                           ((vs->videoStream < 0 || vs->videoq.Count() > kMinFrames) &&
                            (vs->audioStream < 0 || vs->audioq.Count() > kMinFrames));
         if (idle || full) {
+            // A seek or a stop wakes it, and so does each shown picture; the
+            // queues hold over half a second, so it need not poll often.
             std::unique_lock<std::mutex> lock(vs->stateMutex);
-            vs->stateCond.wait_for(lock, std::chrono::milliseconds(10));
+            vs->stateCond.wait_for(lock, std::chrono::milliseconds(idle ? 100 : 30));
             continue;
         }
         const int r = ff::av_read_frame(vs->ic, pkt);

@@ -82,7 +82,62 @@ void DeliverFiltered(TVideoState* vs, int serial, double& lastPts, bool& firstAf
     }
 }
 
-void Show(TVideoState* vs, TVideoState::Picture& pic, SwsContext*& sws) {
+// The scalers of the play thread. A picture shrunk to the size it is shown
+// at is scaled in YUV first, then converted to BGRA at its new size, which
+// FFmpeg does with its fast unscaled code: far less work than scaling and
+// converting in one go. The shrink filters as Qt's smooth drawing of the full-size
+// picture did (two-tap bilinear); the player's own flags serve the rest.
+constexpr int kShrinkFlags = SWS_FAST_BILINEAR;
+
+struct TScaler {
+    SwsContext* convert = nullptr;
+    SwsContext* shrink = nullptr;
+    AVFrame* small = nullptr;  // the shrunk picture, in the decoder's format
+    ~TScaler() {
+        ff::sws_freeContext(convert);
+        ff::sws_freeContext(shrink);
+        ff::av_frame_free(&small);
+    }
+};
+
+// Converts `f` (srcW x srcH) into the BGRA rows of `dst`; false when FFmpeg cannot.
+bool Scale(TScaler& sc, const AVFrame* f, int srcW, int srcH, TVideoPicture& dst, int flags) {
+    const uint8_t* const* data = f->data;
+    const int* lines = f->linesize;
+    int w = srcW, h = srcH;
+    if (dst.Width <= srcW && dst.Height <= srcH && (dst.Width < srcW || dst.Height < srcH)) {
+        AVFrame*& m = sc.small;
+        if (!m || m->width != dst.Width || m->height != dst.Height || m->format != f->format) {
+            ff::av_frame_free(&m);
+            m = ff::av_frame_alloc();
+            if (!m) return false;
+            m->format = f->format;
+            m->width = dst.Width;
+            m->height = dst.Height;
+            if (ff::av_frame_get_buffer(m, 0) < 0) {
+                ff::av_frame_free(&m);
+                return false;
+            }
+        }
+        sc.shrink = ff::sws_getCachedContext(sc.shrink, srcW, srcH, AVPixelFormat(f->format), m->width, m->height,
+                                             AVPixelFormat(m->format), kShrinkFlags, nullptr, nullptr, nullptr);
+        if (!sc.shrink) return false;
+        ff::sws_scale(sc.shrink, data, lines, 0, srcH, m->data, m->linesize);
+        data = m->data;
+        lines = m->linesize;
+        w = m->width;
+        h = m->height;
+    }
+    sc.convert = ff::sws_getCachedContext(sc.convert, w, h, AVPixelFormat(f->format), dst.Width, dst.Height,
+                                          AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr);
+    if (!sc.convert) return false;
+    uint8_t* out[4] = {dst.Bits.data(), nullptr, nullptr, nullptr};
+    int outLines[4] = {dst.Stride, 0, 0, 0};
+    ff::sws_scale(sc.convert, data, lines, 0, h, out, outLines);
+    return true;
+}
+
+void Show(TVideoState* vs, TVideoState::Picture& pic, TScaler& sc) {
     AVFrame* f = pic.frame;
     // The host's picture values as they are now, for the picture shown now.
     if (vs->eq) vs->eq->Filter(f);
@@ -106,12 +161,7 @@ void Show(TVideoState* vs, TVideoState::Picture& pic, SwsContext*& sws) {
     out->Stride = FFALIGN(out->Width * 4, kPictureAlign);
     out->Bits.resize(size_t(out->Stride) * size_t(out->Height) + kPicturePadding);
     out->PTS = int64_t(std::llround(pic.pts * 1e6)) - vs->startTime;
-    sws = ff::sws_getCachedContext(sws, srcW, srcH, AVPixelFormat(f->format), out->Width, out->Height,
-                                   AV_PIX_FMT_BGRA, vs->player->SwsFlags, nullptr, nullptr, nullptr);
-    if (sws && srcW > 0 && srcH > 0) {
-        uint8_t* dst[4] = {out->Bits.data(), nullptr, nullptr, nullptr};
-        int dstStride[4] = {out->Stride, 0, 0, 0};
-        ff::sws_scale(sws, f->data, f->linesize, 0, srcH, dst, dstStride);
+    if (srcW > 0 && srcH > 0 && Scale(sc, f, srcW, srcH, *out, vs->player->SwsFlags)) {
         if (vs->subs) vs->subs->Blend(pic.pts, out->Bits.data(), out->Width, out->Height, out->Stride, srcW, srcH);
     } else {
         std::fill(out->Bits.begin(), out->Bits.end(), uint8_t(0));  // not an older picture's pixels
@@ -212,13 +262,14 @@ void VideoThread(TVideoState* vs) {
 
 void PlayLoop(TVideoState* vs) {
     TFFPlayer* p = vs->player;
-    SwsContext* sws = nullptr;
+    TScaler scaler;
     double frameTimer = 0, lastPts = NAN, lastDelay = vs->frameDelay;
     int64_t lastPos = NoTime;
     bool wasPaused = false;
     while (!vs->abort) {
         bool showNow = false, paused, step, showPending, seeking;
         unsigned stepGen, showGen;
+        double untilDue = 0;  // s until the next picture is due, when nothing moves it
         TVideoState::Picture pic{};
         const double now = WallTime();
         {
@@ -256,12 +307,14 @@ void PlayLoop(TVideoState* vs) {
                     if (delay <= 0 || delay >= kNoSyncAbove) delay = lastDelay;
                     lastDelay = delay;
                     const double master = vs->audioOpen ? vs->audclk.Get() : NAN;
+                    bool following = false;  // the delay moves with the sound until it catches up
                     if (!std::isnan(master)) {
                         const double diff = front.pts - master;
                         const double thr = std::clamp(delay, kSyncMin, kSyncMax);
                         if (std::fabs(diff) < kNoSyncAbove) {
                             if (diff <= -thr) delay = std::max(0.0, delay + diff);
                             else if (diff >= thr) delay = delay + diff;
+                            following = diff <= -thr || diff >= thr;
                         }
                     }
                     if (frameTimer == 0) frameTimer = now;
@@ -278,6 +331,8 @@ void PlayLoop(TVideoState* vs) {
                             showNow = false;
                             continue;
                         }
+                    } else if (!following) {
+                        untilDue = frameTimer + delay - now;
                     }
                 }
                 if (showNow) {
@@ -292,7 +347,7 @@ void PlayLoop(TVideoState* vs) {
             int64_t pos = int64_t(std::llround(pic.pts * 1e6)) - vs->startTime;
             // Before the picture goes out: whoever sees it reads its position.
             p->SetCurrentPTS(pos);
-            Show(vs, pic, sws);
+            Show(vs, pic, scaler);
             ff::av_frame_free(&pic.frame);
             bool pauseAfter = false;
             {
@@ -356,9 +411,17 @@ void PlayLoop(TVideoState* vs) {
             if (vs->audioDisplay && vs->duration > 0) vs->audioDisplay->HeardAtLeast(double(vs->duration + vs->startTime) / 1e6);
             p->PostState(TPlayState::psEnd);
         }
+        if (untilDue > 0) {
+            // Asleep until the picture is due rather than polling: woken
+            // early by a pause, step, seek or stop.
+            std::unique_lock<std::mutex> slock(vs->stateMutex);
+            vs->stateCond.wait_for(slock, std::chrono::duration<double>(std::min(untilDue, kSyncMax)), [&] {
+                return vs->abort || vs->seekReq || vs->paused || vs->step || vs->showPending;
+            });
+            continue;
+        }
         Sleep(5);
     }
-    if (sws) ff::sws_freeContext(sws);
     p->PostState(TPlayState::psStop);  // once per open, however it was stopped
 }
 
