@@ -324,10 +324,10 @@ void PlayLoop(TVideoState* vs) {
                         showNow = true;
                         // Late with another picture waiting (and sound to keep up with): drop this one.
                         if (vs->audioOpen && vs->pictq.size() > 1 && now > frameTimer + (vs->pictq[1].pts - front.pts) + 0.1) {
+                            lastPts = front.pts;   // before the picture it refers to goes
                             ff::av_frame_free(&vs->pictq.front().frame);
                             vs->pictq.pop_front();
                             vs->pictCond.notify_all();
-                            lastPts = front.pts;
                             showNow = false;
                             continue;
                         }
