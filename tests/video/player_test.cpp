@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -149,23 +148,6 @@ TEST_F(Player, PlaysToTheEndWithRisingFramesAndReportsTheEndOnce) {
         EXPECT_EQ(r.Count(TPlayState::psStop), 1);
         EXPECT_FALSE(r.player.IsOpen());
     }
-}
-
-// A picture shown too late for the next one, with the sound running on,
-// is dropped so that the pictures keep up with the sound: here every
-// picture takes 100 ms to show, 2.5 pictures' time.
-TEST_F(Player, LatePicturesAreDroppedToKeepUpWithTheSound) {
-    Recorder r;
-    r.onShown = [](size_t) { std::this_thread::sleep_for(std::chrono::milliseconds(100)); };
-    ASSERT_TRUE(LoadPlayerLibs(r.player));
-    ASSERT_TRUE(r.player.Open(File("av.mkv"), r.Sink())) << r.player.LastErrMsg().toStdString();
-    ASSERT_TRUE(r.player.HasAudioOutput());
-    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; }));
-    const auto f = r.Frames();
-    ExpectRising(f);
-    EXPECT_EQ(f.back(), 24);
-    EXPECT_LE(f.size(), 18u);   // 25 pictures, a good part of them dropped
-    r.player.Stop(true);
 }
 
 TEST_F(Player, AudioWithMoreThanTwoChannelsPlays) {

@@ -320,25 +320,17 @@ void PlayLoop(TVideoState* vs) {
                     if (frameTimer == 0) frameTimer = now;
                     if (now >= frameTimer + delay) {
                         frameTimer += delay;
-                        // Late past the next picture's time, with that picture
-                        // waiting and sound to keep up with: this one is dropped.
-                        // Judged before the timer is pulled up to now, which
-                        // would leave nothing ever late.
-                        bool late = false;
-                        if (vs->audioOpen && vs->pictq.size() > 1) {
-                            double next = vs->pictq[1].pts - front.pts;
-                            if (!(next > 0 && next < kNoSyncAbove)) next = delay;
-                            late = now > frameTimer + next;
-                        }
                         if (now - frameTimer > kSyncMax) frameTimer = now;
-                        if (late) {
+                        showNow = true;
+                        // Late with another picture waiting (and sound to keep up with): drop this one.
+                        if (vs->audioOpen && vs->pictq.size() > 1 && now > frameTimer + (vs->pictq[1].pts - front.pts) + 0.1) {
                             lastPts = front.pts;   // before the picture it refers to goes
                             ff::av_frame_free(&vs->pictq.front().frame);
                             vs->pictq.pop_front();
                             vs->pictCond.notify_all();
+                            showNow = false;
                             continue;
                         }
-                        showNow = true;
                     } else if (!following) {
                         untilDue = frameTimer + delay - now;
                     }
