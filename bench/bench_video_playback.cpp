@@ -23,6 +23,7 @@
 #include "video/engine/player.h"
 #include "video/engine/thread_helpers.h"
 #include "video/video_surface.h"
+#include "qt_main.h"
 
 using namespace vel;
 using namespace vel::video;
@@ -169,11 +170,4 @@ BENCHMARK(PlayRealTime2160p30)->Unit(benchmark::kMillisecond)->UseRealTime()->It
 
 } // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vel::bench::RunWithQt<QApplication>(argc, argv); }

@@ -7,5 +7,5 @@ bash scripts/setup.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMARIS_BENCH=ON >/dev/null
 cmake --build build/release
 for b in build/release/bench/bench_*; do
-    [ -x "$b" ] && "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+    [ -f "$b" ] && [ -x "$b" ] && "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 done
