@@ -13,15 +13,10 @@
 #include "logger/logger_requests.h"
 
 using namespace vel;
+using vel::fuzz::Fmt;
 using vel::fuzz::Script;
 
 namespace {
-
-QByteArray Fmt(const char* f, long long a, long long b = 0) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, f, a, b);
-    return buf;
-}
 
 QByteArray Frame(const QByteArray& body) { return FrameSentence(body); }
 

@@ -15,15 +15,10 @@
 #include "logger/replies.h"
 
 using namespace vel;
+using vel::fuzz::Fmt;
 using vel::fuzz::Script;
 
 namespace {
-
-QByteArray Fmt(const char* f, long long a, long long b = 0) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, f, a, b);
-    return buf;
-}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';

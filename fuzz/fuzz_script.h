@@ -29,6 +29,13 @@ private:
     const uint8_t* end_;
 };
 
+// A sentence body from a printf format of up to two numbers.
+__attribute__((format(printf, 1, 0))) inline QByteArray Fmt(const char* f, long long a, long long b = 0) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, f, a, b);
+    return buf;
+}
+
 // n bytes of a fixed pseudo-random sequence picked by seed.
 inline QByteArray Payload(uint32_t seed, int n) {
     QByteArray b(n, Qt::Uninitialized);

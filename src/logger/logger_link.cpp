@@ -364,7 +364,7 @@ void LoggerLink::WMComQueueDone() {
     else if (GpsReqQueue.isEmpty()) EndConnection();
 }
 
-void LoggerLink::WMComError(int) {
+void LoggerLink::EndWithMessage(const char* message) {
     // Every abnormal end stops both timers and forgets the requests.
     TimerComm.stop();
     TimerGpsCommSv.stop();
@@ -372,8 +372,10 @@ void LoggerLink::WMComError(int) {
     DlActive = false;
     CloseComPort();
     EnaGPSbutton();
-    prompts_.Inform(QString::fromUtf8(IsQK4() ? LoggerText::CommFailedQK4 : LoggerText::CommFailed));
+    prompts_.Inform(QString::fromUtf8(message));
 }
+
+void LoggerLink::WMComError(int) { EndWithMessage(IsQK4() ? LoggerText::CommFailedQK4 : LoggerText::CommFailed); }
 
 void LoggerLink::WMComProgress() {
     if (TimerGpsCommSv.isActive()) TimerGpsCommSv.stop();
@@ -384,12 +386,7 @@ void LoggerLink::TimerGpsCommSvTimer() {
     TimerGpsCommSv.stop();
     TimerGpsCommSv.setInterval(watchdogMs);
     if (!IsPortOpen()) return;
-    TimerComm.stop();
-    GpsReqQueue.clear();
-    DlActive = false;
-    CloseComPort();
-    EnaGPSbutton();
-    prompts_.Inform(QString::fromUtf8(IsQK4() ? LoggerText::TimeoutQK4 : LoggerText::Timeout));
+    EndWithMessage(IsQK4() ? LoggerText::TimeoutQK4 : LoggerText::Timeout);
 }
 
 void LoggerLink::PortFailed() {
@@ -401,13 +398,7 @@ void LoggerLink::PortFailed() {
         return;
     }
     // The logger is gone: the connection ends now, not at the watchdog.
-    TimerComm.stop();
-    TimerGpsCommSv.stop();
-    GpsReqQueue.clear();
-    DlActive = false;
-    CloseComPort();
-    EnaGPSbutton();
-    prompts_.Inform(QString::fromUtf8(IsQK4() ? LoggerText::TimeoutQK4 : LoggerText::Timeout));
+    EndWithMessage(IsQK4() ? LoggerText::TimeoutQK4 : LoggerText::Timeout);
 }
 
 } // namespace vel

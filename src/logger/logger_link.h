@@ -149,6 +149,8 @@ private:
     bool ReleaseFitsAttempt() const;
     // The worker lost the port (LinkEvent::PortError).
     void PortFailed();
+    // Ends the connection abnormally: timers, requests and port, then the message.
+    void EndWithMessage(const char* message);
     void QueueIdentification();
     void ShowLog(const QString& line);
 
