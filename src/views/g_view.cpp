@@ -20,9 +20,6 @@ constexpr uint32_t GreyColor = 0x808080;
 // Scatter and accelerating bars of slots 0 to 3.
 constexpr std::array<uint32_t, 4> SlotLightColor = {0x9090FF, 0xFF7070, 0x60C060, 0x40E0E0};
 
-// A radius arrow covers the columns cx - 14 to cx (its back a 2-pixel line at cx - 13).
-constexpr int RadiusArrowWidth = 14;
-
 // A fraction num / den of the radius or of the full scale, in hundredths.
 struct Mark {
     int num, den;
@@ -195,12 +192,10 @@ void DrawGView(QPainter& p, const QRect& rect, const PaneInput& in) {
     text(cx + r - tw, cy + 2, "左");
     text(cx + 4, cy - r, "ブレーキング");
     text(cx + 4, cy + r - th, "加速");
-    // The radius scale's texts stand left of the arrows that run along it.
-    const int rRight = cx - RadiusArrowWidth - 2;
-    text(rRight - TextWidth(p, "旋回半径R"), cy + r - th, "旋回半径R");
+    text(cx - 2 - TextWidth(p, "旋回半径R"), cy + r - th, "旋回半径R");
     for (const Mark& m : range.gLabels) text(cx + 4, cy + RingR(d, m.num, range.F), m.text);
     for (const Mark& m : range.rLabels)
-        text(rRight - TextWidth(p, m.text), cy + int((long long)d * m.num / (2LL * m.den)), m.text);
+        text(cx - 2 - TextWidth(p, m.text), cy + int((long long)d * m.num / (2LL * m.den)), m.text);
     for (int k = DispSlotNum - 1; k >= 0; --k)
         if (in.cmp.DispSlot[k].Active) DrawFricCir(p, g, in, k, ColorOf(SlotLightColor[k]));
     p.setBrush(Qt::NoBrush);

@@ -116,9 +116,10 @@ TEST_F(GViewTest, CursorDotAndRadiusArrowOfASample) {
     EXPECT_EQ(dist.pixel(224, 204), red);
 }
 
-// The radius scale's labels keep clear of the columns a radius arrow
-// covers (cx - 14 to cx), in every G range.
-TEST_F(GViewTest, RadiusLabelsStandLeftOfTheArrows) {
+// The radius scale's labels and its caption end two pixels left of the
+// vertical axis, in every G range: three texts (two labels, the caption)
+// whose ink reaches the columns just left of cx - 2, none past it.
+TEST_F(GViewTest, RadiusLabelsEndTwoPixelsLeftOfTheAxis) {
     for (int32_t idx = 0; idx <= 6; ++idx) {
         SCOPED_TRACE(idx);
         s.graphView.GRangeIdx = idx;
@@ -128,13 +129,18 @@ TEST_F(GViewTest, RadiusLabelsStandLeftOfTheArrows) {
             const QColor c = img.pixelColor(x, y);
             return c.red() < 100 && c.green() < 100 && c.blue() < 100;
         };
-        int under = 0, left = 0;
+        int texts = 0;
+        bool inText = false;
         for (int y = g.cy + 2; y < g.h; ++y) {
-            for (int x = g.cx - 15; x < g.cx; ++x) under += dark(x, y);
-            for (int x = g.cx - 80; x < g.cx - 15; ++x) left += dark(x, y);
+            int right = -1;
+            for (int x = g.cx - 80; x < g.cx; ++x)
+                if (dark(x, y)) right = x;
+            EXPECT_LT(right, g.cx - 2) << "row " << y;
+            const bool atEdge = right >= g.cx - 5;
+            if (atEdge && !inText) ++texts;
+            inText = atEdge;
         }
-        EXPECT_EQ(under, 0);
-        EXPECT_GT(left, 0);
+        EXPECT_EQ(texts, 3);
     }
 }
 
