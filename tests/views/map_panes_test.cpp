@@ -1,4 +1,5 @@
 #include <cmath>
+#include <tuple>
 #include <gtest/gtest.h>
 #include <QTest>
 #include "common/geodesy.h"
@@ -221,6 +222,12 @@ TEST_F(ZoomMapTest, GridDrawsWhatTheFullWalkDraws) {
     b[1800].Ido += 0.05L;
     Show(a);
     Show(b);
+    // The shown lap alone holds its samples, so that moving them below
+    // keeps them where they are (a shared vector would be copied).
+    a = {};
+    b = {};
+    QVector<TLapElmRec>& moved = s.loadedLaps.LapDt[1].Elm;
+    const TLapElmRec* const at = moved.constData();
     s.graphView.ViewRduOn = true;
 
     struct View { long double tm; long double zoom; QSize size; };
@@ -239,9 +246,59 @@ TEST_F(ZoomMapTest, GridDrawsWhatTheFullWalkDraws) {
             }, v.size);
         };
         EXPECT_EQ(tracks(false), tracks(true));
-        // Samples moved in place are seen: the grid is made again.
-        for (TLapElmRec& e : s.loadedLaps.LapDt[1].Elm) e.Kdo -= 0.0001L * v.zoom;
+        // Samples moved in place are seen: the grid is made again. The
+        // second lap moves onto the first one's ground, then back.
+        const long double shift = (&v - views) % 2 == 0 ? -0.02L : 0.02L;
+        for (TLapElmRec& e : moved) e.Kdo += shift;
+        ASSERT_EQ(moved.constData(), at);
         EXPECT_EQ(tracks(false), tracks(true));
+    }
+}
+
+// A track is cut where it leaves the view: a run east out of the view and
+// back west 40 m further north shows two lines and nothing between them,
+// and a single sample thrown far off leaves a hole in the line, not a
+// segment past it. Both walks, the grid's and the one over every sample.
+TEST_F(ZoomMapTest, TrackLeavingTheViewIsNotJoinedAcrossTheGap) {
+    Drive d;
+    d.spd = 36;   // 1 m a sample
+    QVector<TLapElmRec> lap = StraightRun(d, 270, 1200);
+    Drive back = d;
+    std::tie(back.ido, back.kdo) = Offset(double(d.ido), double(d.kdo), 1199, 40);
+    const TLapElmRec end = lap.back();
+    for (TLapElmRec e : StraightRun(back, 90, 1200)) {
+        e.Sec += end.Sec + 0.1L;
+        e.Tm += end.Tm + 0.1 / 86400;
+        e.DtTm += end.Tm + 0.1 / 86400;
+        lap.append(e);
+    }
+    const TLapElmRec spike = lap[1020];   // 20 m east of the cursor
+    lap[1020].Ido += 0.05L;
+    Show(lap);
+    MoveTo(100);   // sample 1000: 1000 m east, the turn 199 m further on
+    const QRgb red = Rgb(SlotColor[0]);
+    for (bool every : {false, true}) {
+        SCOPED_TRACE(every);
+        // 540 x 400 at 2 px/m: 135 m to the right edge, the return 80 px up.
+        s.graphView.MapZoom = 2;
+        QImage img = Draw([&](QPainter& p, const QRect& r, const PaneInput& in) {
+            DrawZoom(p, ZoomViewOfPane(r.size(), in), in, 0, ColorOf(SlotColor[0]), every);
+        }, size);
+        EXPECT_TRUE(ColourNear(img, QPoint(size.width() - 8, 200), red, 2));
+        EXPECT_TRUE(ColourNear(img, QPoint(size.width() - 8, 120), red, 2));
+        for (int y = 124; y <= 196; ++y)
+            for (int x = 0; x < size.width(); ++x)
+                ASSERT_NE(img.pixel(x, y) & 0xFFFFFF, red & 0xFFFFFF) << x << "," << y;
+        // 8 px/m: the samples either side of the thrown one end their lines
+        // 8 px before and after its place.
+        s.graphView.MapZoom = 8;
+        img = Draw([&](QPainter& p, const QRect& r, const PaneInput& in) {
+            DrawZoom(p, ZoomViewOfPane(r.size(), in), in, 0, ColorOf(SlotColor[0]), every);
+        }, size);
+        const QPoint hole = PixelOf(spike);
+        EXPECT_TRUE(ColourNear(img, hole - QPoint(12, 0), red, 1));
+        EXPECT_TRUE(ColourNear(img, hole + QPoint(12, 0), red, 1));
+        EXPECT_FALSE(ColourNear(img, hole, red, 2));
     }
 }
 
