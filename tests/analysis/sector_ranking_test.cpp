@@ -363,6 +363,34 @@ TEST_F(LapListColumns, NewRowsAreWorkedOutFromWhatWasWritten) {
     }
 }
 
+// Samples kept from an import belong to the file they were written to: a
+// fill that reads the rows' files from another folder works each row out
+// from the file it finds there.
+TEST_F(LapListColumns, WrittenSamplesServeOnlyTheFileTheyWereWrittenTo) {
+    const Drive fast = Fast();
+    const auto across = [&](long double eastM) { return LineAt(fast, -20, eastM, 20, eastM, 1); };
+    const SectorLines lines = Lines({across(10.5L * FastStep), across(60.5L * FastStep)});
+    const QString written = dir.path() + "/written/", other = dir.path() + "/other/";
+    ASSERT_TRUE(QDir().mkpath(written));
+    // The same data number in the other folder: the same drive, no drift.
+    ASSERT_TRUE(WriteWorkingFile(WorkingFileName(other, 0), StraightRun(fast, 270, 100)));
+    LapList fromOther = ListOf(1);
+    LapRankState st;
+    ASSERT_TRUE(SetSectTmList(fromOther, other, lines, st).isEmpty());
+    ASSERT_TRUE(SetDriftAngleList(fromOther, other, lines, st).isEmpty());
+    ASSERT_EQ(fromOther.Rows[0].Cells[13], "-");
+
+    Session session;
+    LapRanking ranking(session, lines);
+    session.folders.TempDir = written;
+    QString error;
+    ASSERT_TRUE(AddLapRow(session, Drifting(), "run", std::nullopt, 1, &error)) << error.toStdString();
+    session.folders.TempDir = other;
+    ranking.SetSectTmList();
+    ranking.SetDriftAngleList();
+    for (int c = 8; c <= 18; ++c) EXPECT_EQ(session.lapList.Rows[0].Cells[c], fromOther.Rows[0].Cells[c]) << c;
+}
+
 TEST(LapCellColour, SlotGroupRankAndGroupColumn) {
     LapList list = ListOf(3);
     list.Rows[0].Cells[19] = "1";
