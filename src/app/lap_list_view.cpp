@@ -1,5 +1,6 @@
 #include "app/lap_list_view.h"
 
+#include <memory>
 #include <QPainter>
 #include <QTableView>
 #include <QTableWidget>
@@ -97,6 +98,18 @@ LapListHeaderModel* InstallLapListView(QTableView* view, QAbstractItemModel* sou
     header->setSourceModel(source);
     view->setModel(header);
     view->setItemDelegate(new LapListDelegate(list, laps, state, view));
+    // The list is filled again after every ranking and shown lap; its
+    // current cell stays where it was, as a grid's does, rather than going
+    // with the old rows (the commands act on the current row).
+    auto kept = std::make_shared<QPoint>(-1, -1);
+    QObject::connect(header, &QAbstractItemModel::modelAboutToBeReset, view, [view, kept] {
+        const QModelIndex cur = view->currentIndex();
+        *kept = cur.isValid() ? QPoint(cur.column(), cur.row()) : QPoint(-1, -1);
+    });
+    QObject::connect(header, &QAbstractItemModel::modelReset, view, [view, header, kept] {
+        if (kept->y() < 0 || kept->y() >= header->rowCount() || kept->x() >= header->columnCount()) return;
+        view->selectionModel()->setCurrentIndex(header->index(kept->y(), kept->x()), QItemSelectionModel::NoUpdate);
+    });
     return header;
 }
 

@@ -7,13 +7,17 @@
 #include <QTemporaryDir>
 #include "analysis/cursor_values.h"
 #include "analysis/display_slots.h"
+#include "app/app_services.h"
 #include "app/lap_list_commands.h"
 #include "app/lap_list_view.h"
+#include "app/main_window.h"
 #include "analysis/sector_dialogs.h"
+#include "import/run_loaders.h"
 #include "model/lap_file.h"
 #include "model/lap_list_model.h"
 #include "support/recording_analysis.h"
 #include "support/fake_prompts.h"
+#include "support/focus.h"
 #include "support/lap_builder.h"
 #include "support/recording_services.h"
 #include "support/test_folders.h"
@@ -283,4 +287,74 @@ TEST(ReleaseDialog, BoxesOfMissingLinesAreDisabled) {
     EXPECT_TRUE(r.ok);
     EXPECT_FALSE(r.all);
     EXPECT_EQ(r.lines, (std::array<bool, 4>{true, false, false, false}));
+}
+
+// The lap list's current cell, which the run-file save and the row exports
+// act on, shows a dotted frame over the cell's own painting while the list
+// has the focus, also after the list is filled again, and none once the
+// focus has gone; the cell keeps its colours.
+TEST(MainWindowLapList, CurrentCellIsFramedWhileTheListHasTheFocus) {
+    QTemporaryDir tmp;
+    Session session;
+    session.folders = FoldersUnder(tmp.path());
+    AppServices services(session);
+    FakePrompts prompts;
+    TFormMain w(session, services, &prompts);
+    for (int i = 0; i < 3; ++i) {
+        const QString f = tmp.path() + QString("/lap%1.dtb").arg(i);
+        ASSERT_TRUE(WriteWorkingFile(f, StraightRun(North(40 + 10 * i), 180, 101)));
+        ASSERT_TRUE(LoadLapFileToGrigBin(f, session).RowAdded);
+    }
+    services.services().ranking->SetBestLapRank();
+    w.PageControl1->setCurrentIndex(1);
+    QTableView* grid = w.dataTab().StringGridLapData;
+    const QModelIndex current = grid->model()->index(2, 5);   // the top speed: 1st place
+    grid->setCurrentIndex(current);
+
+    struct Look {
+        int dark = 0, edge = 0;   // dark pixels on the cell's outermost ring, and its length
+        QColor inside;
+    };
+    const auto look = [&](const QModelIndex& i) {
+        const QImage img = grid->viewport()->grab().toImage();
+        const QRect r = grid->visualRect(i);
+        Look l;
+        const auto at = [&](int x, int y) {
+            const QColor c = img.pixelColor(x, y);
+            l.dark += c.red() < 90 && c.green() < 90 && c.blue() < 90;
+            ++l.edge;
+        };
+        for (int x = r.left(); x <= r.right(); ++x) {
+            at(x, r.top());
+            at(x, r.bottom());
+        }
+        for (int y = r.top() + 1; y < r.bottom(); ++y) {
+            at(r.left(), y);
+            at(r.right(), y);
+        }
+        l.inside = img.pixelColor(r.left() + 2, r.bottom() - 2);
+        return l;
+    };
+
+    ASSERT_TRUE(GiveFocus(grid));
+    ASSERT_EQ(grid->currentIndex(), current);
+    const Look focused = look(current);
+    EXPECT_GE(focused.dark, focused.edge / 3);
+    EXPECT_EQ(focused.inside, ColorOf(RankColor[0]));
+    const Look other = look(grid->model()->index(1, 5));
+    EXPECT_EQ(other.dark, 0);
+    EXPECT_EQ(other.inside, ColorOf(RankColor[1]));
+
+    // The list filled again (the ranking after an import or a shown lap):
+    // the same cell stays current and framed, the one the commands act on.
+    services.services().ranking->SetBestLapRank();
+    QApplication::processEvents();
+    EXPECT_EQ(grid->currentIndex(), current);
+    EXPECT_EQ(w.dataTab().CurrentLapRow(), 3);
+    EXPECT_GE(look(current).dark, focused.edge / 3);
+
+    ASSERT_TRUE(GiveFocus(w.dataTab().StringGridSectData));
+    const Look away = look(current);
+    EXPECT_EQ(away.dark, 0);
+    EXPECT_EQ(away.inside, ColorOf(RankColor[0]));
 }
