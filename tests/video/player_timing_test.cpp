@@ -1,5 +1,6 @@
 // When pictures are shown: a player slower than its clip drops pictures to
-// stay with the sound.
+// stay with the sound, a seek wakes a player waiting for a far picture, and
+// a picture the scaler cannot make is shown black, never as an older one.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <QByteArray>
@@ -56,6 +57,11 @@ protected:
             {{"-f", "lavfi", "-i", vel::test::BlockNumberedSource(64, 48, 25, 4), "-f", "lavfi", "-i",
               "sine=frequency=440:sample_rate=44100:duration=4", "-ac", "2", "-c:v", "ffv1", "-c:a", "pcm_s16le",
               "starve.mkv"}},
+            // Two pictures 9.54 s apart (a gap in the recording, waited
+            // out), no sound.
+            {{"-f", "lavfi", "-i", vel::test::BlockNumberedSource(64, 48, 25, 0.08), "-vf",
+              "setpts='PTS+if(gte(N,1),9.5/TB,0)'", "-fps_mode", "passthrough", "-c:v", "ffv1", "far.mkv"}},
+            {{"-f", "lavfi", "-i", "color=c=white:s=64x16:r=25:d=0.2", "-c:v", "ffv1", "white.mkv"}},
         };
         for (const auto& j : jobs) {
             const QString err = vel::test::RunFfmpeg(dir_->path(), j.args);
@@ -142,4 +148,64 @@ TEST_F(PlayerTiming, APlayerSlowerThanItsClipDropsPicturesAndKeepsUpWithTheSound
     for (const Shown& s : shown)
         if (s.soundS > 1.0 && s.soundS < 4.0) worst = std::max(worst, std::fabs(s.pts / 1e6 - s.soundS));
     EXPECT_LT(worst, 0.5) << "picture minus sound, s";
+}
+
+// Waiting 9.5 s for its next picture, the player is woken by a seek to it
+// and shows it long before it would have been due.
+TEST_F(PlayerTiming, ASeekWakesAPlayerWaitingForAFarPicture) {
+    TFFPlayer player;
+    player.AudioDriver = TAudioDriver::adDummy;
+    ASSERT_TRUE(Load(player));
+    std::mutex m;
+    std::vector<int> frames;
+    const auto sink = [&](std::shared_ptr<const TVideoPicture> pic) {
+        std::lock_guard<std::mutex> lock(m);
+        frames.push_back(FrameOf(*pic));
+    };
+    const auto count = [&] {
+        std::lock_guard<std::mutex> lock(m);
+        return frames.size();
+    };
+    ASSERT_TRUE(player.Open(File("far.mkv"), sink)) << player.LastErrMsg().toStdString();
+    ASSERT_TRUE(vel::test::PumpUntil([&] { return count() >= 1; }));
+    player.Seek(9'540'000, 0, false);
+    EXPECT_TRUE(vel::test::PumpUntil([&] { return count() >= 2; }, 8000)) << "not before it was due";
+    player.Stop(true);
+    std::lock_guard<std::mutex> lock(m);
+    EXPECT_EQ(frames, (std::vector<int>{0, 1}));
+}
+
+// A picture the scaler refuses to make comes black, not holding the pixels
+// of the picture shown before it in the same buffer.
+TEST_F(PlayerTiming, APictureThatCannotBeConvertedIsBlack) {
+    TFFPlayer player;
+    player.AudioDriver = TAudioDriver::adDummy;
+    ASSERT_TRUE(Load(player));
+    std::mutex m;
+    std::vector<std::vector<uint8_t>> shown;  // each picture's rows, without the row ends
+    const auto sink = [&](std::shared_ptr<const TVideoPicture> pic) {
+        std::vector<uint8_t> rows;
+        for (int y = 0; y < pic->Height; ++y) {
+            const uint8_t* row = pic->Bits.data() + size_t(y) * size_t(pic->Stride);
+            rows.insert(rows.end(), row, row + size_t(pic->Width) * 4);
+        }
+        std::lock_guard<std::mutex> lock(m);
+        shown.push_back(std::move(rows));
+    };
+    const auto count = [&] {
+        std::lock_guard<std::mutex> lock(m);
+        return shown.size();
+    };
+    ASSERT_TRUE(player.Open(File("white.mkv"), sink, true)) << player.LastErrMsg().toStdString();
+    ASSERT_TRUE(vel::test::PumpUntil([&] { return count() >= 1; }));
+    // Two scaling methods at once: the scaler makes no context for them.
+    // Read by the player only for the picture the step asks for.
+    player.SwsFlags = SWS_BICUBIC | SWS_BILINEAR;
+    player.StepToNextFrame();
+    ASSERT_TRUE(vel::test::PumpUntil([&] { return count() >= 2; }));
+    player.Stop(true);
+    std::lock_guard<std::mutex> lock(m);
+    ASSERT_EQ(shown[0].size(), size_t(64) * 16 * 4);
+    EXPECT_GT(*std::min_element(shown[0].begin(), shown[0].end()), 200);  // white
+    EXPECT_EQ(shown[1], std::vector<uint8_t>(shown[0].size(), 0));
 }
