@@ -99,9 +99,12 @@ void AudioCallback(void* opaque, Uint8* stream, int len) {
         vs->abufIndex += size_t(n);
     }
     if (!std::isnan(vs->audioClock) && vs->bytesPerSec > 0) {
-        const double buffered = double(2 * vs->hwBufSize + int(vs->abuf.size() - vs->abufIndex)) / vs->bytesPerSec;
-        vs->audclk.Set(vs->audioClock - buffered, now);
-        if (vs->audioDisplay) vs->audioDisplay->SetHeard(vs->audioClock - buffered, now, double(vs->hwBufSize) / vs->bytesPerSec);
+        // The clock the pictures follow: the sound handed to SDL so far.
+        const double handed = vs->audioClock - double(vs->abuf.size() - vs->abufIndex) / vs->bytesPerSec;
+        vs->audclk.Set(handed, now);
+        // What is heard lags that by the two buffers SDL plays from.
+        const double hw = double(vs->hwBufSize) / vs->bytesPerSec;
+        if (vs->audioDisplay) vs->audioDisplay->SetHeard(handed - 2 * hw, now, hw);
     }
 }
 

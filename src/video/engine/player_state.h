@@ -18,6 +18,7 @@
 #include "video/engine/audio_display.h"
 #include "video/engine/ff_loader.h"
 #include "video/engine/ff_logger.h"
+#include "video/engine/frame_skip.h"
 #include "video/engine/packet_queue.h"
 #include "video/engine/player.h"
 #include "video/engine/subtitle_path.h"
@@ -96,10 +97,12 @@ struct TVideoState {
         AVFrame* frame;
         double pts;  // s, stream time
         int serial;
+        double target = NAN;  // wall time (s) it is due; worked out by the play thread
     };
     std::mutex pictMutex;
     std::condition_variable_any pictCond;
     std::deque<Picture> pictq;
+    TFrameSkip skip;  // pictures the video thread lets go while the player is late
 
     // Play state, seek request and end of input, under stateMutex.
     std::mutex stateMutex;

@@ -10,7 +10,12 @@ namespace vel::video::play {
 
 namespace {
 
-constexpr double kSyncMin = 0.04, kSyncMax = 0.1, kNoSyncAbove = 10.0;
+// Pictures follow the sound within one frame's time (at least this, s);
+// beyond 10 s apart they are not synced at all.
+constexpr double kSyncThreshold = 0.01, kNoSyncAbove = 10.0;
+// A picture this far past the next one's time is dropped even with nothing
+// queued behind it.
+constexpr double kLateDrop = 0.5;
 // Row alignment and tail of a picture the scaler writes, as av_frame_get_buffer makes them.
 constexpr int kPictureAlign = 64, kPicturePadding = 16 + kPictureAlign - 1;
 
@@ -18,6 +23,7 @@ void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 
 void QueuePicture(TVideoState* vs, AVFrame* frame, double pts, int serial) {
     std::unique_lock<std::mutex> lock(vs->pictMutex);
+    if (vs->pictq.size() >= 2) vs->skip.QueueFull();  // the display keeps up: skip less
     vs->pictCond.wait(lock, [&] { return vs->abort || vs->pictq.size() < 2 || vs->serial.load() != serial; });
     if (vs->abort || vs->serial.load() != serial) {
         ff::av_frame_free(&frame);
@@ -166,9 +172,50 @@ void Show(TVideoState* vs, TVideoState::Picture& pic, TScaler& sc) {
     } else {
         std::fill(out->Bits.begin(), out->Bits.end(), uint8_t(0));  // not an older picture's pixels
     }
-    vs->vidclk.Set(pic.pts, WallTime());
     if (vs->sink) vs->sink(out);
 }
+
+bool Paused(TVideoState* vs) {
+    std::lock_guard<std::mutex> lock(vs->stateMutex);
+    return vs->paused;
+}
+
+// When each picture is due. Pictures keep the pace of their time stamps and
+// follow the sound: one behind it by a frame's time or more is due at once,
+// one ahead of it waits twice its time.
+struct TFrameTimer {
+    double timer = NAN;     // wall time the last timed picture is due
+    double lastPts = NAN;   // the last timed picture's
+    double lastDelay = 0;   // its time after the one before
+
+    // From `now` on, the next picture (after one of time stamp pts) due
+    // one frame after the last.
+    void Restart(double now, double pts) {
+        timer = now;
+        lastPts = pts;
+    }
+    // The wall time the picture of time stamp pts is due; video and master
+    // are the picture and sound clocks now (master NaN: none to follow).
+    double Target(double pts, double video, double master, double now) {
+        double delay = pts - lastPts;
+        // A step back or of 10 s and more is a break in the time stamps:
+        // the last picture's time serves.
+        if (std::isnan(delay) || delay <= 0 || delay >= kNoSyncAbove) delay = lastDelay;
+        else lastDelay = delay;
+        lastPts = pts;
+        if (!std::isnan(master)) {
+            const double diff = video - master;
+            const double threshold = delay > kSyncThreshold ? delay : kSyncThreshold;
+            if (std::fabs(diff) < kNoSyncAbove) {
+                if (diff <= -threshold) delay = 0;
+                else if (diff >= threshold) delay = 2 * delay;
+            }
+        }
+        if (std::isnan(timer)) timer = now;
+        timer += delay;
+        return timer;
+    }
+};
 
 } // namespace
 
@@ -225,6 +272,12 @@ void VideoThread(TVideoState* vs) {
     bool firstAfterSeek = false;
     auto drain = [&] {
         while (ff::avcodec_receive_frame(vs->vdec, frame) == 0) {
+            // Behind the sound: let pictures go before they cost a filter
+            // and a conversion. Never while paused: a step shows the next one.
+            if (!Paused(vs) && !vs->skip.Deliver()) {
+                ff::av_frame_unref(frame);
+                continue;
+            }
             frame->pts = frame->best_effort_timestamp;
             if (ff::av_buffersrc_add_frame_flags(vs->bufferSrc, frame, 0) < 0) ff::av_frame_unref(frame);
             DeliverFiltered(vs, serial, lastPts, firstAfterSeek);
@@ -235,6 +288,7 @@ void VideoThread(TVideoState* vs) {
         if (vs->videoq.Get(pkt, &flush, true) < 0) break;
         if (flush) {
             ff::avcodec_flush_buffers(vs->vdec);
+            vs->skip.Reset();
             serial = vs->serial.load();
             firstAfterSeek = true;
             continue;
@@ -263,13 +317,19 @@ void VideoThread(TVideoState* vs) {
 void PlayLoop(TVideoState* vs) {
     TFFPlayer* p = vs->player;
     TScaler scaler;
-    double frameTimer = 0, lastPts = NAN, lastDelay = vs->frameDelay;
+    TFrameTimer timer;
+    double shownPts = NAN;  // the last picture shown
     int64_t lastPos = NoTime;
     bool wasPaused = false;
+    // Pictures are timed again from now on, one frame after the last shown.
+    auto retime = [&](double now) {
+        timer.Restart(now, shownPts);
+        for (auto& queued : vs->pictq) queued.target = NAN;
+    };
     while (!vs->abort) {
         bool showNow = false, paused, step, showPending, seeking;
         unsigned stepGen, showGen;
-        double untilDue = 0;  // s until the next picture is due, when nothing moves it
+        double untilDue = 0;  // s until the next picture is due
         TVideoState::Picture pic{};
         const double now = WallTime();
         {
@@ -281,13 +341,13 @@ void PlayLoop(TVideoState* vs) {
             stepGen = vs->stepGen;
             showGen = vs->showGen;
         }
-        if (paused && !wasPaused) wasPaused = true;
-        if (!paused && wasPaused) {
-            wasPaused = false;
-            frameTimer = now;  // carry on from here after a pause
-        }
         {
             std::lock_guard<std::mutex> lock(vs->pictMutex);
+            if (paused && !wasPaused) wasPaused = true;
+            if (!paused && wasPaused) {
+                wasPaused = false;
+                retime(now);  // carry on from here after a pause
+            }
             while (!vs->pictq.empty() && vs->pictq.front().serial != vs->serial.load()) {
                 ff::av_frame_free(&vs->pictq.front().frame);
                 vs->pictq.pop_front();
@@ -296,54 +356,53 @@ void PlayLoop(TVideoState* vs) {
             // Pictures from before a seek asked for wait for it to drop them
             // (a seek and a resume at once showed one from before).
             if (!vs->pictq.empty() && !seeking) {
-                const TVideoState::Picture& front = vs->pictq.front();
                 if (showPending || step) {
                     showNow = true;
-                    frameTimer = now;
                 } else if (!paused) {
-                    double delay = std::isnan(lastPts) ? 0 : front.pts - lastPts;
-                    // A step back or of 10 s and more is a break in the time
-                    // stamps, not a delay; a shorter gap is waited out.
-                    if (delay <= 0 || delay >= kNoSyncAbove) delay = lastDelay;
-                    lastDelay = delay;
+                    // Each picture is timed once, in turn, against the clocks
+                    // as they are when it comes.
                     const double master = vs->audioOpen ? vs->audclk.Get() : NAN;
-                    bool following = false;  // the delay moves with the sound until it catches up
-                    if (!std::isnan(master)) {
-                        const double diff = front.pts - master;
-                        const double thr = std::clamp(delay, kSyncMin, kSyncMax);
-                        if (std::fabs(diff) < kNoSyncAbove) {
-                            if (diff <= -thr) delay = std::max(0.0, delay + diff);
-                            else if (diff >= thr) delay = delay + diff;
-                            following = diff <= -thr || diff >= thr;
+                    double video = vs->vidclk.Get();
+                    if (std::isnan(video)) video = double(vs->startTime) / 1e6;  // none shown yet
+                    for (auto& queued : vs->pictq)
+                        if (std::isnan(queued.target)) queued.target = timer.Target(queued.pts, video, master, now);
+                    const TVideoState::Picture& front = vs->pictq.front();
+                    if (now < front.target) {
+                        untilDue = front.target - now;
+                    } else {
+                        vs->vidclk.Set(front.pts, now);
+                        // Late while the sound plays: the next picture is due
+                        // already. It is dropped, before it costs a conversion,
+                        // when the next one is here or it is far behind; and
+                        // the video thread lets more pictures go.
+                        const double next =
+                            vs->pictq.size() > 1 ? vs->pictq[1].target : front.target + vs->frameDelay;
+                        if (vs->audioOpen && now > next) {
+                            vs->skip.Late();
+                            if (vs->pictq.size() > 1 || now > next + kLateDrop) {
+                                ff::av_frame_free(&vs->pictq.front().frame);
+                                vs->pictq.pop_front();
+                                vs->pictCond.notify_all();
+                                continue;
+                            }
                         }
-                    }
-                    if (frameTimer == 0) frameTimer = now;
-                    if (now >= frameTimer + delay) {
-                        frameTimer += delay;
-                        if (now - frameTimer > kSyncMax) frameTimer = now;
                         showNow = true;
-                        // Late with another picture waiting (and sound to keep up with): drop this one.
-                        if (vs->audioOpen && vs->pictq.size() > 1 && now > frameTimer + (vs->pictq[1].pts - front.pts) + 0.1) {
-                            lastPts = front.pts;   // before the picture it refers to goes
-                            ff::av_frame_free(&vs->pictq.front().frame);
-                            vs->pictq.pop_front();
-                            vs->pictCond.notify_all();
-                            showNow = false;
-                            continue;
-                        }
-                    } else if (!following) {
-                        untilDue = frameTimer + delay - now;
                     }
                 }
                 if (showNow) {
                     pic = vs->pictq.front();
                     vs->pictq.pop_front();
                     vs->pictCond.notify_all();
+                    if (showPending || step) {  // shown out of time: the rest follow it
+                        shownPts = pic.pts;
+                        vs->vidclk.Set(pic.pts, now);
+                        retime(now);
+                    }
                 }
             }
         }
         if (showNow) {
-            lastPts = pic.pts;
+            shownPts = pic.pts;
             int64_t pos = int64_t(std::llround(pic.pts * 1e6)) - vs->startTime;
             // Before the picture goes out: whoever sees it reads its position.
             p->SetCurrentPTS(pos);
@@ -413,10 +472,12 @@ void PlayLoop(TVideoState* vs) {
         }
         if (untilDue > 0) {
             // Asleep until the picture is due rather than polling: woken
-            // early by a pause, step, seek or stop.
+            // early by a pause, step, seek or stop. A seek wakes it when
+            // asked for; it then polls until the seek has been made and its
+            // picture is to be shown.
             std::unique_lock<std::mutex> slock(vs->stateMutex);
-            vs->stateCond.wait_for(slock, std::chrono::duration<double>(std::min(untilDue, kSyncMax)), [&] {
-                return vs->abort || vs->seekReq || vs->paused || vs->step || vs->showPending;
+            vs->stateCond.wait_for(slock, std::chrono::duration<double>(untilDue), [&] {
+                return vs->abort || vs->seekReq || vs->paused || vs->step;
             });
             continue;
         }
