@@ -242,6 +242,33 @@ TEST_F(Player, AStepAskedForDuringAStepIsKept) {
     EXPECT_EQ(positionAsShown, (std::vector<int64_t>{40000, 80000}));
 }
 
+// Steps following each other post one step state; a resume ends the
+// stepping, so the next step is posted again.
+TEST_F(Player, StepsInARowPostTheStepStateOnce) {
+    Recorder r;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    ASSERT_TRUE(r.player.Open(File("gop.mkv"), r.Sink(), true));
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psPause) > 0; }));
+    const auto step = [&](size_t shown) {
+        r.player.StepToNextFrame();
+        ASSERT_TRUE(r.WaitFor([&] { return r.Frames().size() >= shown; }));
+        r.WaitFor([] { return false; }, 100);  // every state posted is raised
+    };
+    step(2);
+    ASSERT_EQ(r.Count(TPlayState::psStep), 1);
+    step(3);
+    step(4);
+    EXPECT_EQ(r.Count(TPlayState::psStep), 1);
+    EXPECT_EQ(r.player.PlayState(), TPlayState::psStep);
+    EXPECT_EQ(r.Frames(), (std::vector<int>{0, 1, 2, 3}));
+    r.player.Resume();
+    r.player.Pause();
+    step(r.Frames().size() + 1);
+    EXPECT_EQ(r.Count(TPlayState::psStep), 2);
+    EXPECT_EQ(r.states.back(), TPlayState::psStep);
+    r.player.Stop(true);
+}
+
 TEST_F(Player, HostPictureValuesApplyWhilePlaying) {
     TPictureParams eq;
     Recorder r;
