@@ -79,8 +79,17 @@ void VideoLink::StartTimerVideo(int ms) {
 }
 
 void VideoLink::SeekPlayer(int64_t pts, int flags, bool wait) {
+    Moved();
     atEnd_ = false;
     player_->Seek(pts, flags, wait);
+}
+
+// The key step is measured from the first seek's own picture only: from a
+// video played or moved before it, it would be measured from wherever the
+// video stopped, and the default stays.
+void VideoLink::Moved() {
+    st_.VideoKeyStepReq = false;
+    ++moves_;
 }
 
 void VideoLink::Repaint() {
@@ -99,6 +108,7 @@ bool VideoLink::OpenFile(const QString& path) {
     ++generation_;
     atEnd_ = false;
     if (!player_->Open(path, true)) return false;
+    firstSeekSent_ = false;
     st_.VideoFirstSeekReq = true;
     st_.VideoKeyStepReq = true;
     st_.VideoKeyStep = 1000000;
@@ -223,6 +233,7 @@ void VideoLink::SpeedButtonVideoToStaClick() {
 
 void VideoLink::SpeedButtonPauseVideoClick() {
     if (st_.VideoDuration == 0) return;
+    if (player_->Paused()) Moved();
     player_->TogglePause();
     After(10, [this] {
         if (setPauseGlyph) setPauseGlyph(!player_->Paused());
@@ -230,7 +241,9 @@ void VideoLink::SpeedButtonPauseVideoClick() {
 }
 
 void VideoLink::SpeedButtonStepVideoClick() {
-    if (st_.VideoDuration != 0 && player_->Paused()) player_->StepToNextFrame();
+    if (st_.VideoDuration == 0 || !player_->Paused()) return;
+    Moved();
+    player_->StepToNextFrame();
 }
 
 void VideoLink::SpeedButtonPTSbClick() {
@@ -332,6 +345,7 @@ void VideoLink::VideoFollowPlay() {
     } else {
         SeekPlayer(st_.VideoOfsPts, video::sfAny, false);
     }
+    Moved();
     player_->Resume();
 }
 
@@ -369,6 +383,7 @@ void VideoLink::VideoStepBack() {
 void VideoLink::VideoStepFwd() {
     if (!st_.VideoSynced || st_.VideoDuration == 0 || PlayerPlaying()) return;
     if (player_->CurrentPTS() >= st_.VideoEndPts) return;
+    Moved();
     player_->StepToNextFrame();
     st_.VideoSeekPending = true;
 }
@@ -389,10 +404,15 @@ void VideoLink::FFPlayerPosition(int64_t pos) {
         if (st_.VideoSeekPending) StartTimerVideo(264);
         if (st_.VideoFirstSeekReq) {
             st_.VideoFirstSeekReq = false;
-            After(100, [this] { SeekPlayer(std::max<int64_t>(player_->CurrentPTS(), 0) + 66000, 0, false); });
-        } else if (st_.VideoKeyStepReq) {
+            After(100, [this] {
+                atEnd_ = false;
+                firstSeekSent_ = true;
+                player_->Seek(std::max<int64_t>(player_->CurrentPTS(), 0) + 66000, 0, false);
+            });
+        } else if (st_.VideoKeyStepReq && firstSeekSent_) {
             st_.VideoKeyStepReq = false;
-            After(300, [this] {
+            After(300, [this, moves = moves_] {
+                if (moves != moves_) return;
                 const int64_t step = ((std::max<int64_t>(player_->CurrentPTS(), 0) + 100000) / 100000) * 100000;
                 st_.VideoKeyStep = std::max<int64_t>(step, 330000);
             });
@@ -446,8 +466,10 @@ void VideoLink::TimerVideoChkTimer() {
     // A video that played to its end stays paused until it is moved:
     // resumed there it would hold the play time at its last picture.
     if (!atEnd_ && ClockRunning() && lap.Active && st_.VideoSynced && VideoPageShown() && st_.VideoEndPts >= 0 &&
-        st_.VideoOfsPts <= st_.VideoDuration && playTm > 0 && playTm < lap.EndSec)
+        st_.VideoOfsPts <= st_.VideoDuration && playTm > 0 && playTm < lap.EndSec) {
+        Moved();
         player_->Resume();
+    }
 }
 
 } // namespace vel

@@ -114,6 +114,8 @@ private:
     void AttachHandlers();
     void Repaint();
     void SeekPlayer(int64_t pts, int flags, bool wait);
+    // The link played, stepped or moved the video.
+    void Moved();
 
     Session& s_;
     Prompts& prompts_;
@@ -121,6 +123,8 @@ private:
     VideoSyncState st_;
     int generation_ = 0;
     bool atEnd_ = false;   // the player reported the end and was not moved since
+    bool firstSeekSent_ = false;  // since the open
+    int moves_ = 0;               // counts Moved()
 };
 
 } // namespace vel

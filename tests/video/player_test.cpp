@@ -242,6 +242,33 @@ TEST_F(Player, AStepAskedForDuringAStepIsKept) {
     EXPECT_EQ(positionAsShown, (std::vector<int64_t>{40000, 80000}));
 }
 
+// Steps following each other post one step state; a resume ends the
+// stepping, so the next step is posted again.
+TEST_F(Player, StepsInARowPostTheStepStateOnce) {
+    Recorder r;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    ASSERT_TRUE(r.player.Open(File("gop.mkv"), r.Sink(), true));
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psPause) > 0; }));
+    const auto step = [&](size_t shown) {
+        r.player.StepToNextFrame();
+        ASSERT_TRUE(r.WaitFor([&] { return r.Frames().size() >= shown; }));
+        r.WaitFor([] { return false; }, 100);  // every state posted is raised
+    };
+    step(2);
+    ASSERT_EQ(r.Count(TPlayState::psStep), 1);
+    step(3);
+    step(4);
+    EXPECT_EQ(r.Count(TPlayState::psStep), 1);
+    EXPECT_EQ(r.player.PlayState(), TPlayState::psStep);
+    EXPECT_EQ(r.Frames(), (std::vector<int>{0, 1, 2, 3}));
+    r.player.Resume();
+    r.player.Pause();
+    step(r.Frames().size() + 1);
+    EXPECT_EQ(r.Count(TPlayState::psStep), 2);
+    EXPECT_EQ(r.states.back(), TPlayState::psStep);
+    r.player.Stop(true);
+}
+
 TEST_F(Player, HostPictureValuesApplyWhilePlaying) {
     TPictureParams eq;
     Recorder r;
@@ -594,5 +621,48 @@ TEST_F(PlayerClips, AWaitingSeekPastTheLastPictureReturns) {
     // Played on from there, the end comes once.
     r.player.Resume();
     EXPECT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psEnd) > 0; }));
+    r.player.Stop(true);
+}
+
+// A transport stream whose 33-bit time stamps wrap a few pictures after its
+// start (as a camera's clock leaves them): seeks into its first group of
+// pictures show the picture at their target, not the next key frame, from
+// the open on and from later in the file.
+TEST_F(PlayerClips, SeeksNearTheStartOfAWrappingTransportStream) {
+    const QString err = vel::test::RunFfmpeg(
+        dir_->path(), {"-f", "lavfi", "-i", vel::test::BlockNumberedSource(720, 576, 25, 2), "-c:v", "mpeg2video",
+                       "-g", "12", "-sc_threshold", "1000000000",  // a key frame every 12 pictures, no more
+                       "-output_ts_offset", "95442", "wrap.ts"});
+    ASSERT_TRUE(err.isEmpty()) << err.toStdString();
+    Recorder r;
+    r.blocks = true;
+    ASSERT_TRUE(LoadPlayerLibs(r.player));
+    ASSERT_TRUE(r.player.Open(dir_->filePath("wrap.ts"), r.Sink(), true)) << r.player.LastErrMsg().toStdString();
+    ASSERT_TRUE(r.WaitFor([&] { return r.Count(TPlayState::psPause) > 0; }));
+    EXPECT_EQ(r.Frames(), (std::vector<int>{0}));
+    EXPECT_EQ(r.player.CurrentPTS(), 0);
+    const struct {
+        int64_t target;
+        TSeekFlags flags;
+        int frame;
+    } cases[] = {
+        {200'000, 0, 5},      // the first seek after the open
+        {0, sfAny, 0},        // "to start"
+        {1'200'000, 0, 30},
+        {500'000, 0, 12},
+        {0, 0, 0},
+        {600'000, 0, 15},
+        {200'000, sfAny, 5},
+        {80'000, sfBackward, 2},
+    };
+    for (const auto& c : cases) {
+        const size_t before = r.Frames().size();
+        r.player.Seek(c.target, c.flags, true);
+        const auto f = r.Frames();
+        ASSERT_GT(f.size(), before) << "no picture for " << c.target;
+        EXPECT_EQ(std::vector<int>(f.begin() + long(before), f.end()), std::vector<int>{c.frame})
+            << "seek to " << c.target << " flags " << c.flags;
+        EXPECT_EQ(r.player.CurrentPTS(), int64_t(c.frame) * 40'000) << "seek to " << c.target;
+    }
     r.player.Stop(true);
 }

@@ -221,3 +221,37 @@ TEST(VideoLinkPlayer, ButtonsAndCursorShowThePictureAtTheirTime) {
         link.Stop(true);
     }
 }
+
+// A transport stream whose time stamps wrap a few pictures after its start:
+// the first seek after the open and "to start" show the pictures at their
+// time, not the next key frame, and the key step is measured from the first.
+TEST(VideoLinkPlayer, FirstSeekAndToStartOfAWrappingTransportStream) {
+    QTemporaryDir dir;
+    const QString err =
+        RunFfmpeg(dir.path(), {"-f", "lavfi", "-i", BlockNumberedSource(720, 576, 25, 2), "-c:v", "mpeg2video", "-g",
+                               "12", "-sc_threshold", "1000000000", "-output_ts_offset", "95442", "wrap.ts"});
+    ASSERT_TRUE(err.isEmpty()) << err.toStdString();
+    ASSERT_TRUE(LoadSystemCodecs());
+    video::FFLogger().SetLogLevel(video::TLogLevel::llError);
+    ShownFrames shown;  // outlives the player's thread
+    PlayerRig rig(dir.path(), [&](std::shared_ptr<const video::TVideoPicture> pic) { shown.Add(*pic); });
+    VideoLink& link = rig.link;
+    rig.prompts.openResults.push_back({dir.filePath("wrap.ts")});
+    link.SpeedButtonOpenVideoClick();
+    ASSERT_EQ(link.VideoDuration(), 2'000'000);
+    ASSERT_TRUE(PumpUntil([&] { return link.state().VideoKeyStep != 1'000'000; }));
+    ASSERT_TRUE(PumpUntil([&] { return link.State() == TPlayState::psPause; }));
+    // 66 ms on from the first picture: the nearer picture is the third.
+    EXPECT_EQ(shown.Since(0), (std::vector<int>{0, 2}));
+    EXPECT_EQ(link.CurrentPts(), 80'000);
+    EXPECT_EQ(link.state().VideoKeyStep, 330'000);
+
+    const size_t from = shown.Count();
+    link.SpeedButtonVideoToStaClick();  // the first picture, then 66 ms of play
+    ASSERT_TRUE(PumpUntil([&] { return shown.Count() > from && link.Paused(); }));
+    PumpUntil([] { return false; }, 200);
+    const auto fromStart = shown.Since(from);
+    ASSERT_FALSE(fromStart.empty());
+    EXPECT_EQ(fromStart.front(), 0) << "to start: shown " << ::testing::PrintToString(fromStart);
+    link.Stop(true);
+}

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 #include "common/datetime.h"
 #include <QImage>
 #include <QPainter>
@@ -301,6 +302,61 @@ TEST_F(VideoLinkSync, KeyStepIsMeasuredAfterTheFirstSeekAndNeverBelow330ms) {
         link.FFPlayerPosition(c.pts);  // its picture: the step is measured
         while (link.state().VideoKeyStep == 1'000'000 && t.elapsed() < 5000) QCoreApplication::processEvents();
         EXPECT_EQ(link.state().VideoKeyStep, c.step) << c.pts;
+    }
+}
+
+// A video played or moved after the open, before the first seek's picture
+// was reported, keeps the default key step: measured from wherever it then
+// stopped, the step would be that far (a pause at 34 s made it 34 s).
+TEST_F(VideoLinkSync, KeyStepIsNotMeasuredFromAVideoMovedBeforeTheFirstSeeksPicture) {
+    enum When { BeforeFirstReport, BeforeFirstSeeksPicture };
+    const struct {
+        const char* what;
+        When when;
+        std::function<void()> move;
+    } cases[] = {
+        {"played and paused", BeforeFirstReport, [&] {
+             link.SpeedButtonPauseVideoClick();
+             link.FFPlayerPosition(0);  // the open's picture, reported while playing
+             link.SpeedButtonPauseVideoClick();
+         }},
+        {"played and paused", BeforeFirstSeeksPicture, [&] {
+             link.SpeedButtonPauseVideoClick();
+             link.SpeedButtonPauseVideoClick();
+         }},
+        {"bar click", BeforeFirstSeeksPicture, [&] { link.PaintBoxVideoBarMouseDown(true, 4 + 34, 108); }},
+        {"step", BeforeFirstReport, [&] { link.SpeedButtonStepVideoClick(); }},
+        {"to start", BeforeFirstSeeksPicture, [&] { link.SpeedButtonVideoToStaClick(); }},
+    };
+    const auto pump = [](int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) QCoreApplication::processEvents();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + (c.when == BeforeFirstReport ? " before the first report"
+                                                                         : " before the first seek's picture"));
+        prompts.openResults.push_back({dir.filePath("x.mp4")});
+        link.SpeedButtonOpenVideoClick();
+        player->pts = 0;
+        player->calls.clear();
+        if (c.when == BeforeFirstReport) c.move();
+        link.FFPlayerPosition(0);
+        pump(200);  // the first seek, when it is due
+        if (c.when == BeforeFirstSeeksPicture) {
+            ASSERT_TRUE(player->calls.contains("Seek 66000 0")) << player->calls.join(", ").toStdString();
+            c.move();
+        }
+        // Stopped at 34 s; every later report and seek is answered there.
+        pump(100);
+        player->Pause();
+        player->pts = 34'000'000;
+        link.FFPlayerPosition(player->pts);
+        pump(200);
+        player->pts = 34'066'000;
+        link.FFPlayerPosition(player->pts);
+        pump(400);
+        EXPECT_EQ(link.state().VideoKeyStep, 1'000'000) << player->calls.join(", ").toStdString();
     }
 }
 

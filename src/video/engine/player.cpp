@@ -122,6 +122,7 @@ bool TFFPlayer::Open(const QString& fileName, TPictureSink surface, bool paused)
         return false;
     }
     Stop(true);
+    stepping_ = false;
     vs_ = std::make_unique<TVideoState>();
     TVideoState* vs = vs_.get();
     vs->player = this;
@@ -252,11 +253,13 @@ void TFFPlayer::Stop(bool waitForStop) {
     DoExit();
     vs_.reset();
     currentPTS_.store(-1);
+    stepping_ = false;
 }
 
 void TFFPlayer::SetPaused(bool paused) {
     TVideoState* vs = vs_.get();
     const double now = WallTime();
+    stepping_ = false;
     {
         std::lock_guard<std::mutex> lock(vs->stateMutex);
         vs->paused = paused;
@@ -295,11 +298,7 @@ void TFFPlayer::TogglePause() {
 
 void TFFPlayer::StepToNextFrame() {
     if (!IsOpen()) return;
-    bool already;
-    {
-        std::lock_guard<std::mutex> lock(vs_->stateMutex);
-        already = vs_->step;
-    }
+    const bool already = stepping_;
     if (!Paused()) SetPaused(true);
     {
         std::lock_guard<std::mutex> lock(vs_->stateMutex);
@@ -307,6 +306,8 @@ void TFFPlayer::StepToNextFrame() {
         ++vs_->stepGen;
         vs_->stateCond.notify_all();
     }
+    // Steps in a row are one stepping: a pause, resume or stop ends it.
+    stepping_ = true;
     if (!already) PostState(TPlayState::psStep);
 }
 

@@ -134,6 +134,7 @@ private:
     std::unique_ptr<TVideoState> vs_;
     std::atomic<TPlayState> state_{TPlayState::psStop};
     std::atomic<int64_t> currentPTS_{-1};
+    bool stepping_ = false;  // the host's thread only
     QString lastErr_;
     std::shared_ptr<EventRing> events_;
 };

@@ -44,10 +44,23 @@ bool LandedAfterTarget(TVideoState* vs, double pts) {
     if (vs->seekReq || pts <= vs->seekMinPts + vs->frameDelay + 1e-6) return false;
     const int64_t target = int64_t(std::llround(vs->seekMinPts * 1e6 + vs->frameDelay * 1e6 / 2));
     const int64_t back = vs->seekBack == 0 ? 1'000'000 : vs->seekBack * 2;
-    // Not before the file's start: from there on what comes is all there is.
-    if (target <= vs->startTime || (vs->seekBack != 0 && vs->seekTarget <= vs->startTime)) return false;
+    if (target - back <= vs->startTime || (vs->seekBack != 0 && vs->seekTarget <= vs->startTime)) {
+        // Back to the start. A transport stream whose time stamps wrap soon
+        // after its start lands on its next key frame even when asked for
+        // its start time: it is read from its first byte instead, and
+        // decoded from its first picture on.
+        if (vs->seekFlags & sfByte) return false;  // read from the first byte: all there is
+        if (vs->ic->iformat->flags & AVFMT_NO_BYTE_SEEK) {
+            if (target <= vs->startTime || vs->seekTarget <= vs->startTime) return false;
+            vs->seekTarget = vs->startTime;
+        } else {
+            vs->seekFlags = sfByte;
+            vs->seekTarget = 0;
+        }
+    } else {
+        vs->seekTarget = target - back;
+    }
     vs->seekBack = back;
-    vs->seekTarget = std::max(target - back, vs->startTime);
     vs->seekRetry = true;
     vs->seekReq = true;
     vs->seekDone = false;
