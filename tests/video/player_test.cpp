@@ -427,13 +427,15 @@ constexpr int64_t FrameUs(int frame) { return (int64_t(frame) * 1'000'000 + 15) 
 } // namespace
 
 // Every seek shows the picture at its target, however the demuxer lands:
-// off key frames, on exact frame times, at 0, with the link's flags (none,
-// any frame) and the backward one, forward and back.
+// off key frames, on exact frame times, at 0, at and past the end (the last
+// picture), with the link's flags (none, any frame) and the backward one,
+// forward and back.
 TEST_F(PlayerClips, SeeksShowThePictureAtTheirTarget) {
     struct Case {
         int64_t target;
         TSeekFlags flags;
         int frame;
+        bool fromEnd = false;  // the target counts from the container's duration
     };
     const Case cases[] = {
         {2'100'000, 0, 63},       // between key frames, an exact frame time
@@ -442,6 +444,8 @@ TEST_F(PlayerClips, SeeksShowThePictureAtTheirTarget) {
         {2'345'000, 0, 70},       // between two frames: the nearer
         {0, sfAny, 0},            // the link's "to start"
         {3'700'000, sfAny, 111},  // the link's seek while the clock runs
+        {0, 0, 119, true},        // the bar's right edge: the last picture
+        {1'000'000, sfAny, 119, true},
         {FrameUs(31), sfAny, 31},
         {1'000'000, sfBackward, 30},
         {FrameUs(29), 0, 29},     // the frame before a key frame
@@ -469,9 +473,10 @@ TEST_F(PlayerClips, SeeksShowThePictureAtTheirTarget) {
         EXPECT_LT(first, 40'000);
         for (const Case& c : cases) {
             const size_t before = r.Frames().size();
-            r.player.Seek(c.target == 0 ? 0 : first + c.target, c.flags, true);
+            r.player.Seek(c.fromEnd ? r.player.Duration() + c.target : c.target == 0 ? 0 : first + c.target, c.flags,
+                          true);
             const auto f = r.Frames();
-            ASSERT_GT(f.size(), before) << "no picture for " << c.target;
+            ASSERT_GT(f.size(), before) << "no picture for " << c.target << (c.fromEnd ? " past the end" : "");
             // Only the picture at the target is shown.
             EXPECT_EQ(std::vector<int>(f.begin() + long(before), f.end()), std::vector<int>{c.frame})
                 << "seek to " << c.target << " flags " << c.flags;
@@ -596,8 +601,8 @@ TEST_F(PlayerClips, AGapInTheRecordingIsWaitedOut) {
     EXPECT_GE(at(10) - at(9), 2500);
 }
 
-// A waiting seek past the last picture of a paused file with sound (every
-// picture dropped, the sound never played out) returns.
+// A waiting seek past the end of a paused file with sound (the sound never
+// played out) returns.
 TEST_F(PlayerClips, AWaitingSeekPastTheLastPictureReturns) {
     QString why;
     const QString path = Clip("offset.ts", &why);

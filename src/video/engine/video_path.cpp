@@ -37,9 +37,10 @@ void QueuePicture(TVideoState* vs, AVFrame* frame, double pts, int serial) {
 // later than the picture at the target asks for a seek further back.
 // So does the end of the input with no picture since the seek (landed past
 // the last key frame). Gives true when the picture is to be dropped for it.
-bool LandedAfterTarget(TVideoState* vs, double pts) {
+// What was decoded before a later seek (`serial` old) tells nothing of it.
+bool LandedAfterTarget(TVideoState* vs, int serial, double pts) {
     std::lock_guard<std::mutex> lock(vs->stateMutex);
-    if (!vs->seekLandCheck) return false;
+    if (!vs->seekLandCheck || vs->serial.load() != serial) return false;
     vs->seekLandCheck = false;
     if (vs->seekReq || pts <= vs->seekMinPts + vs->frameDelay + 1e-6) return false;
     const int64_t target = int64_t(std::llround(vs->seekMinPts * 1e6 + vs->frameDelay * 1e6 / 2));
@@ -69,7 +70,21 @@ bool LandedAfterTarget(TVideoState* vs, double pts) {
     return true;
 }
 
-void DeliverFiltered(TVideoState* vs, int serial, double& lastPts, bool& firstAfterSeek) {
+// The last picture before a seek's target, shown when the input ends
+// before the target (a seek at or past the end shows the last picture).
+struct THeldPicture {
+    AVFrame* frame = nullptr;
+    double pts = 0;
+    void Keep(AVFrame* f, double at) {
+        ff::av_frame_free(&frame);
+        frame = f;
+        pts = at;
+    }
+    void Drop() { ff::av_frame_free(&frame); }
+    ~THeldPicture() { Drop(); }
+};
+
+void DeliverFiltered(TVideoState* vs, int serial, double& lastPts, bool& firstAfterSeek, THeldPicture& held) {
     const AVRational tb = ff::av_buffersink_get_time_base(vs->bufferSink);
     for (;;) {
         AVFrame* out = ff::av_frame_alloc();
@@ -83,7 +98,7 @@ void DeliverFiltered(TVideoState* vs, int serial, double& lastPts, bool& firstAf
         lastPts = pts;
         if (firstAfterSeek) {
             firstAfterSeek = false;
-            if (LandedAfterTarget(vs, pts)) {
+            if (LandedAfterTarget(vs, serial, pts)) {
                 ff::av_frame_free(&out);
                 continue;
             }
@@ -94,9 +109,10 @@ void DeliverFiltered(TVideoState* vs, int serial, double& lastPts, bool& firstAf
             minPts = vs->seekMinPts;
         }
         if (pts < minPts) {  // decoded on the way to the seek's target (its tolerance is in minPts)
-            ff::av_frame_free(&out);
+            held.Keep(out, pts);
             continue;
         }
+        held.Drop();
         QueuePicture(vs, out, pts, serial);
     }
 }
@@ -283,6 +299,7 @@ void VideoThread(TVideoState* vs) {
     int serial = vs->serial.load();
     double lastPts = -vs->frameDelay;
     bool firstAfterSeek = false;
+    THeldPicture held;
     auto drain = [&] {
         while (ff::avcodec_receive_frame(vs->vdec, frame) == 0) {
             // Behind the sound: let pictures go before they cost a filter
@@ -293,7 +310,7 @@ void VideoThread(TVideoState* vs) {
             }
             frame->pts = frame->best_effort_timestamp;
             if (ff::av_buffersrc_add_frame_flags(vs->bufferSrc, frame, 0) < 0) ff::av_frame_unref(frame);
-            DeliverFiltered(vs, serial, lastPts, firstAfterSeek);
+            DeliverFiltered(vs, serial, lastPts, firstAfterSeek, held);
         }
     };
     while (pkt && frame && !vs->abort) {
@@ -304,6 +321,7 @@ void VideoThread(TVideoState* vs) {
             vs->skip.Reset();
             serial = vs->serial.load();
             firstAfterSeek = true;
+            held.Drop();
             continue;
         }
         if (!pkt->data && pkt->size == 0) {
@@ -313,10 +331,15 @@ void VideoThread(TVideoState* vs) {
             ff::avcodec_flush_buffers(vs->vdec);
             if (firstAfterSeek) {
                 firstAfterSeek = false;
-                if (LandedAfterTarget(vs, INFINITY)) continue;
+                if (LandedAfterTarget(vs, serial, INFINITY)) continue;
+            }
+            if (held.frame) {
+                QueuePicture(vs, held.frame, held.pts, serial);
+                held.frame = nullptr;
             }
             std::lock_guard<std::mutex> lock(vs->stateMutex);
-            vs->videoDrained = true;
+            // Not when a seek came meanwhile: its own end is still to come.
+            if (vs->serial.load() == serial) vs->videoDrained = true;
             continue;
         }
         ff::avcodec_send_packet(vs->vdec, pkt);
