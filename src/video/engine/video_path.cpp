@@ -490,8 +490,9 @@ void PlayLoop(TVideoState* vs) {
                 std::lock_guard<std::mutex> plock(vs->pictMutex);
                 noPicture = vs->pictq.empty();
             }
-            // A seek past the last picture shows none, also while paused
-            // sound holds back the end.
+            // A seek that yields no picture at all (an empty or unreadable
+            // stream) still ends its wait, also while paused sound holds back
+            // the end.
             if (noPicture && vs->showPending) {
                 vs->showPending = false;
                 vs->stateCond.notify_all();
