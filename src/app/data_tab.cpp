@@ -92,7 +92,10 @@ DataTab::DataTab(Session& session, const LapRankState& ranking, QWidget* parent)
                                                   {StringGridSectData, PopupMenu3},
                                                   {StringGridDrift, PopupMenu4},
                                                   {StringGridLapData, PopupMenu2}};
-    for (const auto& [w, menu] : popups) {
+    for (const auto& popup : popups) {
+        // Named copies: clang 14 can't capture structured bindings.
+        QWidget* w = popup.first;
+        QMenu* menu = popup.second;
         w->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(w, &QWidget::customContextMenuRequested, this,
                 [w, menu](const QPoint& pos) { menu->popup(w->mapToGlobal(pos)); });

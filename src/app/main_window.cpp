@@ -163,13 +163,15 @@ void TFormMain::RaiseWindow() {
 bool TFormMain::OpenHelpDocument(const QString& name) {
     const QString path = session_.folders.HelpDir + name;
     if (!QFileInfo::exists(path)) return false;
-    return OpenOnDesktop(path);
+    OpenOnDesktop(path);
+    return true;
 }
 
-bool TFormMain::OpenOnDesktop(const QString& pathOrUrl) {
-    if (shell_->OpenWithApplication(pathOrUrl)) return true;
-    prompts_->Error(OpenFailedText(pathOrUrl));
-    return false;
+void TFormMain::OpenOnDesktop(const QString& pathOrUrl) {
+    // The answer comes once the opener has ended; the window goes on meanwhile.
+    shell_->OpenWithApplication(pathOrUrl, [this, pathOrUrl](bool opened) {
+        if (!opened) prompts_->Error(OpenFailedText(pathOrUrl));
+    });
 }
 
 void TFormMain::HelpClick() { OpenHelpDocument(HelpManualPdf); }

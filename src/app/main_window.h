@@ -50,8 +50,8 @@ public:
     // Brings the window to the front (a second start asked for it).
     void RaiseWindow();
     // Opens a document of the Help folder with its application; false
-    // (and nothing shown) when it is missing, false with a message when
-    // the desktop could not open it.
+    // (and nothing shown) when it is missing. When the desktop then could
+    // not open it, a message says so.
     bool OpenHelpDocument(const QString& name);
     // The desktop the help menu opens its documents and the web page with.
     void SetShell(Shell& shell) { shell_ = &shell; }
@@ -94,7 +94,8 @@ private:
     void FormCreate();
     void BuildMenu();
     void ShowSwitchPanels();
-    bool OpenOnDesktop(const QString& pathOrUrl);
+    // Hands a file or an address to the desktop; a failure is told later.
+    void OpenOnDesktop(const QString& pathOrUrl);
 
     Session& session_;
     Services services_;

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include "analysis/display_slots.h"
 #include "common/textfile.h"
 #include "model/lap_file.h"
@@ -15,7 +16,9 @@ bool CheckVersionMarker(const Folders& folders, QStringList& errors) {
         errors << QStringLiteral("%1 を削除できません。").arg(QDir::toNativeSeparators(leftover));
 
     const QString marker = folders.ShareDir + VersionMarkerName;
-    if (QFile::exists(marker)) {
+    // Anything but a regular file is not opened (a pipe would wait for a
+    // writer for good) and is replaced like a missing marker.
+    if (QFileInfo(marker).isFile()) {
         QStringList lines;   // the first line alone
         if (ReadTextLinesUntil(marker, [&lines](const QString& l) { lines << l; return false; }) &&
             !lines.isEmpty() && lines.first() == VersionText)
@@ -64,8 +67,15 @@ StartupReport RunStartup(Session& s, const Services& services) {
     if (!MoveUserSettings(f.UserDir, f.ShareDir, &error))
         report.errors << QStringLiteral("設定ファイルを移動できません。\n%1").arg(error);
     error.clear();
-    if (!ReadSettingsFile(s.settings, f.ShareDir, &error))
-        report.errors << QStringLiteral("設定ファイルを読み込めません。\n%1").arg(error);
+    if (!ReadSettingsFile(s.settings, f.ShareDir, &error, &s.KeepSettingsFile)) {
+        // The user is told the file stays as it is and this run's settings
+        // will not be kept.
+        report.errors << (s.KeepSettingsFile
+                              ? QStringLiteral("設定ファイルを読み込めません。\n%1\n%2\n"
+                                               "このファイルは書き換えません。今回の設定は保存されません。")
+                                    .arg(QDir::toNativeSeparators(f.ShareDir + SettingsFileName), error)
+                              : QStringLiteral("設定ファイルを読み込めません。\n%1").arg(error));
+    }
     services.graphs->SwitchPanelsChanged();
 
     ClrDispSlots(s.comparison);
@@ -77,7 +87,7 @@ StartupReport RunStartup(Session& s, const Services& services) {
 QStringList RunShutdown(Session& s, const Services& services) {
     QStringList errors;
     QString error;
-    if (!WriteSettingsFile(s.settings, s.folders.ShareDir, &error))
+    if (!s.KeepSettingsFile && !WriteSettingsFile(s.settings, s.folders.ShareDir, &error))
         errors << QStringLiteral("設定ファイルを保存できません。\n%1").arg(error);
     services.logger->FreeLists();
     if (services.logger->IsPortOpen()) services.logger->CloseComPort();

@@ -24,6 +24,9 @@ inline const QString VersionText = QStringLiteral("Ver 4.8.3");
 struct Session {
     Folders folders;
     Settings settings;
+    // The settings file was there but could not be read at start-up: it is
+    // left as it is at shut-down, not replaced by this run's settings.
+    bool KeepSettingsFile = false;
     double LocalEpoch = 25569.0;   // local date-time of the Unix epoch
     LogStore logStore;
     StatusList statusList;   // ListBox1 of the "ロガー" tab

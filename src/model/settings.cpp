@@ -3,6 +3,7 @@
 #include <cmath>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include "common/parsing.h"
 #include "common/textfile.h"
 
@@ -16,6 +17,8 @@ QString SwitchText(bool on) { return on ? QStringLiteral("1") : QStringLiteral("
 
 // The file has nine positional lines.
 constexpr qsizetype SettingsLineCount = 9;
+
+QString NotRegularFileText() { return QStringLiteral("通常のファイルではありません。"); }
 
 } // namespace
 
@@ -66,7 +69,12 @@ void ApplySettingsLines(Settings& s, const QStringList& lines) {
 
 bool MoveUserSettings(const QString& userDir, const QString& shareDir, QString* error) {
     const QString user = userDir + SettingsFileName;
-    if (!QFile::exists(user)) return true;
+    const QFileInfo info(user);
+    if (!info.exists()) return true;
+    if (!info.isFile()) {
+        if (error) *error = NotRegularFileText();
+        return false;
+    }
     const QString shared = shareDir + SettingsFileName;
     QFile in(user);
     if (!in.open(QIODevice::ReadOnly)) {
@@ -86,17 +94,28 @@ bool MoveUserSettings(const QString& userDir, const QString& shareDir, QString* 
     return true;
 }
 
-bool ReadSettingsFile(Settings& s, const QString& shareDir, QString* error) {
+bool ReadSettingsFile(Settings& s, const QString& shareDir, QString* error, bool* unreadable) {
+    if (unreadable) *unreadable = false;
     const QString path = shareDir + SettingsFileName;
-    if (!QFile::exists(path)) return WriteTextLines(path, DefaultSettingsLines(), error);
-    QStringList lines;
+    const QFileInfo info(path);
+    if (!info.exists()) return WriteTextLines(path, DefaultSettingsLines(), error);
     // An unreadable file is reported and kept, not replaced by defaults.
+    // A pipe or device is not opened at all: opening a pipe waits for a writer.
+    if (!info.isFile()) {
+        if (error) *error = NotRegularFileText();
+        if (unreadable) *unreadable = true;
+        return false;
+    }
+    QStringList lines;
     // Nothing past the ninth line is read.
     auto take = [&lines](const QString& line) {
         lines << line;
         return lines.size() < SettingsLineCount;
     };
-    if (!ReadTextLinesUntil(path, take, error)) return false;
+    if (!ReadTextLinesUntil(path, take, error)) {
+        if (unreadable) *unreadable = true;
+        return false;
+    }
     if (lines.isEmpty()) return WriteTextLines(path, DefaultSettingsLines(), error);
     ApplySettingsLines(s, lines);
     return true;

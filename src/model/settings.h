@@ -30,12 +30,15 @@ void ApplySettingsLines(Settings& s, const QStringList& lines);
 QStringList DefaultSettingsLines();
 
 // A settings file left in the user folder replaces the shared one, once.
-// false with error text when the copy fails.
+// false with error text when the copy fails (anything but a regular file
+// there is refused unopened: a pipe would block the start).
 bool MoveUserSettings(const QString& userDir, const QString& shareDir, QString* error);
 // Reads shareDir + "velmaris.ini" into s; a missing or empty file is replaced
 // by the default file and s is left as it is. false with error text when the
-// default file can't be written.
-bool ReadSettingsFile(Settings& s, const QString& shareDir, QString* error);
+// default file can't be written, or when the file is there but can't be read
+// (not a regular file, no permission, a read error): then *unreadable is set,
+// the file is left as it is, and shut-down must not write over it.
+bool ReadSettingsFile(Settings& s, const QString& shareDir, QString* error, bool* unreadable = nullptr);
 // Writes the nine lines, replacing the file atomically.
 bool WriteSettingsFile(const Settings& s, const QString& shareDir, QString* error);
 

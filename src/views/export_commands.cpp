@@ -98,7 +98,9 @@ void ExportCommands::SpeedButtonCsv2Click(int gridRow, bool gridHasFocus) {
         prompts_.Error(WriteErrorText(target, why));
         return;
     }
-    if (!shell_.OpenWithApplication(target)) prompts_.Error(OpenFailedText(target));
+    shell_.OpenWithApplication(target, [this, target](bool opened) {
+        if (!opened) prompts_.Error(OpenFailedText(target));
+    });
 }
 
 void ExportCommands::SpeedButtonNMEAClick(int gridRow, bool gridHasFocus) {
@@ -122,7 +124,9 @@ void ExportCommands::SpeedButtonGoogleEarthClick() {
     if (target.isEmpty()) return;
     const QString name = QFileInfo(target).completeBaseName();
     if (!Write(target, KmlLines(name, session_.loadedLaps, session_.comparison))) return;
-    if (!shell_.ShowInFolder(target)) prompts_.Error(OpenFailedText(QFileInfo(target).absolutePath()));
+    shell_.ShowInFolder(target, [this, folder = QFileInfo(target).absolutePath()](bool opened) {
+        if (!opened) prompts_.Error(OpenFailedText(folder));
+    });
 }
 
 void ExportCommands::SpeedButtonCsvClick(int gridRow, const QStringList& header) {

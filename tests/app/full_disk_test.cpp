@@ -95,6 +95,8 @@ struct FullDiskTest : ::testing::Test {
         cmd->PopupSrc = 0;
         cmd->SetPicturePane(0, {[] { return QSize(40, 30); },
                                 [](QPainter& p, const QRect& r) { p.fillRect(r, Qt::red); }});
+        cmd->SetPicturePane(1, {[] { return QSize(200, 150); },
+                                [](QPainter& p, const QRect& r) { p.fillRect(r, Qt::blue); }});
     }
 };
 
@@ -131,6 +133,15 @@ TEST_F(FullDiskTest, SavesFailWithTheirMessageAndKeepTheOldFile) {
              return prompts.texts("error").join('\n');
          },
          QStringLiteral("ファイルを保存できませんでした。\npic.png\n")},
+        {"picture as BMP, larger than the write buffer", disk.path() + "pic.bmp",
+         [&] {
+             prompts.saveResults.push_back(disk.path() + "pic.bmp");
+             cmd->PopupSrc = 1;
+             cmd->pmBMPClick();
+             cmd->PopupSrc = 0;
+             return prompts.texts("error").join('\n');
+         },
+         QStringLiteral("ファイルを保存できませんでした。\npic.bmp\n")},
         {"sample copied over the user's copy", disk.path() + "sample.sci",
          [&] {
              CopyFolderContent(master, disk.path());
@@ -150,12 +161,15 @@ TEST_F(FullDiskTest, SavesFailWithTheirMessageAndKeepTheOldFile) {
         prompts.calls.clear();
         const QString shown = c.save();
         EXPECT_TRUE(shown.startsWith(c.text)) << c.name << ": " << shown.toStdString();
-        if (!c.text.isEmpty()) EXPECT_GT(shown.size(), c.text.size()) << c.name << ": no reason given";
+        // The reason is the system's own.
+        if (!c.text.isEmpty())
+            EXPECT_TRUE(shown.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+                << c.name << ": " << shown.toStdString();
         EXPECT_EQ(ReadFile(c.file), before[c.file]) << c.name;
     }
     // No temporary file left behind.
     QStringList left = QDir(disk.path()).entryList(QDir::Files);
     left.sort();
-    EXPECT_EQ(left, QStringList({"filler", "list.csv", "pic.png", "sample.sci"}));
+    EXPECT_EQ(left, QStringList({"filler", "list.csv", "pic.bmp", "pic.png", "sample.sci"}));
     EXPECT_EQ(QDir(session.folders.ShareDir).entryList(QDir::Files), QStringList{SettingsFileName});
 }

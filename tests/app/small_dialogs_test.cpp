@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
@@ -13,6 +15,7 @@
 #include "support/fake_prompts.h"
 #include "support/fake_shell.h"
 #include "support/recording_services.h"
+#include "support/stub_opener.h"
 #include "support/test_folders.h"
 
 using namespace vel;
@@ -118,4 +121,50 @@ TEST(MainWindowFrame, DriftCopyHelpAndMenus) {
     EXPECT_EQ(prompts.count("error"), 2);
     EXPECT_EQ(w.dataTab().PageControl3->tabText(0), "セクタ詳細");
     EXPECT_EQ(w.dataTab().PageControl3->tabText(1), "ドリフト詳細");
+}
+
+namespace {
+
+// The desktop's own opener, telling the test each answer it gave.
+class WatchedShell : public Shell {
+public:
+    QList<bool> answers;
+    void OpenWithApplication(const QString& path, OpenDone done) override {
+        real_.OpenWithApplication(path, [this, done](bool opened) {
+            if (done) done(opened);
+            answers << opened;
+        });
+    }
+    void ShowInFolder(const QString& path, OpenDone done) override { real_.ShowInFolder(path, std::move(done)); }
+
+private:
+    SystemShell real_;
+};
+
+} // namespace
+
+TEST(MainWindowFrame, HelpDocumentTheOpenerFailsOnIsNamedInAMessage) {
+    QTemporaryDir tmp;
+    Session session;
+    session.folders = test::FoldersUnder(tmp.path());
+    test::RecordingServices rec;
+    test::FakePrompts prompts;
+    AppServices app(session, rec.overrides());
+    TFormMain w(session, app, &prompts);
+    WatchedShell desktop;
+    w.SetShell(desktop);
+    const QString doc = session.folders.HelpDir + HelpManualPdf;
+    test::WriteFile(doc, "%PDF-1.4");
+    // xdg-open's 3: no application for PDF files; 4: it failed; 0: opened.
+    for (const int status : {3, 4, 0}) {
+        SCOPED_TRACE(status);
+        test::StubOpener opener(status);
+        prompts.calls.clear();
+        desktop.answers.clear();
+        w.VelmarisInstructionManual1->trigger();
+        while (desktop.answers.isEmpty()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        EXPECT_EQ(opener.arguments().size(), 1);
+        EXPECT_EQ(prompts.texts("error"),
+                  status == 0 ? QStringList() : QStringList{"ファイルを開けませんでした。\r" + doc});
+    }
 }

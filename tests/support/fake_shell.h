@@ -10,13 +10,13 @@ public:
     QStringList opened;   // OpenWithApplication
     QStringList shown;    // ShowInFolder
     bool fails = false;   // a desktop without a handler (xdg-open missing)
-    bool OpenWithApplication(const QString& path) override {
+    void OpenWithApplication(const QString& path, OpenDone done) override {
         opened << path;
-        return !fails;
+        if (done) done(!fails);
     }
-    bool ShowInFolder(const QString& path) override {
+    void ShowInFolder(const QString& path, OpenDone done) override {
         shown << path;
-        return !fails;
+        if (done) done(!fails);
     }
 };
 

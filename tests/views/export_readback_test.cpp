@@ -1,10 +1,15 @@
 // Every export read back by an independent reader: gpsbabel for the KML and
 // the NMEA (against the lap's samples, within the written precision),
 // pngcheck and zlib for the PNG, QImage for the PNG and the BMP.
+#include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <set>
+#include <sys/resource.h>
 #include <zlib.h>
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QProcess>
@@ -265,4 +270,56 @@ TEST(ExportReadBack, FailedWriteLeavesTheOldFileWhole) {
     EXPECT_FALSE(WritePicture(QImage(), PictureFormat::Png, file, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(ReadFile(file), QByteArray("old picture"));
+}
+
+namespace {
+
+// Files may grow to `bytes` at most while the object lives; a write past it
+// fails with EFBIG (the signal it would raise is ignored meanwhile).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        oldSignal_ = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit lim = old_;
+        lim.rlim_cur = bytes;
+        set_ = setrlimit(RLIMIT_FSIZE, &lim) == 0;
+    }
+    ~FileSizeLimit() {
+        if (set_) setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldSignal_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool set() const { return set_; }
+
+private:
+    rlimit old_{};
+    void (*oldSignal_)(int) = SIG_DFL;
+    bool set_ = false;
+};
+
+} // namespace
+
+TEST(ExportReadBack, WriteErrorGivesTheSystemsReasonAndKeepsTheOldFile) {
+    // A full disk or a file size limit: both formats say why, in the
+    // system's words, as the disk said it.
+    const QImage img = PanePicture(QSize(600, 400), DrawBusyPane);
+    for (const PictureFormat format : {PictureFormat::Png, PictureFormat::Bmp}) {
+        SCOPED_TRACE(format == PictureFormat::Png ? "png" : "bmp");
+        QTemporaryDir tmp;
+        const QString file = tmp.path() + "/pane.pic";
+        WriteFile(file, "old picture");
+        QString error;
+        bool written = true;
+        {
+            FileSizeLimit limit(4096);
+            ASSERT_TRUE(limit.set());
+            written = WritePicture(img, format, file, &error);
+        }
+        EXPECT_FALSE(written);
+        EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << error.toStdString();
+        EXPECT_EQ(ReadFile(file), QByteArray("old picture"));
+        EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files), QStringList{"pane.pic"});
+    }
 }

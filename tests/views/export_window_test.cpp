@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include <QApplication>
-#include <QDesktopServices>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -26,6 +27,7 @@
 #include "support/fake_line_dialog.h"
 #include "support/fake_prompts.h"
 #include "support/sample_builder.h"
+#include "support/stub_opener.h"
 #include "support/test_env.h"
 #include "support/test_folders.h"
 #include "views/course_view.h"
@@ -41,15 +43,6 @@ using namespace vel;
 using namespace vel::test;
 
 namespace {
-
-// Stands in for the desktop's file handler: records what would have opened.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    QStringList opened;
-public slots:
-    void open(const QUrl& url) { opened << url.toLocalFile(); }
-};
 
 // The save dialog runs something while it is up (the user moving the cursor
 // behind it) before it answers.
@@ -104,8 +97,8 @@ TEST(ExportWindow, SampleLapExportedFromTheButtons) {
     auto dialog = std::make_unique<FakeLineDialog>();
     dialog->scripts.push_back({true, std::nullopt, line});
 
-    UrlRecorder urls;
-    QDesktopServices::setUrlHandler("file", &urls, "open");
+    // A desktop without an application for either: xdg-open says 3.
+    StubOpener opener(3);
     AppServices services(session);
     FakePrompts prompts;
     TFormMain w(session, services, &prompts, nullptr, std::move(dialog));
@@ -159,10 +152,15 @@ TEST(ExportWindow, SampleLapExportedFromTheButtons) {
     EXPECT_EQ(kml.count("<Folder>"), 1);
     EXPECT_EQ(kml.count("\r\n") , 26 + recs.size());
 
-    EXPECT_EQ(urls.opened, QStringList({out + "lap.csv", QDir::cleanPath(out)}));
+    // The CSV was handed to the desktop, the KML's folder shown; each
+    // failure is told once the opener has ended.
+    while (prompts.count("error") < 2) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_EQ(opener.arguments(), QStringList({QUrl::fromLocalFile(out + "lap.csv").toString(QUrl::FullyEncoded),
+                                               QUrl::fromLocalFile(QDir::cleanPath(out)).toString(QUrl::FullyEncoded)}));
+    EXPECT_EQ(prompts.texts("error"), QStringList({"ファイルを開けませんでした。\r" + out + "lap.csv",
+                                                   "ファイルを開けませんでした。\r" + QDir::cleanPath(out)}));
     EXPECT_EQ(session.folders.ExportDir, out);
     EXPECT_EQ(session.folders.NmeaDir, out);
-    EXPECT_EQ(prompts.count("error"), 0);
     EXPECT_EQ(prompts.unscripted, 0);
 
     // The lap list's and the sector table's copy menus are there.
@@ -171,7 +169,6 @@ TEST(ExportWindow, SampleLapExportedFromTheButtons) {
         for (QAction* a : m->actions()) items << a->text();
     EXPECT_EQ(items, QStringList({"全データをクリップボードへ(&A)", "表示対象データをクリップボードへ(&S)",
                                   "データをクリップボードへ(&A)"}));
-    QDesktopServices::unsetUrlHandler("file");
 }
 
 // A right click on each graph pane and a command of its menu save the pane's
@@ -323,5 +320,3 @@ TEST(ExportWindow, PicturesOfThePanesFromTheirMenu) {
     }
     EXPECT_EQ(prompts.unscripted, 0);
 }
-
-#include "export_window_test.moc"
