@@ -306,12 +306,17 @@ bool MemoryReception::OnRawByte(char c, bool queueEmpty, ReceptionStep& step) {
         if (c == '$') {
             binState_ = 1;
             binHeader_.clear();
-        } else {
-            binState_ = 99;
+        } else if (c != '\r' && c != '\n') {
+            // The rest of a line begun before the read went out.
+            binState_ = 5;
         }
         return false;
     case 1:
-        if (c == ',') {
+        if (binHeader_.isEmpty() && c != ',' && HexDigit(c) < 0) {
+            // A sentence, not a block: the logger's position comes several
+            // times a second, also between a read and its block.
+            binState_ = 5;
+        } else if (c == ',') {
             // A header of 1 to 8 hexadecimal digits.
             if (binHeader_.isEmpty()) {
                 binState_ = 99;
@@ -341,6 +346,9 @@ bool MemoryReception::OnRawByte(char c, bool queueEmpty, ReceptionStep& step) {
         }
         step = RawBlockDone(queueEmpty);
         return true;
+    case 5:
+        if (c == '\n') binState_ = 0;
+        return false;
     default:
         return false;
     }

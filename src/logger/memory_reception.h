@@ -111,7 +111,7 @@ private:
 
     // Raw-block receiver.
     bool rawMode_ = false;
-    int binState_ = 0;                 // 0 to 4, or 99 = broken frame
+    int binState_ = 0;                 // 0 to 4, 5 = a line that is no block, or 99 = broken frame
     QByteArray binHeader_;
     int64_t binRecvAddr_ = 0, binExpectAddr_ = 0;
     int binBlockLen_ = 0, binByteCount_ = 0;
