@@ -92,7 +92,10 @@ private:
     int ClearCovered(int64_t addr, int64_t n, int flagBytes);
     // Counts a re-read of the block at addr; false once it was read too often.
     bool CountReread(int64_t addr, int flagBytes);
-    void QueueSweep(ReceptionStep& step, bool raw);
+    // Queues a read of every pending block, in order, each counted as a
+    // re-read; Fail once a block was read too often.
+    enum class SweepRead { Hex1K, Raw1K, Hex2K };
+    void QueueSweep(ReceptionStep& step, SweepRead read);
     QByteArray Restore() const;
     ReceptionStep RawBlockDone(bool queueEmpty);
 
