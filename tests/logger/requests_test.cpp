@@ -210,8 +210,13 @@ TEST(Reception, RawBlocksAreCommittedOnlyWhole) {
     ASSERT_TRUE(feed("$400," + data + "\r\n", step));
     EXPECT_EQ(uint8_t(m.Image()[0x400]), 0x33);
     EXPECT_EQ(step.queue.front(), "PTSI870,7,00000000,1024");   // the asked block again
+    EXPECT_EQ(step.next, ReceptionStep::Wait);
     EXPECT_FALSE(m.Pending(1));
     EXPECT_TRUE(m.Pending(0));
+    // The receiver stays armed: the asked block, coming after it, ends the wait.
+    ASSERT_TRUE(feed("$0," + data + "\r\n", step));
+    EXPECT_EQ(step.next, ReceptionStep::EndWait);
+    EXPECT_FALSE(m.Pending(0));
 }
 
 // A logger streams its position between answers: a sentence, or the rest of
