@@ -18,10 +18,12 @@ void LinkCore::Start(const ProbeFlags& probe, uint64_t conn) {
     awaitReply_ = outstanding_ = valueSeen_ = false;
     rx_.Reset();
     slots_.LoggerRelease.clear();
+    draining_ = false;
 }
 
 void LinkCore::Stop() {
     started_ = false;
+    draining_ = false;
     mem_.End();
     queue_.clear();
     awaitReply_ = outstanding_ = false;
@@ -113,7 +115,7 @@ void LinkCore::SendHead(int64_t nowMs) {
 }
 
 void LinkCore::Run(const QList<QByteArray>& bodies, uint64_t run, int64_t nowMs) {
-    if (!started_) return;
+    if (!started_ || draining_) return;
     run_ = run;
     for (const QByteArray& b : bodies) queue_.push_back(b);
     if (!outstanding_ && !queue_.empty()) SendHead(nowMs);
@@ -147,8 +149,69 @@ void LinkCore::EndReplyWait(bool ident, int64_t nowMs) {
     Post(ident ? LinkEvent::LoggerIdent : LinkEvent::QueueDone);
 }
 
+namespace {
+constexpr QByteArrayView DataLineHead("$PMTK182,8,");
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+} // namespace
+
+void LinkCore::BeginDrain(int64_t quietMs, int64_t limitMs, int64_t nowMs) {
+    if (!started_) return;
+    draining_ = true;
+    drainStartMs_ = lastDataMs_ = nowMs;
+    quietMs_ = quietMs;
+    limitMs_ = limitMs;
+    queue_.clear();
+    awaitReply_ = outstanding_ = false;
+    // The line now arriving goes on: the rest of a raw block under way is
+    // data, a partial line is known by its head.
+    tailHead_.clear();
+    tailOpen_ = false;
+    tailData_ = mem_.RawBlockUnderWay();
+    if (!tailData_) DrainFeed(rx_.Partial());
+    rx_.Reset();
+    mem_.End();
+}
+
+bool LinkCore::DrainFeed(QByteArrayView bytes) {
+    bool data = false;
+    for (char c : bytes) {
+        if (c == '$') {
+            tailHead_ = "$";
+            tailOpen_ = true;
+            tailData_ = false;
+            continue;
+        }
+        if (tailOpen_) {
+            tailHead_ += c;
+            if (tailHead_.size() == 2 && IsHexDigit(c)) {
+                tailData_ = true;   // "$" and an address: a raw block
+                tailOpen_ = false;
+            } else if (tailHead_ == DataLineHead) {
+                tailData_ = true;   // a memory line
+                tailOpen_ = false;
+            } else if (!DataLineHead.startsWith(tailHead_)) {
+                tailOpen_ = false;  // a position sentence or any other
+            }
+        }
+        // A raw block's bytes are any: they count up to the next "$".
+        data = data || tailData_;
+    }
+    return data;
+}
+
+LinkCore::DrainState LinkCore::DrainStateAt(int64_t nowMs) const {
+    if (!draining_) return DrainState::Quiet;
+    if (nowMs >= lastDataMs_ + quietMs_) return DrainState::Quiet;
+    if (nowMs >= drainStartMs_ + limitMs_) return DrainState::Overrun;
+    return DrainState::Busy;
+}
+
 void LinkCore::OnBytes(QByteArrayView bytes, int64_t nowMs) {
     if (!started_) return;
+    if (draining_) {
+        if (DrainFeed(bytes)) lastDataMs_ = nowMs;
+        return;
+    }
     for (char c : bytes) {
         if (mem_.RawMode()) {
             ReceptionStep step;
@@ -226,11 +289,13 @@ void LinkCore::HandleLine(const QByteArray& line, int64_t nowMs) {
 }
 
 int64_t LinkCore::Deadline() const {
+    if (started_ && draining_) return std::min(lastDataMs_ + quietMs_, drainStartMs_ + limitMs_);
     if (!started_ || !awaitReply_ || !probe_.Any()) return -1;
     return std::max(lastSendMs_, replyActivityMs_) + ReplyTimeoutMs + 1;
 }
 
 void LinkCore::OnTimer(int64_t nowMs) {
+    if (draining_) return;
     const int64_t d = Deadline();
     if (d < 0 || nowMs < d) return;
     awaitReply_ = false;

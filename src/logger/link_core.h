@@ -28,6 +28,8 @@ struct LinkEvent {
         TxLog,         // a resend for the communication log
         NmeaLine,      // a position sentence for the sentence monitor
         PortError,     // the port failed (gone, read or write error): the link is over
+        LineQuiet,     // a cut-off line went quiet and its port is closed; param 1:
+                       // download data still came at the limit
     };
     Kind kind = RxLog;
     int param = 0;
@@ -59,7 +61,6 @@ public:
     void Run(const QList<QByteArray>& bodies, uint64_t run, int64_t nowMs);
     // Empties the answers (all but LoggerRelease, and AnsQK4Set when kept).
     void ClearAnswers(bool keepQK4Set) { slots_.ClearAnswers(keepQK4Set); }
-    void ClearQueue() { queue_.clear(); }
     // The logger was identified: its model's rules apply from now on (a QK3
     // accepted by the first probe attempt is not treated as a QK4).
     void SetModel(LoggerModel model);
@@ -67,6 +68,17 @@ public:
     void BeginDownload(LoggerModel model, int firstFlag, int flagCount, const QByteArray& rateCode);
     void EndDownload() { mem_.End(); }
     const MemoryReception& Reception() const { return mem_; }
+
+    // The conversation is cut off (an aborted download): nothing is sent or
+    // stored any more, and what the logger still sends is read and dropped.
+    // Only download data, memory lines and raw blocks, keeps the line busy:
+    // a logger also sends its position several times a second.
+    void BeginDrain(int64_t quietMs, int64_t limitMs, int64_t nowMs);
+    bool Draining() const { return draining_; }
+    enum class DrainState { Busy, Quiet, Overrun };
+    // Quiet once no download data has come for quietMs (counted from the cut
+    // at the earliest); Overrun when it still comes limitMs after the cut.
+    DrainState DrainStateAt(int64_t nowMs) const;
 
     void OnBytes(QByteArrayView bytes, int64_t nowMs);
     // The resend timer fired (or any time: it checks the deadline itself).
@@ -87,6 +99,8 @@ private:
     void Post(LinkEvent::Kind kind, int param = 0, QByteArray text = {});
     void DataLine(const QByteArray& line, bool badSum, int64_t nowMs);
     void Apply(const ReceptionStep& step, int64_t nowMs);
+    // Whether bytes of a cut-off line hold download data.
+    bool DrainFeed(QByteArrayView bytes);
 
     Writer writer_;
     Poster poster_;
@@ -107,6 +121,14 @@ private:
     LineAssembler rx_;
     AnswerSlots slots_;
     MemoryReception mem_;
+
+    // A cut-off line: the head of the line now arriving ("$" and what
+    // follows, until its kind is known) and whether it is download data.
+    bool draining_ = false;
+    int64_t drainStartMs_ = 0, lastDataMs_ = 0, quietMs_ = 0, limitMs_ = 0;
+    QByteArray tailHead_;
+    bool tailOpen_ = false;
+    bool tailData_ = false;
 };
 
 } // namespace vel

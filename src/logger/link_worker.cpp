@@ -111,9 +111,6 @@ void LinkWorker::Execute(LinkCommand& cmd) {
     case LinkCommand::ClearAnswers:
         core_.ClearAnswers(cmd.keepQK4Set);
         break;
-    case LinkCommand::ClearQueue:
-        core_.ClearQueue();
-        break;
     case LinkCommand::Identified:
         core_.SetModel(cmd.model);
         break;
@@ -125,6 +122,18 @@ void LinkWorker::Execute(LinkCommand& cmd) {
         if (cmd.dest && core_.Reception().Image())
             std::memcpy(cmd.dest, core_.Reception().Image(), size_t(LoggerMemoryBytes));
         if (cmd.done) cmd.done->set_value(cmd.dest && core_.Reception().Image());
+        break;
+    case LinkCommand::Drain:
+        // The port stays with this thread until the logger has finished what
+        // it was sending; a port already gone has nothing left to drain.
+        if (port_ && conn_ == cmd.conn && core_.Started()) {
+            core_.BeginDrain(cmd.quietMs, cmd.limitMs, NowMs());
+        } else {
+            LinkEvent ev;
+            ev.kind = LinkEvent::LineQuiet;
+            ev.conn = cmd.conn;
+            PostEvent(std::move(ev));
+        }
         break;
     }
 }
@@ -174,8 +183,24 @@ void LinkWorker::OnReadyRead() {
 }
 
 void LinkWorker::OnTimer() {
-    core_.OnTimer(NowMs());
+    const int64_t now = NowMs();
+    core_.OnTimer(now);
+    if (core_.Draining()) {
+        const LinkCore::DrainState state = core_.DrainStateAt(now);
+        if (state != LinkCore::DrainState::Busy) EndDrain(state);
+    }
     ArmTimer();
+}
+
+void LinkWorker::EndDrain(LinkCore::DrainState state) {
+    // Closed before it is said: the next connection opens the same port.
+    const uint64_t conn = conn_;
+    ClosePort();
+    LinkEvent ev;
+    ev.kind = LinkEvent::LineQuiet;
+    ev.param = state == LinkCore::DrainState::Overrun ? 1 : 0;
+    ev.conn = conn;
+    PostEvent(std::move(ev));
 }
 
 void LinkWorker::ArmTimer() {

@@ -21,7 +21,7 @@ class QTimer;
 namespace vel {
 
 struct LinkCommand {
-    enum Kind { Open, Close, Run, ClearAnswers, ClearQueue, Identified, BeginDownload, CopyImage };
+    enum Kind { Open, Close, Run, ClearAnswers, Identified, BeginDownload, CopyImage, Drain };
     Kind kind = Run;
     uint64_t conn = 0;
     std::string path;             // Open: the device path (UTF-8, a buffer of its own)
@@ -33,6 +33,7 @@ struct LinkCommand {
     int firstFlag = 0, flagCount = 0;       // BeginDownload: the pending flags
     QByteArray rateCode;                    // BeginDownload
     uint8_t* dest = nullptr;                // CopyImage: 16 MiB; the reception ends
+    int quietMs = 0, limitMs = 0;           // Drain (conn: the connection cut off)
     std::shared_ptr<std::promise<bool>> done;   // Open and Close: set when carried out
 };
 
@@ -60,6 +61,8 @@ private slots:
 private:
     void Execute(LinkCommand& cmd);
     void ClosePort();
+    // A cut-off line that went quiet (or overran its limit) is closed and said so.
+    void EndDrain(LinkCore::DrainState state);
     void ArmTimer();
     void PostEvent(LinkEvent&& ev);
     static int64_t NowMs();

@@ -271,26 +271,22 @@ void LoggerCommands::AbortDownload() {
     link_.DlActive = false;
     DlDoneNotify = false;
     link_.StopWatchdog();
-    link_.CloseComPort();
-    link_.ClearComQueue();
-    // Only a QK3's or an older logger's download slows the fix interval; a
-    // QK4's leaves it, and its rate is never read to restore from.
+    // Only an older logger's download slows the fix interval (one fix a
+    // second while it reads), so only there is it restored; a QK3's and a
+    // QK4's downloads leave it as it was.
     const bool restoreFix = !link_.IsQK3() && !link_.IsQK4();
-    // The logger is given a moment before the new connection restores its
-    // fix interval and shows the status, and a logger still sending the
-    // cut-off answer is let finish. The tab stays locked meanwhile: a
-    // command started now would be overrun by that connection.
-    QTimer::singleShot(200, this, [this, restoreFix] {
-        link_.AfterQuietLine([self = QPointer<LoggerCommands>(this), restoreFix] {
-            if (!self) return;
-            LoggerLink& link = self->link_;
-            QStringList next;
-            if (restoreFix) next << Req::RetDtFix;
-            next << Req::CheckStat << Req::ViewStat;
-            link.EnaGPSbutton();
-            link.GpsReqQueue = next;
-            link.StartMTKGPS();
-        });
+    // The new connection restores the fix interval and shows the status once
+    // the logger has finished the cut-off answer. The tab stays locked
+    // meanwhile: a command started now would be overrun by that connection.
+    link_.AfterQuietLine([self = QPointer<LoggerCommands>(this), restoreFix] {
+        if (!self) return;
+        LoggerLink& link = self->link_;
+        QStringList next;
+        if (restoreFix) next << Req::RetDtFix;
+        next << Req::CheckStat << Req::ViewStat;
+        link.EnaGPSbutton();
+        link.GpsReqQueue = next;
+        link.StartMTKGPS();
     });
 }
 

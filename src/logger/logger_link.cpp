@@ -120,8 +120,11 @@ bool LoggerLink::OpenComPort(const QString& port) {
 }
 
 void LoggerLink::CloseComPort() {
-    if (!openConn_) return;
+    // A line still being drained is closed as well; what was to follow is dropped.
+    if (!openConn_ && !drainConn_) return;
     openConn_ = 0;
+    drainConn_ = 0;
+    afterQuiet_ = nullptr;
     LinkCommand cmd;
     cmd.kind = LinkCommand::Close;
     cmd.done = std::make_shared<std::promise<bool>>();
@@ -144,12 +147,6 @@ void LoggerLink::ClearAnswers(bool keepQK4Set) {
     LinkCommand cmd;
     cmd.kind = LinkCommand::ClearAnswers;
     cmd.keepQK4Set = keepQK4Set;
-    worker_->Post(std::move(cmd));
-}
-
-void LoggerLink::ClearComQueue() {
-    LinkCommand cmd;
-    cmd.kind = LinkCommand::ClearQueue;
     worker_->Post(std::move(cmd));
 }
 
@@ -189,6 +186,13 @@ void LoggerLink::DrainEvents() {
     while (!pending_.empty()) {
         LinkEvent ev = std::move(pending_.front());
         pending_.pop_front();
+        if (drainConn_ && ev.conn == drainConn_) {
+            // The worker closed the drained port (or lost it): the line is free.
+            if (ev.kind == LinkEvent::PortError) ShowLog(QStringLiteral("Port error."));
+            if (ev.kind == LinkEvent::LineQuiet || ev.kind == LinkEvent::PortError)
+                LineQuiet(ev.kind == LinkEvent::LineQuiet && ev.param == 1);
+            continue;
+        }
         // A closed connection's events are stale; so are the ends of a run
         // that a newer run replaced.
         if (ev.conn == 0 || ev.conn != openConn_) continue;
@@ -211,6 +215,7 @@ void LoggerLink::DrainEvents() {
         case LinkEvent::ComError: emit ComError(ev.param); break;
         case LinkEvent::ComProgress: emit ComProgress(); break;
         case LinkEvent::PortError: PortFailed(); break;
+        case LinkEvent::LineQuiet: break;
         }
     }
     draining_ = false;
@@ -248,41 +253,35 @@ void LoggerLink::EndConnection() {
 }
 
 void LoggerLink::AfterQuietLine(std::function<void()> next) {
-    // A logger cut off in the middle of a bulk answer goes on sending it; a
-    // question asked meanwhile would go unanswered.
-    auto* port = new QSerialPort(this);
-    port->setPortName(ComPortName);
-    if (!port->open(QIODevice::ReadOnly)) {
-        delete port;
+    // A logger cut off in the middle of an answer goes on sending it; a
+    // question asked meanwhile would go unanswered. The thread that owns the
+    // port waits for the end of it.
+    if (!openConn_) {
         next();
         return;
     }
-    port->setBaudRate(ProbeBaudRate(Probe));
-    auto* quiet = new QTimer(port);
-    auto* limit = new QTimer(port);
-    quiet->setSingleShot(true);
-    limit->setSingleShot(true);
-    connect(port, &QSerialPort::readyRead, port, [port, quiet, this] {
-        port->readAll();
-        quiet->start(quietMs);
-    });
-    connect(quiet, &QTimer::timeout, this, [port, limit, next] {
-        limit->stop();
-        port->close();
-        port->deleteLater();
-        next();
-    });
-    connect(limit, &QTimer::timeout, this, [this, port, quiet] {
-        quiet->stop();
-        port->close();
-        port->deleteLater();
+    drainConn_ = openConn_;
+    openConn_ = 0;
+    afterQuiet_ = std::move(next);
+    LinkCommand cmd;
+    cmd.kind = LinkCommand::Drain;
+    cmd.conn = drainConn_;
+    cmd.quietMs = quietMs;
+    cmd.limitMs = watchdogMs;
+    worker_->Post(std::move(cmd));
+}
+
+void LoggerLink::LineQuiet(bool overrun) {
+    drainConn_ = 0;
+    std::function<void()> next = std::move(afterQuiet_);
+    afterQuiet_ = nullptr;
+    if (overrun) {
         GpsReqQueue.clear();
         EnaGPSbutton();
         prompts_.Inform(QString::fromUtf8(IsQK4() ? LoggerText::TimeoutQK4 : LoggerText::Timeout));
-    });
-    port->readAll();
-    quiet->start(quietMs);
-    limit->start(watchdogMs);
+        return;
+    }
+    if (next) next();
 }
 
 void LoggerLink::QueueIdentification() {

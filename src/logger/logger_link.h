@@ -78,7 +78,6 @@ public:
     // Every answer slot but LoggerRelease (and AnsQK4Set when kept) emptied,
     // in the worker, before the sentences queued after it are answered.
     void ClearAnswers(bool keepQK4Set);
-    void ClearComQueue();
     // A memory download: the reception is set up before the reads are queued;
     // CopyImage ends it and copies the 16 MiB image to dest.
     void BeginDownload(LoggerModel model, int firstFlag, int flagCount, const QByteArray& rateCode);
@@ -91,9 +90,12 @@ public:
     void StartMTKGPS();
     void DisGPSbutton();
     void EnaGPSbutton();
-    // Reads and drops what the logger still sends until no byte has come for
-    // quietMs, then runs next; a line that never goes quiet ends at the
-    // watchdog's limit in the time-out message. The controls stay locked.
+    // Ends the open connection's conversation and runs next once the line is
+    // quiet: the worker keeps the port, drops what the logger still sends
+    // and closes it when no download data (memory lines, raw blocks) has
+    // come for quietMs; position sentences do not count. Download data that
+    // still comes at the watchdog's limit ends in the time-out message. The
+    // port counts as closed from now on; the controls stay locked.
     void AfterQuietLine(std::function<void()> next);
     // Arms the watchdog (stopped, given its interval, started).
     void ArmWatchdog(int ms);
@@ -151,6 +153,8 @@ private:
     void PortFailed();
     // Ends the connection abnormally: timers, requests and port, then the message.
     void EndWithMessage(const char* message);
+    // The cut-off line is quiet and its port closed, or it overran the limit.
+    void LineQuiet(bool overrun);
     void QueueIdentification();
     void ShowLog(const QString& line);
 
@@ -161,6 +165,8 @@ private:
     QStringList extraPorts_;
     uint64_t nextConn_ = 0;
     uint64_t openConn_ = 0;   // the open port's connection, 0 when closed
+    uint64_t drainConn_ = 0;  // the connection whose line the worker drains
+    std::function<void()> afterQuiet_;
     uint64_t run_ = 0;        // the last run of queued sentences
     std::deque<LinkEvent> pending_;
     bool draining_ = false;

@@ -122,7 +122,7 @@ QByteArray MemoryReception::Restore() const {
     return "PMTK300,200,0,0,0,0";
 }
 
-void MemoryReception::QueueSweep(ReceptionStep& step, bool raw) {
+void MemoryReception::QueueSweep(ReceptionStep& step, SweepRead read) {
     for (int i = 0; i < PendingFlagCount; ++i) {
         if (!pending_[size_t(i)]) continue;
         const int64_t addr = int64_t(i) * 1024;
@@ -131,7 +131,14 @@ void MemoryReception::QueueSweep(ReceptionStep& step, bool raw) {
             step.log = Fmt("MTK log read failed. %.8llX", addr);
             return;
         }
-        step.queue << (raw ? RawRead(addr) : HexRead(addr, "400"));
+        switch (read) {
+        case SweepRead::Hex1K: step.queue << HexRead(addr, "400"); break;
+        case SweepRead::Raw1K: step.queue << RawRead(addr); break;
+        case SweepRead::Hex2K:
+            step.queue << HexRead(addr, "800");
+            ++i;   // the 2 KiB read covers the next block too
+            break;
+        }
     }
 }
 
@@ -246,7 +253,7 @@ ReceptionStep MemoryReception::OnDataLine(QByteArrayView line, bool badSum, QByt
     }
     case LoggerModel::QK3:
         ClearCovered(a, n, 1024);
-        if (queueEmpty && step.queue.isEmpty()) QueueSweep(step, false);
+        if (queueEmpty && step.queue.isEmpty()) QueueSweep(step, SweepRead::Hex1K);
         if (step.next == ReceptionStep::Fail) return step;
         // A short answer ends the wait by itself; a full one waits for its acknowledgement.
         step.next = n < 2048 ? ReceptionStep::EndWait : ReceptionStep::Wait;
@@ -260,21 +267,8 @@ ReceptionStep MemoryReception::OnDataLine(QByteArrayView line, bool badSum, QByt
 
 ReceptionStep MemoryReception::RereadPending(bool raw) {
     ReceptionStep step;
-    if (model_ == LoggerModel::QK3) {
-        QueueSweep(step, raw);
-        return step;
-    }
-    for (int i = 0; i < PendingFlagCount; ++i) {
-        if (!pending_[size_t(i)]) continue;
-        const int64_t addr = int64_t(i) * 1024;
-        if (!CountReread(addr, 1024)) {
-            step.next = ReceptionStep::Fail;
-            step.log = Fmt("MTK log read failed. %.8llX", addr);
-            return step;
-        }
-        step.queue << HexRead(addr, "800");
-        ++i;   // the 2 KiB read covers the next block too
-    }
+    // An older logger reads 2 KiB at a time.
+    QueueSweep(step, model_ != LoggerModel::QK3 ? SweepRead::Hex2K : raw ? SweepRead::Raw1K : SweepRead::Hex1K);
     return step;
 }
 
@@ -306,12 +300,17 @@ bool MemoryReception::OnRawByte(char c, bool queueEmpty, ReceptionStep& step) {
         if (c == '$') {
             binState_ = 1;
             binHeader_.clear();
-        } else {
-            binState_ = 99;
+        } else if (c != '\r' && c != '\n') {
+            // The rest of a line begun before the read went out.
+            binState_ = 5;
         }
         return false;
     case 1:
-        if (c == ',') {
+        if (binHeader_.isEmpty() && c != ',' && HexDigit(c) < 0) {
+            // A sentence, not a block: the logger's position comes several
+            // times a second, also between a read and its block.
+            binState_ = 5;
+        } else if (c == ',') {
             // A header of 1 to 8 hexadecimal digits.
             if (binHeader_.isEmpty()) {
                 binState_ = 99;
@@ -341,6 +340,9 @@ bool MemoryReception::OnRawByte(char c, bool queueEmpty, ReceptionStep& step) {
         }
         step = RawBlockDone(queueEmpty);
         return true;
+    case 5:
+        if (c == '\n') binState_ = 0;
+        return false;
     default:
         return false;
     }
@@ -369,7 +371,7 @@ ReceptionStep MemoryReception::RawBlockDone(bool queueEmpty) {
         step.queue << RawRead(binExpectAddr_);
     }
     if (inside) ClearCovered(binRecvAddr_, binByteCount_, 1024);
-    if (queueEmpty && step.queue.isEmpty()) QueueSweep(step, true);
+    if (queueEmpty && step.queue.isEmpty()) QueueSweep(step, SweepRead::Raw1K);
     if (step.next == ReceptionStep::Fail) return step;
     if (inside && binRecvAddr_ % 65536 == 0) step.log = Fmt("MTK logbin start. %.8llX", binRecvAddr_);
     step.next = asked ? ReceptionStep::EndWait : ReceptionStep::Wait;

@@ -92,7 +92,10 @@ private:
     int ClearCovered(int64_t addr, int64_t n, int flagBytes);
     // Counts a re-read of the block at addr; false once it was read too often.
     bool CountReread(int64_t addr, int flagBytes);
-    void QueueSweep(ReceptionStep& step, bool raw);
+    // Queues a read of every pending block, in order, each counted as a
+    // re-read; Fail once a block was read too often.
+    enum class SweepRead { Hex1K, Raw1K, Hex2K };
+    void QueueSweep(ReceptionStep& step, SweepRead read);
     QByteArray Restore() const;
     ReceptionStep RawBlockDone(bool queueEmpty);
 
@@ -111,7 +114,7 @@ private:
 
     // Raw-block receiver.
     bool rawMode_ = false;
-    int binState_ = 0;                 // 0 to 4, or 99 = broken frame
+    int binState_ = 0;                 // 0 to 4, 5 = a line that is no block, or 99 = broken frame
     QByteArray binHeader_;
     int64_t binRecvAddr_ = 0, binExpectAddr_ = 0;
     int binBlockLen_ = 0, binByteCount_ = 0;

@@ -135,25 +135,44 @@ TEST_F(DownloadTest, SilenceMidDownloadTimesOutWithoutAHandOver) {
     EXPECT_EQ(loaded, 0);
 }
 
+// The abort button: the logger finishes the cut-off answer and a new
+// connection shows the status; an older logger gets its fix interval back.
+// A logger streaming its position is never silent, but that is no download data.
 TEST_F(DownloadTest, AbortHandsNothingOverAndLeavesTheLinkUsable) {
-    SimProcess sim({"--model", "887", "--pace", "--image", WriteImage(RandomImage(200000, 5))});
-    ASSERT_TRUE(sim.ready);
-    Use(sim);
-    cmds->SpeedButtonLdGPSClick();
-    ASSERT_TRUE(WaitFor([&] { return cmds->LoadingDialog() && cmds->Progress() > 5; }, 20000));
-    // The download button is refused while the download runs.
-    cmds->SpeedButtonLdGPSClick();
-    (void)sim.Control("received");
-    cmds->LoadingDialog()->AbortBtn->click();
-    ASSERT_TRUE(WaitFor([&] { return !controls->LabelPort->text().isEmpty(); }, 20000));
-    ASSERT_TRUE(Idle());
-    EXPECT_EQ(loaded, 0);
-    // The new connection restored the fix interval and showed the status.
-    const QString got = sim.Control("received");
-    EXPECT_TRUE(got.contains("PMTK300,100,0,0,0,0")) << got.toStdString();
-    EXPECT_TRUE(sim.Control("state").contains("fix=100"));
-    EXPECT_EQ(controls->LabelCurrntMode->text(), "10Hzモード");
-    EXPECT_TRUE(prompts.calls.empty()) << Messages().join('\n').toStdString();
+    struct Case {
+        const char* model;
+        int nmeaHz;
+    };
+    const Case cases[] = {{"887", 0}, {"887", 5}, {"qk3", 5}, {"qk3raw", 5}};
+    unsigned seed = 5;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.model) + " positions at " + std::to_string(c.nmeaHz) + " Hz");
+        const bool older = QByteArray(c.model) == "887";
+        SimProcess sim({"--model", c.model, "--pace", "--nmea-hz", QString::number(c.nmeaHz), "--image",
+                        WriteImage(RandomImage(200000, seed++))});
+        ASSERT_TRUE(sim.ready);
+        Use(sim);
+        prompts.calls.clear();
+        cmds->SpeedButtonLdGPSClick();
+        ASSERT_TRUE(WaitFor([&] { return cmds->LoadingDialog() && cmds->Progress() > 5; }, 20000));
+        // The download button is refused while the download runs.
+        cmds->SpeedButtonLdGPSClick();
+        (void)sim.Control("received");
+        cmds->LoadingDialog()->AbortBtn->click();
+        ASSERT_TRUE(WaitFor([&] { return !controls->LabelPort->text().isEmpty() || !prompts.calls.empty(); }, 20000));
+        ASSERT_TRUE(Idle());
+        EXPECT_EQ(loaded, 0);
+        EXPECT_TRUE(prompts.calls.empty()) << Messages().join('\n').toStdString();
+        EXPECT_EQ(controls->LabelPort->text(), "ポート = " + sim.link);
+        EXPECT_EQ(controls->LabelCurrntMode->text(), "10Hzモード");
+        // Only the older logger's download slowed the fix interval.
+        const QString got = sim.Control("received");
+        EXPECT_EQ(got.contains("PMTK300,"), older) << got.toStdString();
+        if (older) {
+            EXPECT_TRUE(got.contains("PMTK300,100,0,0,0,0")) << got.toStdString();
+        }
+        EXPECT_TRUE(sim.Control("state").contains("fix=100"));
+    }
 }
 
 TEST_F(DownloadTest, ALargeQK3MemoryAsksForTheRange) {
@@ -247,12 +266,16 @@ TEST_F(DownloadTest, ClosingTheProgressDialogAborts) {
         bool esc;                     // else the window's close
         std::deque<Answer> answers;   // to the question
         bool aborted;
+        int nmeaHz = 0;               // position sentences a second
     };
     const Case cases[] = {
         {"887 Esc", "887", 200000, true, {}, true},
         {"887 close", "887", 200000, false, {}, true},
         {"qk4 Esc, Cancel", "qk4", 30000, true, {Answer::Cancel}, false},
         {"qk4 close, Yes", "qk4", 30000, false, {Answer::Yes}, true},
+        {"887 Esc, positions at 10 Hz", "887", 200000, true, {}, true, 10},
+        {"qk3 close, positions at 10 Hz", "qk3", 200000, false, {}, true, 10},
+        {"qk3 raw Esc, positions at 10 Hz", "qk3raw", 200000, true, {}, true, 10},
     };
     const QString ask = QStringLiteral("ダウンロードを中止しますか?");
     unsigned seed = 60;
@@ -260,7 +283,8 @@ TEST_F(DownloadTest, ClosingTheProgressDialogAborts) {
         SCOPED_TRACE(c.name);
         const bool qk4 = QByteArray(c.model) == "qk4";
         const QByteArray image = RandomImage(c.bytes, seed++);
-        SimProcess sim({"--model", c.model, "--pace", "--image", WriteImage(image)});
+        SimProcess sim({"--model", c.model, "--pace", "--nmea-hz", QString::number(c.nmeaHz), "--image",
+                        WriteImage(image)});
         ASSERT_TRUE(sim.ready);
         Use(sim);
         prompts.calls.clear();
@@ -302,6 +326,8 @@ TEST_F(DownloadTest, ClosingTheProgressDialogAborts) {
             // restored there and no setup request follows.
             EXPECT_TRUE(prompts.texts("inform").isEmpty()) << messages.join('\n').toStdString();
             EXPECT_EQ(controls->LabelPort->text(), "ポート = " + sim.link);
+            // An older logger's fix interval, slowed for the download, is back.
+            EXPECT_TRUE(sim.Control("state").contains("fix=100"));
         }
     }
 }

@@ -163,6 +163,64 @@ TEST_F(CoreFixture, AFrameErrorStopsTheRun) {
     EXPECT_EQ(Count(LinkEvent::QueueDone), 0);
 }
 
+// After an aborted download the logger finishes the answer it was sending
+// and goes on sending its position: only the answer's data holds the line.
+TEST_F(CoreFixture, ACutOffLineIsQuietOnceItsDownloadDataEnds) {
+    const QByteArray position = "$GPRMC,020000.000,A,3450.400,N,13632.400,E,0.0,0.0,140523,,,A*00\r\n";
+    const QByteArray memoryLine = FrameSentence("PMTK182,8,00000800," + QByteArray(128, 'A'));
+    const QByteArray rawBlock = "$800," + QByteArray(1024, '$') + "\r\n";
+    const QByteArray others = "$PMTK001,182,7,3*21\r\n$PTSI999,1*00\r\n";
+    struct Case {
+        const char* name;
+        QByteArray read;      // the read under way at the cut
+        QByteArray atCut;     // what had come of its answer
+        QByteArray rest;      // comes 100 ms after the cut
+        QByteArray every;     // comes every 100 ms ...
+        int forMs;            // ... for this long after the cut
+        int quietMs;          // quiet this long after the cut; -1: overrun at the limit
+    };
+    const Case cases[] = {
+        {"positions", "PMTK182,7,00000000,800", "", "", position, 2500, 300},
+        {"memory lines", "PMTK182,7,00000000,800", "", "", memoryLine, 1000, 1300},
+        {"the rest of a memory line", "PMTK182,7,00000000,800", memoryLine.left(40), memoryLine.mid(40), position, 2500, 400},
+        {"raw blocks", "PTSI870,7,00000000,1024", "", "", rawBlock, 1000, 1300},
+        {"the rest of a raw block", "PTSI870,7,00000000,1024", "$0," + QByteArray(100, 'G'), QByteArray(924, 'G') + "\r\n",
+         position, 2500, 400},
+        {"memory lines past the limit", "PMTK182,7,00000000,800", "", "", memoryLine, 2500, -1},
+        {"acknowledgements and others", "PMTK182,7,00000000,800", "", "", others, 2500, 300},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sent.clear();
+        events.clear();
+        core.Start({false, true, true}, 1);
+        core.SetModel(LoggerModel::QK3);
+        core.BeginDownload(LoggerModel::QK3, 0, 64, "1");
+        core.Run({c.read, "PMTK182,7,00000800,800"}, 1, now);
+        core.OnBytes(c.atCut, now);
+        const int64_t cut = now;
+        core.BeginDrain(300, 2000, cut);
+        for (int t = 100; t <= 2500; t += 100) {
+            Advance(100);
+            if (core.DrainStateAt(now) != LinkCore::DrainState::Busy) break;
+            EXPECT_LE(core.Deadline(), cut + 2000);
+            if (t == 100) core.OnBytes(c.rest, now);
+            if (t <= c.forMs) core.OnBytes(c.every, now);
+        }
+        if (c.quietMs < 0) {
+            EXPECT_EQ(core.DrainStateAt(now), LinkCore::DrainState::Overrun);
+            EXPECT_EQ(now - cut, 2000);
+        } else {
+            EXPECT_EQ(core.DrainStateAt(now), LinkCore::DrainState::Quiet);
+            EXPECT_EQ(now - cut, c.quietMs);
+        }
+        // Nothing was sent, resent or reported after the cut.
+        EXPECT_EQ(sent.size(), 1);
+        EXPECT_EQ(Count(LinkEvent::QueueDone) + Count(LinkEvent::ComProgress) + Count(LinkEvent::TxLog), 0);
+        core.Stop();
+    }
+}
+
 } // namespace
 
 TEST_F(CoreFixture, ADuplicatedMemoryAnswerDoesNotEndTheNextReadsWait) {

@@ -150,6 +150,24 @@ TEST_F(LinkFixture, NoAnswerAnywhereGivesTheConnectionMessage) {
     EXPECT_FALSE(link->ControlsLocked);
 }
 
+TEST_F(LinkFixture, APortErrorWhileProbingMovesOnAtOnce) {
+    // Probe attempts that never time out: only the port error moves on.
+    link->firstProbeMs = 600000;
+    link->probeMs = 600000;
+    SimProcess sim({"--model", "qk4"});
+    ASSERT_TRUE(sim.ready);
+    sim.Control("silent");
+    link->SetExtraPorts({sim.link});
+    link->StartMTKGPS();
+    ASSERT_TRUE(WaitFor([&] { return link->TimerComm.isActive(); }));   // the question is out
+    const qsizetype attempts = link->ComPortList.size();
+    ASSERT_EQ(sim.Control("hangup"), "ok");
+    ASSERT_TRUE(WaitFor([&] { return link->ComPortList.size() < attempts; }, 20000));
+    EXPECT_TRUE(StatusHas("Port error."));
+    EXPECT_TRUE(prompts.calls.empty());
+    EXPECT_TRUE(link->ControlsLocked);   // still probing: the next attempts follow
+}
+
 TEST_F(LinkFixture, WatchdogFiresOnASilentLogger) {
     SimProcess sim({"--model", "qk4"});
     ASSERT_TRUE(sim.ready && Connect({sim.link}));

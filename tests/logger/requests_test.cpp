@@ -210,8 +210,38 @@ TEST(Reception, RawBlocksAreCommittedOnlyWhole) {
     ASSERT_TRUE(feed("$400," + data + "\r\n", step));
     EXPECT_EQ(uint8_t(m.Image()[0x400]), 0x33);
     EXPECT_EQ(step.queue.front(), "PTSI870,7,00000000,1024");   // the asked block again
+    EXPECT_EQ(step.next, ReceptionStep::Wait);
     EXPECT_FALSE(m.Pending(1));
     EXPECT_TRUE(m.Pending(0));
+    // The receiver stays armed: the asked block, coming after it, ends the wait.
+    ASSERT_TRUE(feed("$0," + data + "\r\n", step));
+    EXPECT_EQ(step.next, ReceptionStep::EndWait);
+    EXPECT_FALSE(m.Pending(0));
+}
+
+// A logger streams its position between answers: a sentence, or the rest of
+// one, that comes after the raw read went out and before its block is no
+// part of the block and does not lose it.
+TEST(Reception, PositionSentencesBeforeARawBlockArePassedOver) {
+    const QByteArray position = "$GPRMC,020000.000,A,3450.400,N,13632.400,E,0.0,0.0,140523,,,A*00\r\n";
+    const QByteArray before[] = {position, position.mid(30), "\r\n", position + position};
+    const QByteArray data(1024, '\x44');
+    for (const QByteArray& b : before) {
+        SCOPED_TRACE(b.constData());
+        MemoryReception m;
+        m.Begin(LoggerModel::QK3, 0, 64, "1");
+        m.OnSend("PTSI870,7,00001024,1024");
+        ReceptionStep step;
+        bool done = false;
+        for (char c : b + "$400," + data + "\r\n") {
+            ASSERT_TRUE(m.RawMode());
+            done = m.OnRawByte(c, false, step);
+        }
+        ASSERT_TRUE(done);
+        EXPECT_EQ(step.next, ReceptionStep::EndWait);
+        EXPECT_EQ(uint8_t(m.Image()[0x400]), 0x44);
+        EXPECT_FALSE(m.Pending(1));
+    }
 }
 
 // The free memory shown near a full memory: below the floor it reads 0.
