@@ -509,12 +509,12 @@ void PlayLoop(TVideoState* vs) {
         }
         if (untilDue > 0) {
             // Asleep until the picture is due rather than polling: woken
-            // early by a pause, step, seek or stop. A seek wakes it when
-            // asked for; it then polls until the seek has been made and its
-            // picture is to be shown.
+            // early by a pause, step, seek or stop. A seek may be asked for
+            // and made before this thread looks again, so a seek made since
+            // (a new show request) wakes it as well as one asked for.
             std::unique_lock<std::mutex> slock(vs->stateMutex);
             vs->stateCond.wait_for(slock, std::chrono::duration<double>(untilDue), [&] {
-                return vs->abort || vs->seekReq || vs->paused || vs->step;
+                return vs->abort || vs->seekReq || vs->showGen != showGen || vs->paused || vs->step;
             });
             continue;
         }
