@@ -78,7 +78,7 @@ struct ImportSetup {
     bool Import(vel::LapRanking& ranking, benchmark::State& state) {
         QString error;
         const double t0 = CpuSeconds();
-        if (!vel::CutLapCircuit(session, control, &error)) {
+        if (!vel::CutLapCircuit(session, control, &error, &ranking)) {
             state.SkipWithError(qPrintable(error));
             return false;
         }
