@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 #include <vector>
+#include <QSet>
 #include "analysis/row_figures.h"
 #include "common/datetime.h"
 #include "common/parsing.h"
@@ -342,6 +343,15 @@ void KeepWritten(LapRankState& st, const QString& file, const QVector<TLapElmRec
     st.Figures.remove(file);
 }
 
+void ForgetGoneRows(const LapList& list, const QString& tempDir, LapRankState& st) {
+    if (st.Figures.isEmpty() && st.Written.isEmpty()) return;
+    QSet<QString> named;
+    named.reserve(list.Rows.size());
+    for (const LapRow& row : list.Rows) named.insert(WorkingFileName(tempDir, row.Cells[DataNumberCol]));
+    st.Figures.removeIf([&](decltype(st.Figures)::iterator f) { return !named.contains(f.key()); });
+    st.Written.removeIf([&](decltype(st.Written)::iterator w) { return !named.contains(w.key()); });
+}
+
 int LapCellRank(const LapRankState& st, int row, int col) {
     const int r = row - 1;
     if (r < 0) return 0;
@@ -382,6 +392,7 @@ CellColours LapCellColours(const LapList& list, const LoadedLaps& laps, const La
 
 void LapRanking::SetBestLapRank() {
     vel::SetBestLapRank(session_.lapList, state_);
+    ForgetGoneRows(session_.lapList, session_.folders.TempDir, state_);
     Changed();
 }
 

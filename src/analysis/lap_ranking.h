@@ -101,6 +101,10 @@ void SetBestDriftRank(const LapList& list, LapRankState& st);
 // Takes the samples just written to a new row's working file; the row's
 // figures kept from before (a file of that name) are let go.
 void KeepWritten(LapRankState& st, const QString& file, const QVector<TLapElmRec>& samples);
+// Lets go of the samples and figures kept for working files no row names
+// (rows cleared), so that a row added later under the same name never
+// finds them.
+void ForgetGoneRows(const LapList& list, const QString& tempDir, LapRankState& st);
 
 // Headers and cells of columns 8 to 12 from each row's figures (worked out
 // from its working file in tempDir, or from the samples kept for it, where
@@ -129,6 +133,7 @@ int LapCellRank(const LapRankState& st, int row, int col);
 class LapRanking : public RankingService {
 public:
     LapRanking(Session& session, const SectorLines& lines) : session_(session), lines_(lines) {}
+    // Also lets go of what is kept for rows no longer in the list.
     void SetBestLapRank() override;
     void SetSectTmList() override;
     void SetDriftAngleList() override;

@@ -395,6 +395,45 @@ TEST_F(LapListColumns, WrittenSamplesServeOnlyTheFileTheyWereWrittenTo) {
     for (int c = 8; c <= 18; ++c) EXPECT_EQ(session.lapList.Rows[0].Cells[c], fromOther.Rows[0].Cells[c]) << c;
 }
 
+// Cleared rows take what the ranking kept for them along: a row added later
+// under the same data number is worked out from its own file.
+TEST_F(LapListColumns, ClearedRowsLeaveNothingKeptBehind) {
+    const Drive fast = Fast();
+    const auto across = [&](long double eastM) { return LineAt(fast, -20, eastM, 20, eastM, 1); };
+    const SectorLines lines = Lines({across(10.5L * FastStep), across(60.5L * FastStep)});
+    Session session;
+    session.folders.TempDir = temp();
+    ASSERT_TRUE(QDir().mkpath(temp()));
+    LapRanking ranking(session, lines);
+    const auto add = [&](bool fill) {
+        QString error;
+        ASSERT_TRUE(AddLapRow(session, Drifting(), "run", std::nullopt, 1, &error, nullptr, &ranking))
+            << error.toStdString();
+        if (fill) {
+            ranking.SetSectTmList();
+            ranking.SetDriftAngleList();
+            ASSERT_EQ(session.lapList.Rows[0].Cells[13].left(3), "35 ");
+        }
+    };
+    for (const bool filled : {true, false}) {   // figures kept, or the written samples
+        SCOPED_TRACE(filled);
+        add(filled);
+        session.lapList = LapList{};   // every row cleared
+        ranking.SetBestLapRank();
+        // A row of the same number whose file holds a lap without drift.
+        ASSERT_TRUE(WriteWorkingFile(WorkingFileName(temp(), 0), StraightRun(fast, 270, 100)));
+        LapRow row;
+        row.Cells[1] = "0000";
+        session.lapList.Rows.append(row);
+        session.lapList.LapStrLst.append(TLapStrLstRec{});
+        ranking.SetSectTmList();
+        ranking.SetDriftAngleList();
+        EXPECT_EQ(session.lapList.Rows[0].Cells[13], "-");
+        session.lapList = LapList{};
+        ranking.SetBestLapRank();
+    }
+}
+
 TEST(LapCellColour, SlotGroupRankAndGroupColumn) {
     LapList list = ListOf(3);
     list.Rows[0].Cells[19] = "1";
