@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include "analysis/lap_ranking.h"
 #include "import/lap_cutting.h"
+#include "import/log_store_loaders.h"
 #include "model/line_choice.h"
 #include "model/session.h"
 #include "support/lap_builder.h"
@@ -40,17 +41,10 @@ struct ImportSetup {
         vel::test::Drive d;
         d.spd = 110;
         const QVector<vel::TLapElmRec> recs = vel::test::CircuitLap(d, 1200, Laps, 20);
+        // The samples as a run file's loader puts them into the store.
         for (const vel::TLapElmRec& r : recs) {
             vel::TLogItem it;
-            it.DtTm = r.DtTm;
-            it.Ido = static_cast<double>(r.Ido);
-            it.Kdo = static_cast<double>(r.Kdo);
-            it.Elv = static_cast<float>(r.Elv);
-            it.Spd = static_cast<float>(r.Spd);
-            it.Dir = static_cast<float>(r.Dir);
-            it.sat_used = 10;
-            it.sat_view = 12;
-            session.logStore.AppendLogItem(it, session.statusList);
+            if (vel::LogItemOfLapElm(r, it)) session.logStore.AppendLogItem(it, session.statusList);
         }
         for (vel::TLogBlock& b : session.logStore.LogBlock) b.Act = true;
         session.logStore.SetMbActAndRect();
@@ -78,7 +72,7 @@ struct ImportSetup {
     bool Import(vel::LapRanking& ranking, benchmark::State& state) {
         QString error;
         const double t0 = CpuSeconds();
-        if (!vel::CutLapCircuit(session, control, &error)) {
+        if (!vel::CutLapCircuit(session, control, &error, &ranking)) {
             state.SkipWithError(qPrintable(error));
             return false;
         }

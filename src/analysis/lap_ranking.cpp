@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 #include <vector>
+#include <QSet>
 #include "analysis/row_figures.h"
 #include "common/datetime.h"
 #include "common/parsing.h"
@@ -110,16 +111,16 @@ bool SameLines(const SectorLines& a, const SectorLines& b) {
     return true;
 }
 
-// The figures of one lap: its working file's samples, from memory when
-// the row still holds what was written, else read from file (one read serves
-// the sector times and the drift). Null when the file can't be read.
-std::shared_ptr<RowFigures> WorkOutFigures(const LapRow& row, const QString& file, const SectorLines& lines,
-                                           QString* error) {
+// The figures of one lap: the samples just written to its working file
+// when there are some, else the file read (one read serves the sector times
+// and the drift). Null when the file can't be read.
+std::shared_ptr<RowFigures> WorkOutFigures(const QVector<TLapElmRec>* written, const QString& tempDir,
+                                           const QString& number, const SectorLines& lines, QString* error) {
     auto f = std::make_shared<RowFigures>();
     TLapDtRec work;
-    if (!row.Written.isEmpty() && row.WrittenFile == file)
-        JudgeDriftInto(row.Written, work, f->drift, f->top);
-    else if (!LoadLapFileBinForDAngle(file, work, f->drift, f->top, error))
+    if (written)
+        JudgeDriftInto(*written, work, f->drift, f->top);
+    else if (!LoadLapFileBinForDAngle(FindWorkingFile(tempDir, number), work, f->drift, f->top, error))
         return nullptr;
     if (lines.Count() > 0) {
         TDispSlotRec sect;
@@ -132,56 +133,60 @@ std::shared_ptr<RowFigures> WorkOutFigures(const LapRow& row, const QString& fil
             f->SectScore = sect.SectScore;
         }
     }
+    f->lines = lines;
     return f;
 }
 
-// Gives each of the first numbers.size() rows its figures for lines, working
-// them out (on a few threads) only where the row has none for its file and
-// these lines. A row whose file can't be read is left without, to be tried
-// again; the first read error is returned. The samples rows kept from their
-// writing are let go: once worked out, the figures are kept instead.
-QString FillFigures(LapList& list, const QStringList& numbers, const QString& tempDir, const SectorLines& lines) {
-    QVector<int> todo;
-    QStringList keys;
-    for (qsizetype i = 0; i < numbers.size(); ++i) {
-        QString key = tempDir + numbers[i];
-        const RowFigures* f = list.Rows[i].Figures.get();
-        if (!f || f->file != key || !SameLines(f->lines, lines)) {
-            todo.append(static_cast<int>(i));
-            keys.append(std::move(key));
+// Gives the rows of numbers their figures for lines (rowFigures, none for a
+// row whose file can't be read, to be tried again), working them out (on a
+// few threads) only where none are kept for the row's file and these lines.
+// The first read error is returned. The samples kept from imports are let
+// go, and so are the figures of files no row names any more.
+QString FillFigures(const QStringList& numbers, const QString& tempDir, const SectorLines& lines,
+                    LapRankState& st, std::vector<std::shared_ptr<const RowFigures>>& rowFigures) {
+    struct Work {
+        int row = 0;
+        QString number, file;
+        const QVector<TLapElmRec>* written = nullptr;
+        std::shared_ptr<RowFigures> figures;
+        QString error;
+    };
+    QVector<Work> todo;
+    QHash<QString, std::shared_ptr<const RowFigures>> kept;
+    kept.reserve(numbers.size());
+    rowFigures.assign(static_cast<size_t>(numbers.size()), nullptr);
+    for (int row = 0; row < numbers.size(); ++row) {
+        const QString& number = numbers[row];
+        QString file = WorkingFileName(tempDir, number);
+        const auto f = std::as_const(st.Figures).constFind(file);
+        if (f != st.Figures.cend() && *f && SameLines((*f)->lines, lines)) {
+            rowFigures[static_cast<size_t>(row)] = *f;
+            kept.insert(std::move(file), *f);
+            continue;
         }
+        // Samples kept for this very file: neither a read nor a look through the folder.
+        const auto w = std::as_const(st.Written).constFind(file);
+        Work work;
+        work.row = row;
+        work.number = number;
+        work.written = w != st.Written.cend() && !w->isEmpty() ? &*w : nullptr;
+        work.file = std::move(file);
+        todo.append(std::move(work));
     }
     QString firstError;
     if (!todo.isEmpty()) {
-        struct Work {
-            std::shared_ptr<RowFigures> figures;
-            QString error;
-        };
-        QVector<Work> out(todo.size());
-        Work* w = out.data();   // detached here, before the threads
-        const LapRow* rows = std::as_const(list.Rows).data();
-        ForEachRow(static_cast<int>(todo.size()), [&, keys = std::as_const(keys)](int j) {
-            const LapRow& row = rows[todo[j]];
-            // The name written, when it is this row's: no look through the folder.
-            const QString written = tempDir + QStringLiteral("temp") + numbers[todo[j]] + QStringLiteral(".dtb");
-            const QString file = row.WrittenFile == written && !row.Written.isEmpty()
-                                     ? written
-                                     : FindWorkingFile(tempDir, numbers[todo[j]]);
-            w[j].figures = WorkOutFigures(row, file, lines, &w[j].error);
-            if (w[j].figures) {
-                w[j].figures->file = keys[j];
-                w[j].figures->lines = lines;
-            }
+        Work* w = todo.data();   // detached here, before the threads
+        ForEachRow(static_cast<int>(todo.size()), [&](int j) {
+            w[j].figures = WorkOutFigures(w[j].written, tempDir, w[j].number, lines, &w[j].error);
         });
-        for (qsizetype j = 0; j < todo.size(); ++j) {
-            list.Rows[todo[j]].Figures = std::move(out[j].figures);
-            if (firstError.isEmpty()) firstError = out[j].error;
+        for (Work& work : todo) {
+            rowFigures[static_cast<size_t>(work.row)] = work.figures;
+            if (work.figures) kept.insert(work.file, std::move(work.figures));
+            if (firstError.isEmpty()) firstError = work.error;
         }
     }
-    for (LapRow& row : list.Rows) {
-        row.Written = {};
-        row.WrittenFile.clear();
-    }
+    st.Figures = std::move(kept);
+    st.Written.clear();
     return firstError;
 }
 
@@ -277,11 +282,12 @@ QString SetSectTmList(LapList& list, const QString& tempDir, const SectorLines& 
                                : (c <= n ? QStringLiteral("セクタ%1").arg(c + 1) : QString());
     const QStringList numbers = DataNumbers(list);
     // Without lines every time is 0, so no file needs reading.
-    const QString firstError = n > 0 ? FillFigures(list, numbers, tempDir, lines) : QString();
+    std::vector<std::shared_ptr<const RowFigures>> figures(static_cast<size_t>(numbers.size()));
+    const QString firstError = n > 0 ? FillFigures(numbers, tempDir, lines, st, figures) : QString();
     st.SectMs.clear();
     st.SectMs.reserve(numbers.size());
     for (qsizetype i = 0; i < numbers.size(); ++i) {
-        const RowFigures* f = n > 0 ? list.Rows[i].Figures.get() : nullptr;
+        const RowFigures* f = figures[static_cast<size_t>(i)].get();
         std::array<long long, 5> ms{};
         for (int c = 0; c < SectCols; ++c) {
             const long double tm = f ? f->SectTm[c] : 0;
@@ -302,12 +308,13 @@ QString SetDriftAngleList(LapList& list, const QString& tempDir, const SectorLin
             n == 0 ? (c == 0 ? QStringLiteral("セクタ(スコア)") : QString())
                    : (c <= n ? QStringLiteral("セクタ%1(スコア)").arg(c + 1) : QString());
     const QStringList numbers = DataNumbers(list);
-    const QString firstError = FillFigures(list, numbers, tempDir, lines);
+    std::vector<std::shared_ptr<const RowFigures>> figures;
+    const QString firstError = FillFigures(numbers, tempDir, lines, st, figures);
     st.DriftTenths.clear();
     st.DriftTenths.reserve(numbers.size());
     for (qsizetype i = 0; i < numbers.size(); ++i) {
         // A file that can't be read shows no drift.
-        const RowFigures* f = list.Rows[i].Figures.get();
+        const RowFigures* f = figures[static_cast<size_t>(i)].get();
         std::array<long long, 6> tenths{};
         QString* cells = list.Rows[i].Cells.data() + DriftCol;
         for (int c = 0; c < DriftCols; ++c) cells[c].clear();
@@ -329,6 +336,20 @@ QString SetDriftAngleList(LapList& list, const QString& tempDir, const SectorLin
     }
     if (numbers.size() == list.Rows.size()) SetBestDriftRank(list, st);
     return firstError;
+}
+
+void KeepWritten(LapRankState& st, const QString& file, const QVector<TLapElmRec>& samples) {
+    st.Written.insert(file, samples);
+    st.Figures.remove(file);
+}
+
+void ForgetGoneRows(const LapList& list, const QString& tempDir, LapRankState& st) {
+    if (st.Figures.isEmpty() && st.Written.isEmpty()) return;
+    QSet<QString> named;
+    named.reserve(list.Rows.size());
+    for (const LapRow& row : list.Rows) named.insert(WorkingFileName(tempDir, row.Cells[DataNumberCol]));
+    st.Figures.removeIf([&](decltype(st.Figures)::iterator f) { return !named.contains(f.key()); });
+    st.Written.removeIf([&](decltype(st.Written)::iterator w) { return !named.contains(w.key()); });
 }
 
 int LapCellRank(const LapRankState& st, int row, int col) {
@@ -371,6 +392,7 @@ CellColours LapCellColours(const LapList& list, const LoadedLaps& laps, const La
 
 void LapRanking::SetBestLapRank() {
     vel::SetBestLapRank(session_.lapList, state_);
+    ForgetGoneRows(session_.lapList, session_.folders.TempDir, state_);
     Changed();
 }
 
@@ -382,6 +404,10 @@ void LapRanking::SetSectTmList() {
 void LapRanking::SetDriftAngleList() {
     Report(vel::SetDriftAngleList(session_.lapList, session_.folders.TempDir, lines_, state_));
     Changed();
+}
+
+void LapRanking::RowWritten(const QString& file, const QVector<TLapElmRec>& samples) {
+    KeepWritten(state_, file, samples);
 }
 
 void LapRanking::SetBestSectRank() {

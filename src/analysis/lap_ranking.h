@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <QHash>
 #include <QString>
 #include <QVector>
 #include "model/colors.h"
@@ -32,10 +34,9 @@ constexpr int FirstSectDrCol = 14;   // 14 to 18: peak angle and score per secto
 constexpr int GroupCol = 19;
 
 // A row's figures from its working file, worked out once with the sector
-// lines they hold: a fill works them out again only for another file or
-// other lines.
+// lines they hold: a fill works them out again only for other lines or a
+// file written anew.
 struct RowFigures {
-    QString file;                                // folder and data number
     SectorLines lines;
     std::array<long double, SectArrNum> SectTm{};
     bool drift = false;
@@ -60,6 +61,12 @@ struct LapRankState {
     QVector<std::array<long long, 6>> DriftTenths;
     // Headers of columns 8 to 18.
     std::array<QString, 11> Headers{"セクタ", "", "", "", "", "ドリフト(スコア)", "セクタ(スコア)", "", "", "", ""};
+    // The rows' figures by working file, so that a fill reads only the files
+    // of rows it has not seen, or all again when the sector lines change.
+    QHash<QString, std::shared_ptr<const RowFigures>> Figures;
+    // Samples an import has just written, by working file, until the next
+    // fill works the rows out from them instead of reading the files back.
+    QHash<QString, QVector<TLapElmRec>> Written;
 
     LapRankState();
 };
@@ -91,8 +98,17 @@ void SetBestSectRank(const LapList& list, LapRankState& st);
 // 1st to 3rd of columns 13 to 18 by score; a score of 0 never ranks.
 void SetBestDriftRank(const LapList& list, LapRankState& st);
 
+// Takes the samples just written to a new row's working file; the row's
+// figures kept from before (a file of that name) are let go.
+void KeepWritten(LapRankState& st, const QString& file, const QVector<TLapElmRec>& samples);
+// Lets go of the samples and figures kept for working files no row names
+// (rows cleared), so that a row added later under the same name never
+// finds them.
+void ForgetGoneRows(const LapList& list, const QString& tempDir, LapRankState& st);
+
 // Headers and cells of columns 8 to 12 from each row's figures (worked out
-// from its working file in tempDir where the row has none for these lines),
+// from its working file in tempDir, or from the samples kept for it, where
+// none are kept for these lines),
 // then the sector ranking. Rows are filled up to the first without
 // a data number, where it stops without ranking. A row whose file can't be
 // read gets empty cells; the first read error is returned. The files are
@@ -117,9 +133,11 @@ int LapCellRank(const LapRankState& st, int row, int col);
 class LapRanking : public RankingService {
 public:
     LapRanking(Session& session, const SectorLines& lines) : session_(session), lines_(lines) {}
+    // Also lets go of what is kept for rows no longer in the list.
     void SetBestLapRank() override;
     void SetSectTmList() override;
     void SetDriftAngleList() override;
+    void RowWritten(const QString& file, const QVector<TLapElmRec>& samples) override;
     void SetBestSectRank();
     void SetBestDriftRank();
 

@@ -108,7 +108,11 @@ LapListHeaderModel* InstallLapListView(QTableView* view, QAbstractItemModel* sou
     });
     QObject::connect(header, &QAbstractItemModel::modelReset, view, [view, header, kept] {
         if (kept->y() < 0 || kept->y() >= header->rowCount() || kept->x() >= header->columnCount()) return;
+        // Where the user scrolled to stays as it is.
+        const bool scroll = view->hasAutoScroll();
+        view->setAutoScroll(false);
         view->selectionModel()->setCurrentIndex(header->index(kept->y(), kept->x()), QItemSelectionModel::NoUpdate);
+        view->setAutoScroll(scroll);
     });
     return header;
 }

@@ -26,7 +26,7 @@ QString SavedRunName(const LapRow& row) {
 void RunFileCommands::Load(const QString& path, RunFileKind kind) {
     const RunReader reader = RunReaderOf(kind);
     if (!reader) return;
-    LoadResult r = reader(path, session_);
+    LoadResult r = reader(path, session_, &ranking_);
     if (!r.Error.isEmpty()) prompts_.Error(r.Error);
 }
 

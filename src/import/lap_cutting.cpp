@@ -94,8 +94,8 @@ double WholeMinute(double dt) {
 // Builds the laps of one cut and adds the kept ones to the lap list.
 class LapBuilder {
 public:
-    explicit LapBuilder(Session& session)
-        : session_(session), store_(session.logStore), set_(session.settings),
+    LapBuilder(Session& session, RankingService* ranking)
+        : session_(session), ranking_(ranking), store_(session.logStore), set_(session.settings),
           grpNo_(session.lapList.GrpNo) {
         const int32_t n = std::min(store_.LogItemNum, store_.Capacity());
         first_ = n - 1;
@@ -174,7 +174,7 @@ public:
     bool Write(QString* error) {
         const int32_t blk = Item(lapFirst_).BlkIdx;
         const QString title = blk >= 0 && blk < store_.LogBlockNum() ? store_.LogBlock[blk].Title : QString();
-        if (!AddLapRow(session_, recs_, title, store_.LogName, grpNo_, error)) return false;
+        if (!AddLapRow(session_, recs_, title, store_.LogName, grpNo_, error, nullptr, ranking_)) return false;
         // The row's figures are the cut's own: from T0 (the whole minute of a
         // rally start), and the top speed of the counted samples only.
         const long double sec = (static_cast<long double>(end_) - t0_) * 86400.0L;
@@ -226,6 +226,7 @@ private:
     }
 
     Session& session_;
+    RankingService* ranking_;
     const LogStore& store_;
     const Settings& set_;
     const int32_t grpNo_;
@@ -241,9 +242,9 @@ private:
 
 } // namespace
 
-bool CutLapCircuit(Session& session, const LineChoice& lines, QString* error) {
+bool CutLapCircuit(Session& session, const LineChoice& lines, QString* error, RankingService* ranking) {
     ClearUnusedWorkingFiles(session);
-    LapBuilder lap(session);
+    LapBuilder lap(session, ranking);
     const int32_t first = lap.First(), last = lap.Last();
     if (first < 0 || !lap.Item(first).Act) return true;
 
@@ -269,9 +270,9 @@ bool CutLapCircuit(Session& session, const LineChoice& lines, QString* error) {
     return true;
 }
 
-bool CutLapStaGoal(Session& session, const LineChoice& lines, QString* error) {
+bool CutLapStaGoal(Session& session, const LineChoice& lines, QString* error, RankingService* ranking) {
     ClearUnusedWorkingFiles(session);
-    LapBuilder lap(session);
+    LapBuilder lap(session, ranking);
     const int32_t first = lap.First(), last = lap.Last();
     if (first < 0 || !lap.Item(first).Act) return true;
 

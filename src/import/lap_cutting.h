@@ -7,6 +7,7 @@
 
 namespace vel {
 
+class RankingService;
 struct Session;
 
 // Laps at the control line lines.CtrlLine: every crossing ends a lap and
@@ -15,14 +16,17 @@ struct Session;
 // more, its distance and time reach the settings' MinLapDist and MinLapTime,
 // and its mean speed is 2 km/h or more. A line that is never crossed makes
 // the whole selection one lap. false with error text when a working file
-// can't be written; the rows added before stay.
-bool CutLapCircuit(Session& session, const LineChoice& lines, QString* error = nullptr);
+// can't be written; the rows added before stay. Each lap's samples go to
+// ranking as its file is written.
+bool CutLapCircuit(Session& session, const LineChoice& lines, QString* error = nullptr,
+                   RankingService* ranking = nullptr);
 
 // Runs from the start line lines.CtrlLine to the goal line lines.FinLine,
 // kept without a test; a second start restarts the run, a goal without a
 // start counts for nothing, a run without a goal is not kept. With
 // lines.RallySta a run's time counts from the whole minute of its first
 // sample. Errors as above.
-bool CutLapStaGoal(Session& session, const LineChoice& lines, QString* error = nullptr);
+bool CutLapStaGoal(Session& session, const LineChoice& lines, QString* error = nullptr,
+                   RankingService* ranking = nullptr);
 
 } // namespace vel

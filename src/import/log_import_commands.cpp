@@ -252,13 +252,13 @@ void LogImportCommands::CommonTail(bool preselect) {
 
     LineChoice& lines = session_.lineChoice;
     if (lines.CtrlLineSet) {
-        RunCut([&](QString* e) { return CutLapCircuit(session_, lines, e); });
+        RunCut([&](QString* e) { return CutLapCircuit(session_, lines, e, &ranking_); });
     } else if (lines.StaLineSet && lines.FinLineSet) {
-        RunCut([&](QString* e) { return CutLapStaGoal(session_, lines, e); });
+        RunCut([&](QString* e) { return CutLapStaGoal(session_, lines, e, &ranking_); });
     } else if (!lines.StaLineSet && !lines.FinLineSet) {
         // A line no log crosses: the whole selection becomes one lap.
         lines.CtrlLine = LineEnds{0, 0, 1e-6L, 1e-6L};
-        RunCut([&](QString* e) { return CutLapCircuit(session_, lines, e); });
+        RunCut([&](QString* e) { return CutLapCircuit(session_, lines, e, &ranking_); });
     } else {
         return;   // a start line without a goal line, or a goal without a start
     }

@@ -131,6 +131,24 @@ bool FitsFloat(long double v) { return std::isfinite(v) && std::fabs(v) <= FLT_M
 
 } // namespace
 
+bool LogItemOfLapElm(const TLapElmRec& r, TLogItem& item) {
+    // Narrowing a value beyond a field's range is undefined, and a sample
+    // that is no number spoils every lap cut through it.
+    if (!std::isfinite(r.DtTm) || !FitsDouble(r.Ido) || !FitsDouble(r.Kdo) || !FitsFloat(r.Elv) ||
+        !FitsFloat(r.Spd) || !FitsFloat(r.Dir))
+        return false;
+    item = TLogItem{};
+    item.DtTm = r.DtTm;
+    item.Ido = static_cast<double>(r.Ido);
+    item.Kdo = static_cast<double>(r.Kdo);
+    item.Elv = static_cast<float>(r.Elv);
+    item.Spd = static_cast<float>(r.Spd);
+    item.Dir = static_cast<float>(r.Dir);
+    item.sat_used = static_cast<uint8_t>(r.UseSat & 0xFF);
+    item.sat_view = item.sat_used;
+    return true;
+}
+
 bool LoadLapFileBleToLogItems(const QString& fn, LogStore& store, StatusList& status, QString* error) {
     return LoadBtLog(fn, BtKind::Bon, store, status, error);
 }
@@ -172,23 +190,11 @@ bool LoadLapFileBinToLogItems(const QString& fn, LogStore& store, StatusList& st
         }
         left -= n;
         for (int64_t i = 0; i < n; ++i) {
-            const TLapElmRec r = ReadLapElm(data + i * TLapElmRec::Size);
-            // Narrowing a value beyond a field's range is undefined, and a
-            // sample that is no number spoils every lap cut through it.
-            if (!std::isfinite(r.DtTm) || !FitsDouble(r.Ido) || !FitsDouble(r.Kdo) || !FitsFloat(r.Elv) ||
-                !FitsFloat(r.Spd) || !FitsFloat(r.Dir)) {
+            TLogItem item;
+            if (!LogItemOfLapElm(ReadLapElm(data + i * TLapElmRec::Size), item)) {
                 ++rejected;
                 continue;
             }
-            TLogItem item;
-            item.DtTm = r.DtTm;
-            item.Ido = static_cast<double>(r.Ido);
-            item.Kdo = static_cast<double>(r.Kdo);
-            item.Elv = static_cast<float>(r.Elv);
-            item.Spd = static_cast<float>(r.Spd);
-            item.Dir = static_cast<float>(r.Dir);
-            item.sat_used = static_cast<uint8_t>(r.UseSat & 0xFF);
-            item.sat_view = item.sat_used;
             if (!store.AppendLogItem(item, status)) {
                 full = true;
                 break;

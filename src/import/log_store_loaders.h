@@ -5,11 +5,17 @@
 // fourth-generation kinds, smooths the speeds afterwards); a full store keeps
 // what it holds and drops the rest.
 #include <QString>
+#include "common/records.h"
 
 namespace vel {
 
 struct LogStore;
 class StatusList;
+
+// A lap record as a log sample, as the ".dtb" loader fills it; false for a
+// record with a value that is no finite number or does not fit the
+// sample's field (the loader skips such a record).
+bool LogItemOfLapElm(const TLapElmRec& r, TLogItem& item);
 
 // Every loader returns true when it read the file, whether or not a sample
 // came of it. false: the file is missing or its size fits no whole number of

@@ -179,7 +179,7 @@ std::optional<QString> LabelledValue(const QString& line, QStringView label) {
 
 } // namespace
 
-LoadResult LoadLapFileToGrigMotecCsv(const QString& fn, Session& session) {
+LoadResult LoadLapFileToGrigMotecCsv(const QString& fn, Session& session, RankingService* ranking) {
     LoadResult result;
     QStringList lines;
     if (!ReadLines(fn, lines, &result.Error)) return result;
@@ -245,7 +245,7 @@ LoadResult LoadLapFileToGrigMotecCsv(const QString& fn, Session& session) {
         }
     }
 
-    if (!AddLapRow(session, samples, RunNameOf(fn), fn, session.lapList.GrpNo, &result.Error))
+    if (!AddLapRow(session, samples, RunNameOf(fn), fn, session.lapList.GrpNo, &result.Error, nullptr, ranking))
         return result;
     ++session.lapList.GrpNo;
     result.RowAdded = true;

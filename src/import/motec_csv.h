@@ -13,7 +13,7 @@ namespace vel {
 // nothing said for a file that is missing or not laid out as an export; a
 // log date or time in no known format, a read error or a file without a
 // usable data line give error text.
-LoadResult LoadLapFileToGrigMotecCsv(const QString& fn, Session& session);
+LoadResult LoadLapFileToGrigMotecCsv(const QString& fn, Session& session, RankingService* ranking = nullptr);
 
 // Overwrites lateG3, logiG3 and XYG of the lap's samples with the file's
 // "G Force Lat" and "G Force Long" channels, sample j taking the j-th data

@@ -10,7 +10,7 @@ namespace vel {
 
 enum class RunFileKind { Skip, Motec, Bon, BonD, BonZ, LapCsv, Dtb };
 
-using RunReader = LoadResult (*)(const QString& fn, Session& session);
+using RunReader = LoadResult (*)(const QString& fn, Session& session, RankingService* ranking);
 
 struct RunFormat {
     QString ext;          // with its dot, lower case: ".dtb"

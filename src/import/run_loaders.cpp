@@ -56,12 +56,13 @@ bool HoldsLogData(const QVector<TLapElmRec>& samples) {
 }
 
 // Adds the row, then advances the group number as every run loader does.
-LoadResult AddRun(Session& session, const QVector<TLapElmRec>& samples, const QString& fn,
+LoadResult AddRun(Session& session, RankingService* ranking, const QVector<TLapElmRec>& samples, const QString& fn,
                   bool nameInColumn7, const LapRawTable* raw = nullptr) {
     LoadResult result;
     const QString name = RunNameOf(fn);
     const std::optional<QString> column7 = nameInColumn7 ? std::optional<QString>(name) : std::nullopt;
-    if (!AddLapRow(session, samples, name, column7, session.lapList.GrpNo, &result.Error, raw)) return result;
+    if (!AddLapRow(session, samples, name, column7, session.lapList.GrpNo, &result.Error, raw, ranking))
+        return result;
     ++session.lapList.GrpNo;
     result.RowAdded = true;
     return result;
@@ -179,7 +180,7 @@ bool ReadBtRun(const QString& fn, BtKind kind, QVector<TLapElmRec>& samples,
     return true;
 }
 
-LoadResult LoadBtRun(const QString& fn, Session& session, BtKind kind) {
+LoadResult LoadBtRun(const QString& fn, Session& session, RankingService* ranking, BtKind kind) {
     LoadResult result;
     QVector<TLapElmRec> samples;
     QVector<HeadingSample> headings;
@@ -191,12 +192,12 @@ LoadResult LoadBtRun(const QString& fn, Session& session, BtKind kind) {
         CorrectHeadings(headings);
         for (qsizetype i = 0; i < samples.size(); ++i) samples[i].Dir = headings[i].Dir;
     }
-    return AddRun(session, samples, fn, true);
+    return AddRun(session, ranking, samples, fn, true);
 }
 
 } // namespace
 
-LoadResult LoadLapFileToGrig(const QString& fn, Session& session) {
+LoadResult LoadLapFileToGrig(const QString& fn, Session& session, RankingService* ranking) {
     LoadResult result;
     if (!QFileInfo(fn).isFile()) return result;
     QStringList lines;
@@ -234,10 +235,10 @@ LoadResult LoadLapFileToGrig(const QString& fn, Session& session) {
         result.Error = NoRecordText(fn);
         return result;
     }
-    return AddRun(session, samples, fn, false);
+    return AddRun(session, ranking, samples, fn, false);
 }
 
-LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session) {
+LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session, RankingService* ranking) {
     LoadResult result;
     const QFileInfo info(fn);
     if (!info.isFile()) return result;
@@ -267,18 +268,18 @@ LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session) {
         result.Error = RunNoLogData;
         return result;
     }
-    return AddRun(session, samples, fn, true, &raw);
+    return AddRun(session, ranking, samples, fn, true, &raw);
 }
 
-LoadResult LoadLapFileToGrigBon(const QString& fn, Session& session) {
-    return LoadBtRun(fn, session, BtKind::Bon);
+LoadResult LoadLapFileToGrigBon(const QString& fn, Session& session, RankingService* ranking) {
+    return LoadBtRun(fn, session, ranking, BtKind::Bon);
 }
 
-LoadResult LoadLapFileToGrigBonZ(const QString& fn, Session& session) {
-    return LoadBtRun(fn, session, BtKind::BonZ);
+LoadResult LoadLapFileToGrigBonZ(const QString& fn, Session& session, RankingService* ranking) {
+    return LoadBtRun(fn, session, ranking, BtKind::BonZ);
 }
 
-LoadResult LoadLapFileToGrigBonD(const QString&, Session&) {
+LoadResult LoadLapFileToGrigBonD(const QString&, Session&, RankingService*) {
     return {};
 }
 

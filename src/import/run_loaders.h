@@ -1,8 +1,10 @@
 #pragma once
 // Run files into the lap list: each loader turns one file into one row of
-// the lap list with its working file. Headless: the caller shows Error.
+// the lap list with its working file, whose samples it hands to ranking.
+// Headless: the caller shows Error.
 #include <cstdint>
 #include <QString>
+#include "model/services.h"
 #include "model/session.h"
 
 namespace vel {
@@ -22,14 +24,14 @@ struct LoadResult {
 inline const QString RunNoLogData = QStringLiteral("有効なログデータがありません。");
 
 // Lap CSV (".csvv").
-LoadResult LoadLapFileToGrig(const QString& fn, Session& session);
+LoadResult LoadLapFileToGrig(const QString& fn, Session& session, RankingService* ranking = nullptr);
 // Run file (".dtb"): the records go to the working file unchanged.
-LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session);
+LoadResult LoadLapFileToGrigBin(const QString& fn, Session& session, RankingService* ranking = nullptr);
 // BLE log (".bon") as one run.
-LoadResult LoadLapFileToGrigBon(const QString& fn, Session& session);
+LoadResult LoadLapFileToGrigBon(const QString& fn, Session& session, RankingService* ranking = nullptr);
 // BLE-Z log (".bonz") as one run, headings corrected.
-LoadResult LoadLapFileToGrigBonZ(const QString& fn, Session& session);
+LoadResult LoadLapFileToGrigBonZ(const QString& fn, Session& session, RankingService* ranking = nullptr);
 // ".bond": accepted and ignored.
-LoadResult LoadLapFileToGrigBonD(const QString& fn, Session& session);
+LoadResult LoadLapFileToGrigBonD(const QString& fn, Session& session, RankingService* ranking = nullptr);
 
 } // namespace vel

@@ -89,7 +89,11 @@ bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString*
 }
 
 QString WorkingFileName(const QString& tempDir, int dataNumber) {
-    return tempDir + QStringLiteral("temp%1.dtb").arg(dataNumber, 4, 10, QLatin1Char('0'));
+    return WorkingFileName(tempDir, QStringLiteral("%1").arg(dataNumber, 4, 10, QLatin1Char('0')));
+}
+
+QString WorkingFileName(const QString& tempDir, const QString& dataNumberText) {
+    return tempDir + QStringLiteral("temp") + dataNumberText + QStringLiteral(".dtb");
 }
 
 QString FindWorkingFile(const QString& tempDir, const QString& dataNumberText) {
@@ -98,7 +102,7 @@ QString FindWorkingFile(const QString& tempDir, const QString& dataNumberText) {
     if (QFileInfo::exists(exact)) return exact;
     // The name the working files are written under, found without listing
     // the folder (a list of hundreds of rows would list it once a row).
-    const QString written = tempDir + QStringLiteral("temp") + dataNumberText + QStringLiteral(".dtb");
+    const QString written = WorkingFileName(tempDir, dataNumberText);
     if (QFileInfo(written).isFile()) return written;
     const QStringList names = QDir(tempDir).entryList(QDir::Files);
     for (const QString& n : names)

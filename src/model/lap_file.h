@@ -25,8 +25,10 @@ LapFileStatus ReadLapFile(const QString& path, QVector<TLapElmRec>& out, QString
 bool WriteLapFile(const QString& path, const QVector<TLapElmRec>& recs, QString* error = nullptr,
                   bool scratch = false, const LapRawTable* raw = nullptr);
 
-// The working file of a data number: TempDir + "temp%.4d.dtb".
+// The working file of a data number: TempDir + "temp%.4d.dtb"; with the
+// data-number text of a row, the name written for it ("temp" + text + ".dtb").
 QString WorkingFileName(const QString& tempDir, int dataNumber);
+QString WorkingFileName(const QString& tempDir, const QString& dataNumberText);
 // Finds the working file for the data-number text of a row, matching the
 // name without regard to case ("Temp" + number + ".dtb").
 QString FindWorkingFile(const QString& tempDir, const QString& dataNumberText);

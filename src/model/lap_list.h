@@ -2,7 +2,6 @@
 // The lap list: one row per run or cut lap, each with a working file.
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <QString>
 #include <QVector>
 #include "common/records.h"
@@ -11,19 +10,8 @@ namespace vel {
 
 constexpr int LapListColumns = 20;
 
-// What a row's sector and drift columns are worked out from (the ranking's).
-struct RowFigures;
-
 struct LapRow {
     std::array<QString, LapListColumns> Cells;
-    // Kept with the row so that a fill reads only the working files of rows
-    // it has not seen, or all again when the sector lines change.
-    std::shared_ptr<const RowFigures> Figures;
-    // The samples just written to WrittenFile, kept until the ranking has
-    // worked the figures out from them, so that it need not read back every
-    // file an import has just written.
-    QVector<TLapElmRec> Written;
-    QString WrittenFile;
 };
 
 struct LapList {

@@ -22,7 +22,8 @@ QString RunNameOf(const QString& path) {
 }
 
 bool AddLapRow(Session& session, const QVector<TLapElmRec>& samples, const QString& name,
-               const std::optional<QString>& column7, int32_t grpNo, QString* error, const LapRawTable* raw) {
+               const std::optional<QString>& column7, int32_t grpNo, QString* error, const LapRawTable* raw,
+               RankingService* ranking) {
     if (samples.isEmpty()) {
         if (error) *error = QStringLiteral("データが1件もないため、ラップ一覧に追加できません。");
         return false;
@@ -55,10 +56,9 @@ bool AddLapRow(Session& session, const QVector<TLapElmRec>& samples, const QStri
     c[6] = set.DistKm ? FormatFixed(last.Dist, 3) : FormatFixed(last.Dist / KmPerFoot, 0);
     if (column7) c[7] = *column7;
     c[19] = QString::number(grpNo);
-    row.Written = samples;
-    row.WrittenFile = file;
     list.Rows.append(row);
     list.LapStrLst.append(figures);
+    if (ranking) ranking->RowWritten(file, samples);
     return true;
 }
 

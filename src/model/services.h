@@ -2,6 +2,9 @@
 // What the frame, the run store and the analysis need of the graph panes,
 // the logger link and the video player. Each method does nothing here; the
 // subsystems that own the behaviour override it, and tests record the calls.
+#include <QString>
+#include <QVector>
+#include "common/records.h"
 
 namespace vel {
 
@@ -122,6 +125,9 @@ public:
     virtual void SetBestLapRank() {}
     virtual void SetSectTmList() {}
     virtual void SetDriftAngleList() {}
+    // A new row's working file was just written with these samples: the
+    // next fill works the row out from them instead of reading the file back.
+    virtual void RowWritten(const QString& file, const QVector<TLapElmRec>& samples) {}
 };
 
 struct Services {

@@ -2,49 +2,22 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 #include <QComboBox>
-#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QRadioButton>
 #include <QSplitter>
-#include <QStackedWidget>
-#include <QStyleOptionTabWidgetFrame>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include "platform/tool_buttons.h"
 #include "views/glyphs.h"
+#include "views/readout_widgets.h"
 
 namespace vel {
 
 namespace {
-
-// An axis-mode tab's caption, reading from bottom to top.
-class VerticalCaption : public QWidget {
-public:
-    VerticalCaption(const char* name, const QString& text, QWidget* parent) : QWidget(parent), text_(text) {
-        setObjectName(name);
-        setToolTip(text);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        const QFontMetrics fm(font());
-        const int cw = fm.horizontalAdvance(text_);
-        const int ch = fm.height();
-        p.translate((width() - ch) / 2, cw + (height() - cw) / 2);
-        p.rotate(-90);
-        p.drawText(0, fm.ascent(), text_);
-    }
-
-private:
-    QString text_;
-};
 
 QToolButton* GlyphButton(QWidget* parent, QBoxLayout* layout, const char* name, const QString& hint, Glyph g) {
     QToolButton* b = ToolButton(parent, layout, name, QString(), hint);
@@ -65,141 +38,10 @@ QFrame* GlyphPanel(QWidget* parent, QBoxLayout* layout, const char* name, const 
     return p;
 }
 
-// The colour a tab widget's pane shows inside its frame; none when the pane
-// is not filled with one opaque colour.
-std::optional<QColor> PaneColour(const QTabWidget* tabs) {
-    QStyleOptionTabWidgetFrame opt;
-    opt.initFrom(tabs);
-    opt.rect = QRect(0, 0, 64, 64);
-    opt.lineWidth = tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, tabs);
-    QImage img(opt.rect.size(), QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    {
-        QPainter p(&img);
-        tabs->style()->drawPrimitive(QStyle::PE_FrameTabWidget, &opt, &p, tabs);
-    }
-    const QRgb c = img.pixel(32, 32);
-    for (const QPoint at : {QPoint(16, 16), QPoint(48, 48), QPoint(16, 48), QPoint(48, 16)})
-        if (img.pixel(at) != c) return std::nullopt;
-    if (qAlpha(c) != 255) return std::nullopt;
-    return QColor(c);
-}
-
-// The single colour the widgets under w paint where w stands, when it is
-// known: the first ancestor filling its background decides; a plain
-// container paints nothing there. None where some ancestor may draw more.
-std::optional<QColor> BackdropOf(const QWidget* w) {
-    for (const QWidget* a = w->parentWidget(); a; a = a->parentWidget()) {
-        if (a->autoFillBackground() || a->isWindow()) {
-            const QBrush b = a->palette().brush(a->backgroundRole());
-            if (b.style() != Qt::SolidPattern || b.color().alpha() != 255) return std::nullopt;
-            return b.color();
-        }
-        if (a->testAttribute(Qt::WA_StyledBackground) || !a->styleSheet().isEmpty()) return std::nullopt;
-        if (const auto* tabs = qobject_cast<const QTabWidget*>(a)) {
-            if (tabs->documentMode()) continue;
-            return PaneColour(tabs);
-        }
-        const QMetaObject* m = a->metaObject();
-        const bool plain = m == &QWidget::staticMetaObject || m == &QFrame::staticMetaObject ||
-                           m == &QSplitter::staticMetaObject || m == &QStackedWidget::staticMetaObject ||
-                           m == &GraphTab::staticMetaObject;
-        if (!plain) return std::nullopt;
-    }
-    return std::nullopt;
-}
-
-// A read-out line whose font shrinks rather than cutting the text. Its text
-// changes on every playback tick: where the colour under it is known it
-// paints that itself, so a new text repaints the label alone and not every
-// widget under it.
-class FitLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-
-protected:
-    bool event(QEvent* e) override {
-        switch (e->type()) {
-        case QEvent::Show:
-        case QEvent::ParentChange:
-        case QEvent::StyleChange:
-        case QEvent::PaletteChange:
-            backdrop_ = BackdropOf(this);
-            setAttribute(Qt::WA_OpaquePaintEvent, backdrop_.has_value());
-            break;
-        default:
-            break;
-        }
-        return QLabel::event(e);
-    }
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        if (backdrop_) p.fillRect(rect(), *backdrop_);
-        p.setFont(ReadoutShownFont(this));
-        p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(contentsRect(), int(alignment()), text());
-    }
-
-private:
-    std::optional<QColor> backdrop_;
-};
-
-// Holds a read-out label, filled by it. Its text changes on every playback
-// tick, and a label right in a layout would have every layout up to the
-// window worked out again and the whole window painted again; the holder
-// has no layout, so a new text paints the label's own place only.
-class ReadoutHolder : public QWidget {
-public:
-    explicit ReadoutHolder(QWidget* parent) : QWidget(parent) {}
-    QLabel* label = nullptr;
-    QSize sizeHint() const override { return label ? label->sizeHint() : QWidget::sizeHint(); }
-    QSize minimumSizeHint() const override { return label ? label->minimumSizeHint() : QWidget::minimumSizeHint(); }
-
-protected:
-    void resizeEvent(QResizeEvent*) override {
-        if (label) label->setGeometry(rect());
-    }
-};
-
-QLabel* ReadoutLabel(QWidget* parent, const char* name, QColor colour, const QString& hint) {
-    auto* holder = new ReadoutHolder(parent);
-    auto* l = new FitLabel(".", holder);
-    holder->label = l;
-    l->setObjectName(name);
-    QFont f = l->font();
-    f.setPixelSize(15);
-    l->setFont(f);
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::WindowText, colour);
-    l->setPalette(pal);
-    l->setToolTip(hint);
-    // A long line shrinks its font rather than widening the panes.
-    l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    l->setMinimumWidth(8);
-    return l;
-}
-
-// What a layout takes for a read-out label: its holder, sized as the label asks.
-QWidget* Held(QLabel* l) {
-    QWidget* holder = l->parentWidget();
-    holder->setSizePolicy(l->sizePolicy());
-    holder->setMinimumSize(l->minimumSize());
-    holder->setMaximumSize(l->maximumSize());
-    return holder;
-}
-
 // The slot colours: red, blue, teal, olive.
 const QColor SlotQColor[4] = {QColor(255, 0, 0), QColor(0, 0, 255), QColor(0, 128, 128), QColor(128, 128, 0)};
 
 } // namespace
-
-QFont ReadoutShownFont(const QLabel* label) {
-    QFont f = label->font();
-    const int width = label->contentsRect().width();
-    for (int px = f.pixelSize(); px > 11 && QFontMetrics(f).horizontalAdvance(label->text()) > width;)
-        f.setPixelSize(--px);
-    return f;
-}
 
 GraphTab::GraphTab(QWidget* parent) : QWidget(parent) {
     auto* gv = new QVBoxLayout(this);
@@ -223,6 +65,8 @@ GraphTab::GraphTab(QWidget* parent) : QWidget(parent) {
     gv->addWidget(Splitter1, 1);
     PlaceSplitters();
 
+    // The read-out lines look through the tab to the colour under it.
+    MarkPaintsNothing(this);
     // The keyboard belongs to the play keys: no tool control takes the focus.
     for (QToolButton* b : findChildren<QToolButton*>()) b->setFocusPolicy(Qt::NoFocus);
     for (QRadioButton* b : findChildren<QRadioButton*>()) b->setFocusPolicy(Qt::NoFocus);

@@ -34,10 +34,6 @@ enum class PaneSlot {
 };
 constexpr int PaneSlotCount = 6;
 
-// The font a read-out line is drawn with: its own, made smaller (down to
-// 11 pixels) while the text is wider than the label.
-QFont ReadoutShownFont(const QLabel* label);
-
 class GraphTab : public QWidget, public PaneSteps {
     Q_OBJECT
 public:

@@ -162,6 +162,20 @@ protected:
         for (int i = 20; i <= 40; ++i) recs[i].Dir = 305;
         return recs;
     }
+    // Two lines across that straight, after 10.5 and 60.5 steps.
+    SectorLines TwoLinesAcross() const {
+        const auto across = [&](long double eastM) { return LineAt(Fast(), -20, eastM, 20, eastM, 1); };
+        return Lines({across(10.5L * FastStep), across(60.5L * FastStep)});
+    }
+    // A session whose working files go to temp(), and its ranking.
+    struct Ranked {
+        Session session;
+        LapRanking ranking;
+        Ranked(const QString& tempDir, const SectorLines& lines) : ranking(session, lines) {
+            session.folders.TempDir = tempDir;
+            QDir().mkpath(tempDir);
+        }
+    };
 
     void AddRow(const QVector<TLapElmRec>& recs, bool writeFile = true) {
         const int number = static_cast<int>(list.Rows.size());
@@ -326,27 +340,25 @@ TEST_F(LapListColumns, FiguresKeptUntilTheLinesChange) {
 // figures the files give.
 TEST_F(LapListColumns, NewRowsAreWorkedOutFromWhatWasWritten) {
     const Drive fast = Fast();
-    const long double step = FastStep;
     const QVector<TLapElmRec> drifting = Drifting();
     QVector<TLapElmRec> odd = drifting;   // values the file format stores in other forms
     odd[50].Elv = std::numeric_limits<double>::denorm_min();
     odd[51].Elv = -0.0;
     odd[52].Elv = std::nan("");
     const QVector<TLapElmRec> plain = StraightRun(fast, 180, 100);
-    const auto across = [&](long double eastM) { return LineAt(fast, -20, eastM, 20, eastM, 1); };
-    const SectorLines lines = Lines({across(10.5L * step), across(60.5L * step)});
-
-    Session session;
-    session.folders.TempDir = temp();
-    ASSERT_TRUE(QDir().mkpath(temp()));
+    const SectorLines lines = TwoLinesAcross();
+    Ranked r(temp(), lines);
+    Session& session = r.session;
+    LapRanking& ranking = r.ranking;
+    QStringList errors;
+    ranking.onError = [&](const QString& e) { errors << e; };
     for (const QVector<TLapElmRec>* lap : {&drifting, &plain, &std::as_const(odd)}) {
         QString error;
-        ASSERT_TRUE(AddLapRow(session, *lap, "run", std::nullopt, 1, &error)) << error.toStdString();
+        ASSERT_TRUE(AddLapRow(session, *lap, "run", std::nullopt, 1, &error, nullptr, &ranking)) << error.toStdString();
     }
 
     // From the files: the same rows as a list loaded later would hold them.
     LapList fromFiles = session.lapList;
-    for (LapRow& row : fromFiles.Rows) row.Written = {};
     LapRankState st;
     ASSERT_TRUE(SetSectTmList(fromFiles, temp(), lines, st).isEmpty());
     ASSERT_TRUE(SetDriftAngleList(fromFiles, temp(), lines, st).isEmpty());
@@ -354,13 +366,14 @@ TEST_F(LapListColumns, NewRowsAreWorkedOutFromWhatWasWritten) {
 
     // From memory, with the files gone.
     ASSERT_TRUE(QDir(temp()).removeRecursively());
-    ASSERT_TRUE(SetSectTmList(session.lapList, temp(), lines, st).isEmpty());
-    ASSERT_TRUE(SetDriftAngleList(session.lapList, temp(), lines, st).isEmpty());
+    ranking.SetSectTmList();
+    ranking.SetDriftAngleList();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     for (int r = 0; r < 3; ++r) {
         SCOPED_TRACE(r);
         for (int c = 8; c <= 18; ++c) EXPECT_EQ(session.lapList.Rows[r].Cells[c], fromFiles.Rows[r].Cells[c]) << c;
-        EXPECT_TRUE(session.lapList.Rows[r].Written.isEmpty());   // let go once used
     }
+    EXPECT_TRUE(ranking.State().Written.isEmpty());   // let go once used
 }
 
 // Samples kept from an import belong to the file they were written to: a
@@ -368,10 +381,8 @@ TEST_F(LapListColumns, NewRowsAreWorkedOutFromWhatWasWritten) {
 // from the file it finds there.
 TEST_F(LapListColumns, WrittenSamplesServeOnlyTheFileTheyWereWrittenTo) {
     const Drive fast = Fast();
-    const auto across = [&](long double eastM) { return LineAt(fast, -20, eastM, 20, eastM, 1); };
-    const SectorLines lines = Lines({across(10.5L * FastStep), across(60.5L * FastStep)});
+    const SectorLines lines = TwoLinesAcross();
     const QString written = dir.path() + "/written/", other = dir.path() + "/other/";
-    ASSERT_TRUE(QDir().mkpath(written));
     // The same data number in the other folder: the same drive, no drift.
     ASSERT_TRUE(WriteWorkingFile(WorkingFileName(other, 0), StraightRun(fast, 270, 100)));
     LapList fromOther = ListOf(1);
@@ -380,15 +391,50 @@ TEST_F(LapListColumns, WrittenSamplesServeOnlyTheFileTheyWereWrittenTo) {
     ASSERT_TRUE(SetDriftAngleList(fromOther, other, lines, st).isEmpty());
     ASSERT_EQ(fromOther.Rows[0].Cells[13], "-");
 
-    Session session;
-    LapRanking ranking(session, lines);
-    session.folders.TempDir = written;
+    Ranked r(written, lines);
     QString error;
-    ASSERT_TRUE(AddLapRow(session, Drifting(), "run", std::nullopt, 1, &error)) << error.toStdString();
-    session.folders.TempDir = other;
-    ranking.SetSectTmList();
-    ranking.SetDriftAngleList();
-    for (int c = 8; c <= 18; ++c) EXPECT_EQ(session.lapList.Rows[0].Cells[c], fromOther.Rows[0].Cells[c]) << c;
+    ASSERT_TRUE(AddLapRow(r.session, Drifting(), "run", std::nullopt, 1, &error, nullptr, &r.ranking))
+        << error.toStdString();
+    r.session.folders.TempDir = other;
+    r.ranking.SetSectTmList();
+    r.ranking.SetDriftAngleList();
+    for (int c = 8; c <= 18; ++c) EXPECT_EQ(r.session.lapList.Rows[0].Cells[c], fromOther.Rows[0].Cells[c]) << c;
+}
+
+// Cleared rows take what the ranking kept for them along: a row added later
+// under the same data number is worked out from its own file.
+TEST_F(LapListColumns, ClearedRowsLeaveNothingKeptBehind) {
+    const SectorLines lines = TwoLinesAcross();
+    Ranked r(temp(), lines);
+    Session& session = r.session;
+    LapRanking& ranking = r.ranking;
+    const auto add = [&](bool fill) {
+        QString error;
+        ASSERT_TRUE(AddLapRow(session, Drifting(), "run", std::nullopt, 1, &error, nullptr, &ranking))
+            << error.toStdString();
+        if (fill) {
+            ranking.SetSectTmList();
+            ranking.SetDriftAngleList();
+            ASSERT_EQ(session.lapList.Rows[0].Cells[13].left(3), "35 ");
+        }
+    };
+    for (const bool filled : {true, false}) {   // figures kept, or the written samples
+        SCOPED_TRACE(filled);
+        add(filled);
+        session.lapList = LapList{};   // every row cleared
+        ranking.SetBestLapRank();
+        // A row of the same number whose file holds a lap without drift.
+        ASSERT_TRUE(WriteWorkingFile(WorkingFileName(temp(), 0), StraightRun(Fast(), 270, 100)));
+        LapRow row;
+        row.Cells[1] = "0000";
+        session.lapList.Rows.append(row);
+        session.lapList.LapStrLst.append(TLapStrLstRec{});
+        ranking.SetSectTmList();
+        ranking.SetDriftAngleList();
+        EXPECT_EQ(session.lapList.Rows[0].Cells[13], "-");
+        session.lapList = LapList{};
+        ranking.SetBestLapRank();
+    }
 }
 
 TEST(LapCellColour, SlotGroupRankAndGroupColumn) {

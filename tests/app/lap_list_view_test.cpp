@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QImage>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -352,6 +353,16 @@ TEST(MainWindowLapList, CurrentCellIsFramedWhileTheListHasTheFocus) {
     EXPECT_EQ(grid->currentIndex(), current);
     EXPECT_EQ(w.dataTab().CurrentLapRow(), 3);
     EXPECT_GE(look(current).dark, focused.edge / 3);
+    // ... and the list stays where the user scrolled it, the cell out of sight.
+    QScrollBar* across = grid->horizontalScrollBar();
+    ASSERT_GT(across->maximum(), 0);
+    across->setValue(across->maximum());
+    ASSERT_FALSE(grid->viewport()->rect().intersects(grid->visualRect(current)));
+    services.services().ranking->SetBestLapRank();
+    QApplication::processEvents();
+    EXPECT_EQ(across->value(), across->maximum());
+    EXPECT_EQ(w.dataTab().CurrentLapRow(), 3);
+    across->setValue(0);
 
     ASSERT_TRUE(GiveFocus(w.dataTab().StringGridSectData));
     const Look away = look(current);

@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/run_file_commands.h"
 #include "import/bluetooth_records.h"
+#include "model/lap_file.h"
 #include "support/bluetooth_builder.h"
 #include "support/fake_prompts.h"
 #include "support/focus.h"
@@ -108,6 +109,9 @@ TEST_F(RunCommandsTest, LoadButtonDispatchesEachChosenFileThenRefreshes) {
     EXPECT_EQ(list().Rows[1].Cells[7], "b");
     EXPECT_EQ(session.folders.DataDir, src);
     EXPECT_EQ(rec.log.calls, QStringList({"SetBestLapRank", "SetSectTmList", "SetDriftAngleList"}));
+    // Each run's samples go to the ranking with the file they were written to.
+    EXPECT_EQ(rec.ranking.written, QStringList({WorkingFileName(session.folders.TempDir, 0),
+                                                WorkingFileName(session.folders.TempDir, 1)}));
 
     // A cancelled dialog changes nothing, not even the remembered folder.
     rec.log.calls.clear();
@@ -219,6 +223,7 @@ TEST_F(RunCommandsTest, MotecButtonTakesCsvInAnyCaseOnlyAndRefreshesNothing) {
         ASSERT_EQ(list().LapStrLstNum(), rows);
         if (c.added) {
             EXPECT_EQ(list().Rows.last().Cells[7], f);
+            EXPECT_EQ(rec.ranking.written.value(rows - 1), WorkingFileName(session.folders.TempDir, rows - 1));
         }
         EXPECT_EQ(session.folders.RunMotecDir, src);
     }

@@ -24,6 +24,7 @@
 #include "views/g_view.h"
 #include "views/graph_tab.h"
 #include "views/pane.h"
+#include "views/readout_widgets.h"
 
 using namespace vel;
 

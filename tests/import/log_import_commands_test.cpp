@@ -12,6 +12,7 @@
 #include "common/records.h"
 #include "import/bluetooth_records.h"
 #include "import/log_import_commands.h"
+#include "model/lap_file.h"
 #include "model/session.h"
 #include "support/bluetooth_builder.h"
 #include "support/fake_line_dialog.h"
@@ -111,6 +112,7 @@ struct ImportFlowTest : ::testing::Test {
         session.lapList = LapList{};
         session.lapList.GrpNo = FirstGroup;
         log.calls.clear();
+        ranking.written.clear();
         prompts = FakePrompts{};
         dialog = FakeLineDialog{};
     }
@@ -262,6 +264,10 @@ TEST_F(ImportFlowTest, TheDialogsResultSelectsTheCutter) {
         if (k.rows > 0) {
             EXPECT_NEAR(static_cast<double>(session.lapList.LapStrLst[0].Sec), k.firstSec, 0.01);
         }
+        // Every lap's samples go to the ranking with the file they were written to.
+        QStringList files;
+        for (int r = 0; r < k.rows; ++r) files << WorkingFileName(session.folders.TempDir, r);
+        EXPECT_EQ(ranking.written, files);
         if (k.ok && !k.lines.CtrlLineSet && !k.lines.StaLineSet && !k.lines.FinLineSet) {
             const LineEnds& l = session.lineChoice.CtrlLine;
             EXPECT_EQ(l.Ido1, 0);

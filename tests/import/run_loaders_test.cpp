@@ -51,11 +51,12 @@ private:
 using Loader = std::function<LoadResult(const QString&, Session&)>;
 
 Loader LoaderFor(const QString& fn) {
-    if (fn.endsWith(".csvv")) return LoadLapFileToGrig;
-    if (fn.endsWith(".dtb")) return LoadLapFileToGrigBin;
-    if (fn.endsWith(".bon")) return LoadLapFileToGrigBon;
-    if (fn.endsWith(".bonz")) return LoadLapFileToGrigBonZ;
-    return LoadLapFileToGrigBonD;
+    LoadResult (*load)(const QString&, Session&, RankingService*) = LoadLapFileToGrigBonD;
+    if (fn.endsWith(".csvv")) load = LoadLapFileToGrig;
+    else if (fn.endsWith(".dtb")) load = LoadLapFileToGrigBin;
+    else if (fn.endsWith(".bon")) load = LoadLapFileToGrigBon;
+    else if (fn.endsWith(".bonz")) load = LoadLapFileToGrigBonZ;
+    return [load](const QString& f, Session& s) { return load(f, s, nullptr); };
 }
 
 // 100 run-file records 0.1 s apart, reserved bytes not zero.
@@ -283,7 +284,7 @@ TEST_F(RunLoaderTest, BluetoothRunsDropBadRecordsAndTakeLocalTime) {
             SCOPED_TRACE(testing::Message() << z.tz << (motion ? " bonz" : " bon"));
             const QString fn = src + (motion ? "run.bonz" : "run.bon");
             ASSERT_TRUE(test::WriteBtLog(fn, kind, RunWithBadRecords(kind)));
-            const LoadResult r = (motion ? LoadLapFileToGrigBonZ : LoadLapFileToGrigBon)(fn, session);
+            const LoadResult r = motion ? LoadLapFileToGrigBonZ(fn, session) : LoadLapFileToGrigBon(fn, session);
             ASSERT_TRUE(r.RowAdded) << r.Error.toStdString();
             EXPECT_EQ(Cell(row, 0), "run");
             EXPECT_EQ(Cell(row, 7), "run");

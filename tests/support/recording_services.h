@@ -85,6 +85,9 @@ public:
     void SetBestLapRank() override { log_.calls << "SetBestLapRank"; }
     void SetSectTmList() override { log_.calls << "SetSectTmList"; }
     void SetDriftAngleList() override { log_.calls << "SetDriftAngleList"; }
+    // The working files whose samples were handed over, in order.
+    void RowWritten(const QString& file, const QVector<TLapElmRec>&) override { written << file; }
+    QStringList written;
 private:
     CallLog& log_;
 };
