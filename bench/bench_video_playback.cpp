@@ -8,18 +8,39 @@
 // old way (its buffers reused, its wake-ups as few), so it is no dearer than
 // the old way was.
 // 2160p30 H.264 with AAC: whether it keeps up (goal: 0 dropped, lag near 0).
+// 1080p60 H.264 with AAC, converted at 960 x 540, the whole process pinned to
+// one core beside busy loops (two, four), so that it gets less of the core
+// than the clip needs: pictures are dropped and the picture stays with the
+// sound (goal: picture minus sound within 0.3 s once 2 s have played; the
+// number dropped is reported). That holds while the decoder alone still
+// keeps up; with less CPU than decoding takes, the picture falls behind
+// however many are dropped, and pictures are still shown. How much of the
+// core the busy loops leave depends on the machine and its load: see
+// cpu_pct_of_core. The sound is SDL's file output there, whose length is the
+// sound played so far.
 // The clips are made by ffmpeg first.
 #include <benchmark/benchmark.h>
+#include <csignal>
+#include <cstdlib>
 #include <ctime>
+#include <dirent.h>
+#include <sched.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <mutex>
 #include <string>
+#include <vector>
 #include "video/engine/player.h"
 #include "video/engine/thread_helpers.h"
 #include "video/video_surface.h"
@@ -44,14 +65,14 @@ QTemporaryDir& Dir() {
     return dir;
 }
 
-QString MakeClip(const char* name, const char* size) {
+QString MakeClip(const char* name, const char* size, int fps = kFps, int seconds = kSeconds, int channels = 1) {
     const QString p = Dir().filePath(name);
     if (!QFile::exists(p))
         QProcess::execute("ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                                     QStringLiteral("testsrc2=s=%1:r=%2:d=%3").arg(size).arg(kFps).arg(kSeconds),
-                                     "-f", "lavfi", "-i", QStringLiteral("sine=frequency=440:duration=%1").arg(kSeconds),
+                                     QStringLiteral("testsrc2=s=%1:r=%2:d=%3").arg(size).arg(fps).arg(seconds),
+                                     "-f", "lavfi", "-i", QStringLiteral("sine=frequency=440:duration=%1").arg(seconds),
                                      "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac",
-                                     "-shortest", p});
+                                     "-ac", QString::number(channels), "-shortest", p});
     return p;
 }
 
@@ -165,8 +186,147 @@ void PlayRealTime2160p30(benchmark::State& state) {
     Counters(state, now, runs, "");
 }
 
+// ---- the starved player ----
+
+constexpr int kStarvedSeconds = 12, kStarvedFps = 60;
+
+// Every thread of the process on `cpu` alone; threads made later inherit it.
+void PinProcess(int cpu) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    if (DIR* d = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') sched_setaffinity(pid_t(std::atoi(e->d_name)), sizeof set, &set);
+        closedir(d);
+    }
+}
+
+void UnpinProcess(const cpu_set_t& all) {
+    if (DIR* d = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') sched_setaffinity(pid_t(std::atoi(e->d_name)), sizeof all, &all);
+        closedir(d);
+    }
+}
+
+// Processes that spin on `cpu` until killed.
+std::vector<pid_t> BusyLoops(int cpu, int n) {
+    std::vector<pid_t> pids;
+    for (int i = 0; i < n; ++i) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            cpu_set_t set;
+            CPU_ZERO(&set);
+            CPU_SET(cpu, &set);
+            sched_setaffinity(0, sizeof set, &set);
+            for (;;) __asm__ __volatile__("");
+        }
+        if (pid > 0) pids.push_back(pid);
+    }
+    return pids;
+}
+
+void EndBusyLoops(const std::vector<pid_t>& pids) {
+    for (pid_t pid : pids) kill(pid, SIGKILL);
+    for (pid_t pid : pids) waitpid(pid, nullptr, 0);
+}
+
+struct TStarvedRun {
+    int shown = 0;
+    double worstLag = 0;  // |picture - sound| from 2 s of sound to its end, s
+    double lastLag = 0;   // the last picture's, s
+    double cpu = 0, wall = 0;
+};
+
+void PlayStarved1080p60(benchmark::State& state) {
+    // Stereo at 44.1 kHz: 176,400 bytes of output a second.
+    const QString clip = MakeClip("clip1080p60.mp4", "1920x1080", kStarvedFps, kStarvedSeconds, 2);
+    const QByteArray sound = QFile::encodeName(Dir().filePath("starved.raw"));
+    TPlayer p;
+    if (!p.Load(state)) return;
+    p.surface.resize(960, 540);
+    ProcessPendingMessages();
+    cpu_set_t all;
+    sched_getaffinity(0, sizeof all, &all);
+    int cpu = -1;
+    for (int c = 0; c < CPU_SETSIZE; ++c)
+        if (CPU_ISSET(c, &all)) cpu = c;
+    TStarvedRun total;
+    int runs = 0;
+    for (auto _ : state) {
+        std::mutex m;
+        TStarvedRun run;
+        bool ended = false;
+        QEventLoop loop;
+        p.player.ShownSize = p.surface.ShownSize();
+        p.player.OnState = [&](QObject*, TPlayState s) {
+            if (s != TPlayState::psEnd) return;
+            ended = true;
+            loop.quit();
+        };
+        const TPictureSink toSurface = p.surface.Sink();
+        const TPictureSink sink = [&](std::shared_ptr<const TVideoPicture> pic) {
+            struct stat st {};
+            const double played = ::stat(sound.constData(), &st) == 0 ? st.st_size / 176400.0 : 0;
+            const double lag = pic->PTS / 1e6 - played;
+            {
+                std::lock_guard<std::mutex> lock(m);
+                ++run.shown;
+                run.lastLag = lag;
+                if (played > 2 && played < kStarvedSeconds) run.worstLag = std::max(run.worstLag, std::fabs(lag));
+            }
+            toSurface(std::move(pic));
+        };
+        // SDL's file output, paced at one 1024-sample buffer per 23 ms.
+        qputenv("SDL_AUDIODRIVER", "disk");
+        qputenv("SDL_DISKAUDIOFILE", sound);
+        qputenv("SDL_DISKAUDIODELAY", "23");
+        p.player.AudioDriver = TAudioDriver::adDefault;
+        PinProcess(cpu);
+        const std::vector<pid_t> busy = BusyLoops(cpu, int(state.range(0)));
+        const bool opened = p.player.Open(clip, sink);
+        qunsetenv("SDL_DISKAUDIOFILE");
+        qunsetenv("SDL_DISKAUDIODELAY");
+        qputenv("SDL_AUDIODRIVER", "dummy");
+        p.player.AudioDriver = TAudioDriver::adDummy;
+        if (!opened) {
+            EndBusyLoops(busy);
+            UnpinProcess(all);
+            state.SkipWithError(p.player.LastErrMsg().toUtf8().constData());
+            return;
+        }
+        const double c0 = CpuSeconds();
+        QElapsedTimer t;
+        t.start();
+        QTimer::singleShot((kStarvedSeconds + 60) * 1000, &loop, &QEventLoop::quit);
+        if (!ended) loop.exec();
+        run.cpu = CpuSeconds() - c0;
+        run.wall = t.elapsed() / 1000.0;
+        p.player.Stop(true);
+        EndBusyLoops(busy);
+        UnpinProcess(all);
+        ProcessPendingMessages();
+        p.player.OnState = nullptr;
+        total.shown += run.shown;
+        total.worstLag = std::max(total.worstLag, run.worstLag);
+        total.lastLag = run.lastLag;  // the last run's
+        total.cpu += run.cpu;
+        total.wall += run.wall;
+        ++runs;
+    }
+    if (runs == 0) return;
+    state.counters["dropped"] = double(runs * kStarvedSeconds * kStarvedFps - total.shown) / runs;
+    state.counters["worst_lag_after_2s_s"] = total.worstLag;
+    state.counters["last_picture_lag_s"] = total.lastLag;
+    state.counters["cpu_pct_of_core"] = 100 * total.cpu / total.wall;
+    state.counters["end_after_clip_s"] = total.wall / runs - kStarvedSeconds;
+}
+
 BENCHMARK(PlayCpu1080p30)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(PlayRealTime2160p30)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+// The argument: how many busy loops share the core.
+BENCHMARK(PlayStarved1080p60)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 } // namespace
 

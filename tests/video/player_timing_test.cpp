@@ -1,6 +1,7 @@
 // When pictures are shown: a player slower than its clip drops pictures to
-// stay with the sound, a seek wakes a player waiting for a far picture, and
-// a picture the scaler cannot make is shown black, never as an older one.
+// stay with the sound but keeps showing some when it cannot, a seek wakes a
+// player waiting for a far picture, and a picture the scaler cannot make is
+// shown black, never as an older one.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <QByteArray>
@@ -148,6 +149,41 @@ TEST_F(PlayerTiming, APlayerSlowerThanItsClipDropsPicturesAndKeepsUpWithTheSound
     for (const Shown& s : shown)
         if (s.soundS > 1.0 && s.soundS < 4.0) worst = std::max(worst, std::fabs(s.pts / 1e6 - s.soundS));
     EXPECT_LT(worst, 0.5) << "picture minus sound, s";
+}
+
+// Pictures come at half their pace (FFmpeg's realtime filter holds each
+// back), as from a decoder that cannot keep up: the picture cannot stay with
+// the sound, but pictures keep being shown while it plays rather than every
+// one being dropped for being far behind.
+TEST_F(PlayerTiming, PicturesFromADecoderThatCannotKeepUpAreStillShown) {
+    const QString sound = File("slow.raw");
+    TFFPlayer player;
+    player.VideoFilters = "realtime=speed=0.5";
+    ASSERT_TRUE(Load(player));
+    std::mutex m;
+    std::vector<Shown> shown;
+    int ends = 0;
+    player.OnState = [&](QObject*, TPlayState s) { ends += s == TPlayState::psEnd; };
+    const auto sink = [&](std::shared_ptr<const TVideoPicture> pic) {
+        struct stat st {};
+        const double handed = ::stat(QFile::encodeName(sound).constData(), &st) == 0 ? st.st_size / 176400.0 : 0;
+        std::lock_guard<std::mutex> lock(m);
+        shown.push_back({FrameOf(*pic), pic->PTS, handed});
+    };
+    {
+        ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+        ScopedEnv file("SDL_DISKAUDIOFILE", QFile::encodeName(sound));
+        ScopedEnv pace("SDL_DISKAUDIODELAY", "23");
+        player.AudioDriver = TAudioDriver::adDefault;
+        ASSERT_TRUE(player.Open(File("starve.mkv"), sink)) << player.LastErrMsg().toStdString();
+    }
+    EXPECT_TRUE(vel::test::PumpUntil([&] { return ends > 0; }, 60000));
+    player.Stop(true);
+    std::lock_guard<std::mutex> lock(m);
+    const auto whileSounding = std::count_if(shown.begin(), shown.end(), [](const Shown& s) {
+        return s.soundS > 1.0 && s.soundS < 4.0;
+    });
+    EXPECT_GE(whileSounding, 5) << "of " << shown.size() << " shown";
 }
 
 // Waiting 9.5 s for its next picture, the player is woken by a seek to it

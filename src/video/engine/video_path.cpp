@@ -416,6 +416,11 @@ void PlayLoop(TVideoState* vs) {
                         if (vs->audioOpen && now > next) {
                             vs->skip.Late();
                             if (vs->pictq.size() > 1 || now > next + kLateDrop) {
+                                // Far behind with none after it: those to come are
+                                // timed from now. Timed from as far back, every one
+                                // of them would be dropped while the decoder cannot
+                                // keep up, and the picture would stand still.
+                                if (vs->pictq.size() == 1) timer.Restart(now, front.pts);
                                 ff::av_frame_free(&vs->pictq.front().frame);
                                 vs->pictq.pop_front();
                                 vs->pictCond.notify_all();
