@@ -186,6 +186,60 @@ TEST_F(PlayerTiming, PicturesFromADecoderThatCannotKeepUpAreStillShown) {
     EXPECT_GE(whileSounding, 5) << "of " << shown.size() << " shown";
 }
 
+// Whether SDL's file output holds any sound yet (silence is zeros).
+bool SoundIn(const QString& file) {
+    QFile f(file);
+    const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return c != 0; });
+}
+
+// The sound of a file with video starts with its first picture, even one
+// that is slow to come (each picture scaled up to 4096 x 4096 and back):
+// started before it, the picture would begin behind the sound and drop its
+// next pictures to catch up. A video that gives no picture at all (every
+// one filtered out) does not keep the sound back.
+TEST_F(PlayerTiming, TheSoundStartsWithTheFirstPicture) {
+    struct Case {
+        const char* filters;
+        bool pictures;
+    } cases[] = {{"scale=4096:4096,scale=64:48", true}, {"select=0", false}};
+    for (const Case& c : cases) {
+        const char* filters = c.filters;
+        SCOPED_TRACE(filters);
+        const QString sound = File("start.raw");
+        TFFPlayer player;
+        player.VideoFilters = filters;
+        ASSERT_TRUE(Load(player));
+        std::mutex m;
+        std::vector<bool> heardBefore;  // per picture: sound in the output before it
+        const auto sink = [&](std::shared_ptr<const TVideoPicture>) {
+            const bool heard = SoundIn(sound);
+            std::lock_guard<std::mutex> lock(m);
+            heardBefore.push_back(heard);
+        };
+        {
+            ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+            ScopedEnv file("SDL_DISKAUDIOFILE", QFile::encodeName(sound));
+            ScopedEnv pace("SDL_DISKAUDIODELAY", "23");
+            player.AudioDriver = TAudioDriver::adDefault;
+            ASSERT_TRUE(player.Open(File("starve.mkv"), sink)) << player.LastErrMsg().toStdString();
+        }
+        EXPECT_TRUE(vel::test::PumpUntil([&] { return SoundIn(sound); }));
+        if (c.pictures) {
+            EXPECT_TRUE(vel::test::PumpUntil([&] {
+                std::lock_guard<std::mutex> lock(m);
+                return !heardBefore.empty();
+            }));
+        }
+        player.Stop(true);
+        std::lock_guard<std::mutex> lock(m);
+        EXPECT_EQ(heardBefore.empty(), !c.pictures);
+        if (!heardBefore.empty()) {
+            EXPECT_FALSE(heardBefore[0]);
+        }
+    }
+}
+
 // Waiting 9.5 s for its next picture, the player is woken by a seek to it
 // and shows it long before it would have been due.
 TEST_F(PlayerTiming, ASeekWakesAPlayerWaitingForAFarPicture) {
