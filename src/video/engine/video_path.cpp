@@ -486,11 +486,11 @@ void PlayLoop(TVideoState* vs) {
         if (untilDue > 0) {
             // Asleep until the picture is due rather than polling: woken
             // early by a pause, step, seek or stop. A seek wakes it when
-            // asked for; it then polls until the seek has been made and its
-            // picture is to be shown.
+            // asked for and again when made (its picture is to be shown):
+            // the read thread may make it before this thread has woken.
             std::unique_lock<std::mutex> slock(vs->stateMutex);
             vs->stateCond.wait_for(slock, std::chrono::duration<double>(untilDue), [&] {
-                return vs->abort || vs->seekReq || vs->paused || vs->step;
+                return vs->abort || vs->seekReq || vs->showPending || vs->paused || vs->step;
             });
             continue;
         }
