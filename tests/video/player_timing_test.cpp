@@ -58,10 +58,10 @@ protected:
             {{"-f", "lavfi", "-i", vel::test::BlockNumberedSource(64, 48, 25, 4), "-f", "lavfi", "-i",
               "sine=frequency=440:sample_rate=44100:duration=4", "-ac", "2", "-c:v", "ffv1", "-c:a", "pcm_s16le",
               "starve.mkv"}},
-            // Two pictures 9.54 s apart (a gap in the recording, waited
-            // out), no sound.
-            {{"-f", "lavfi", "-i", vel::test::BlockNumberedSource(64, 48, 25, 0.08), "-vf",
-              "setpts='PTS+if(gte(N,1),9.5/TB,0)'", "-fps_mode", "passthrough", "-c:v", "ffv1", "far.mkv"}},
+            // Three pictures, the last 9.54 s after the second (a gap in the
+            // recording, waited out), no sound.
+            {{"-f", "lavfi", "-i", vel::test::BlockNumberedSource(64, 48, 25, 0.12), "-vf",
+              "setpts='PTS+if(gte(N,2),9.5/TB,0)'", "-fps_mode", "passthrough", "-c:v", "ffv1", "far.mkv"}},
             {{"-f", "lavfi", "-i", "color=c=white:s=64x16:r=25:d=0.2", "-c:v", "ffv1", "white.mkv"}},
         };
         for (const auto& j : jobs) {
@@ -186,8 +186,63 @@ TEST_F(PlayerTiming, PicturesFromADecoderThatCannotKeepUpAreStillShown) {
     EXPECT_GE(whileSounding, 5) << "of " << shown.size() << " shown";
 }
 
+// Whether SDL's file output holds any sound yet (silence is zeros).
+bool SoundIn(const QString& file) {
+    QFile f(file);
+    const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return std::any_of(bytes.begin(), bytes.end(), [](char c) { return c != 0; });
+}
+
+// The sound of a file with video starts with its first picture, even one
+// that is slow to come (each picture scaled up to 4096 x 4096 and back):
+// started before it, the picture would begin behind the sound and drop its
+// next pictures to catch up. A video that gives no picture at all (every
+// one filtered out) does not keep the sound back.
+TEST_F(PlayerTiming, TheSoundStartsWithTheFirstPicture) {
+    struct Case {
+        const char* filters;
+        bool pictures;
+    } cases[] = {{"scale=4096:4096,scale=64:48", true}, {"select=0", false}};
+    for (const Case& c : cases) {
+        const char* filters = c.filters;
+        SCOPED_TRACE(filters);
+        const QString sound = File("start.raw");
+        TFFPlayer player;
+        player.VideoFilters = filters;
+        ASSERT_TRUE(Load(player));
+        std::mutex m;
+        std::vector<bool> heardBefore;  // per picture: sound in the output before it
+        const auto sink = [&](std::shared_ptr<const TVideoPicture>) {
+            const bool heard = SoundIn(sound);
+            std::lock_guard<std::mutex> lock(m);
+            heardBefore.push_back(heard);
+        };
+        {
+            ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+            ScopedEnv file("SDL_DISKAUDIOFILE", QFile::encodeName(sound));
+            ScopedEnv pace("SDL_DISKAUDIODELAY", "23");
+            player.AudioDriver = TAudioDriver::adDefault;
+            ASSERT_TRUE(player.Open(File("starve.mkv"), sink)) << player.LastErrMsg().toStdString();
+        }
+        EXPECT_TRUE(vel::test::PumpUntil([&] { return SoundIn(sound); }));
+        if (c.pictures) {
+            EXPECT_TRUE(vel::test::PumpUntil([&] {
+                std::lock_guard<std::mutex> lock(m);
+                return !heardBefore.empty();
+            }));
+        }
+        player.Stop(true);
+        std::lock_guard<std::mutex> lock(m);
+        EXPECT_EQ(heardBefore.empty(), !c.pictures);
+        if (!heardBefore.empty()) {
+            EXPECT_FALSE(heardBefore[0]);
+        }
+    }
+}
+
 // Waiting 9.5 s for its next picture, the player is woken by a seek to it
-// and shows it long before it would have been due.
+// and shows it long before it would have been due (it does not wake every
+// 0.1 s to look).
 TEST_F(PlayerTiming, ASeekWakesAPlayerWaitingForAFarPicture) {
     TFFPlayer player;
     player.AudioDriver = TAudioDriver::adDummy;
@@ -203,12 +258,14 @@ TEST_F(PlayerTiming, ASeekWakesAPlayerWaitingForAFarPicture) {
         return frames.size();
     };
     ASSERT_TRUE(player.Open(File("far.mkv"), sink)) << player.LastErrMsg().toStdString();
-    ASSERT_TRUE(vel::test::PumpUntil([&] { return count() >= 1; }));
-    player.Seek(9'540'000, 0, false);
-    EXPECT_TRUE(vel::test::PumpUntil([&] { return count() >= 2; }, 8000)) << "not before it was due";
+    // Once the second is shown the third has been timed (two are queued):
+    // the player goes from showing the second straight to waiting.
+    ASSERT_TRUE(vel::test::PumpUntil([&] { return count() >= 2; }));
+    player.Seek(9'580'000, 0, false);
+    EXPECT_TRUE(vel::test::PumpUntil([&] { return count() >= 3; }, 8000)) << "not before it was due";
     player.Stop(true);
     std::lock_guard<std::mutex> lock(m);
-    EXPECT_EQ(frames, (std::vector<int>{0, 1}));
+    EXPECT_EQ(frames, (std::vector<int>{0, 1, 2}));
 }
 
 // A picture the scaler refuses to make comes black, not holding the pixels

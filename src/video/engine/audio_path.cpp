@@ -78,6 +78,10 @@ bool AudioDecodeFrame(TVideoState* vs) {
 
 void AudioCallback(void* opaque, Uint8* stream, int len) {
     auto* vs = static_cast<TVideoState*>(opaque);
+    if (vs->soundHeld.load()) {
+        std::memset(stream, 0, size_t(len));
+        return;
+    }
     const double now = WallTime();
     const int volume = vs->player->Mute.load() ? 0 : std::clamp(vs->player->AudioVolume.load(), 0, 128);
     while (len > 0) {
@@ -122,6 +126,7 @@ bool OpenAudio(TVideoState* vs) {
     // Everything the callback touches exists before SDL starts its thread.
     vs->aframe = ff::av_frame_alloc();
     vs->apkt = ff::av_packet_alloc();
+    vs->soundHeld = vs->videoStream >= 0;  // until the play thread shows the first picture
     if (!vs->aframe || !vs->apkt || !vs->sdlInited || vs->sdl->SDL_OpenAudio(&wanted, &got) < 0) {
         Log(vs, TLogLevel::llWarning,
             QStringLiteral("SDL_OpenAudio: %1").arg(vs->sdlInited ? QString::fromLocal8Bit(vs->sdl->SDL_GetError())

@@ -136,6 +136,7 @@ struct TVideoState {
     // Audio output (SDL's callback thread).
     bool sdlInited = false;
     bool audioOpen = false;
+    std::atomic<bool> soundHeld{false};  // silent until the first picture has been shown
     SwrContext* swr = nullptr;
     AVChannelLayout swrInLayout{};
     int swrInFmt = -1, swrInRate = 0;

@@ -16,6 +16,10 @@ constexpr double kSyncThreshold = 0.01, kNoSyncAbove = 10.0;
 // A picture this far past the next one's time is dropped even with nothing
 // queued behind it.
 constexpr double kLateDrop = 0.5;
+// The sound of a file with video waits for the first picture (s, at most):
+// started before it, it leads the picture by the time the first picture
+// takes, which the picture then makes up by dropping the next ones.
+constexpr double kSoundHeldAtMost = 1.0;
 // Row alignment and tail of a picture the scaler writes, as av_frame_get_buffer makes them.
 constexpr int kPictureAlign = 64, kPicturePadding = 16 + kPictureAlign - 1;
 
@@ -362,12 +366,15 @@ void PlayLoop(TVideoState* vs) {
         timer.Restart(now, shownPts);
         for (auto& queued : vs->pictq) queued.target = NAN;
     };
+    const double started = WallTime();
     while (!vs->abort) {
         bool showNow = false, paused, step, showPending, seeking;
         unsigned stepGen, showGen;
         double untilDue = 0;  // s until the next picture is due
         TVideoState::Picture pic{};
         const double now = WallTime();
+        // A video that gives no picture soon does not keep its sound back.
+        if (now - started > kSoundHeldAtMost) vs->soundHeld = false;
         {
             std::lock_guard<std::mutex> slock(vs->stateMutex);
             seeking = vs->seekReq;
@@ -449,6 +456,7 @@ void PlayLoop(TVideoState* vs) {
             p->SetCurrentPTS(pos);
             Show(vs, pic, scaler);
             ff::av_frame_free(&pic.frame);
+            vs->soundHeld = false;  // the sound starts with the first picture
             bool pauseAfter = false;
             {
                 std::lock_guard<std::mutex> slock(vs->stateMutex);
