@@ -12,11 +12,10 @@
 // one core beside busy loops (two, four), so that it gets less of the core
 // than the clip needs: pictures are dropped and the picture stays with the
 // sound (goal: picture minus sound within 0.3 s once 2 s have played; the
-// number dropped is reported). That holds while the decoder alone still
-// keeps up; with less CPU than decoding takes, the picture falls behind
-// however many are dropped, and pictures are still shown. How much of the
-// core the busy loops leave depends on the machine and its load: see
-// cpu_pct_of_core. The sound is SDL's file output there, whose length is the
+// number dropped is reported). With four loops the decoder alone gets less
+// than decoding every picture takes; it then leaves out the pictures no
+// other refers to. How much of the core the busy loops leave depends on the
+// machine and its load: see cpu_pct_of_core. The sound is SDL's file output there, whose length is the
 // sound played so far.
 // The clips are made by ffmpeg first.
 #include <benchmark/benchmark.h>

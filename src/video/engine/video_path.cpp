@@ -346,6 +346,9 @@ void VideoThread(TVideoState* vs) {
             if (vs->serial.load() == serial) vs->videoDrained = true;
             continue;
         }
+        // Far enough behind to let pictures go: the decoder leaves out the
+        // pictures no other picture refers to, the cheapest to lose.
+        vs->vdec->skip_frame = !Paused(vs) && vs->skip.Ratio() > 1.0 ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
         ff::avcodec_send_packet(vs->vdec, pkt);
         ff::av_packet_unref(pkt);
         drain();
