@@ -47,6 +47,23 @@ struct Shown {
     double soundS;   // the sound handed to the output by then, s
 };
 
+// The seconds of 44.1 kHz stereo sound SDL's file output holds so far.
+double SoundWritten(const QString& file) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_size / 176400.0 : 0;
+}
+
+// Opens clip with its sound going to SDL's file output `sound`, paced at one
+// 1024-sample buffer's time per buffer: what it has written is the sound
+// played so far.
+bool OpenWithSoundInFile(TFFPlayer& player, const QString& clip, const QString& sound, const TPictureSink& sink) {
+    ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+    ScopedEnv file("SDL_DISKAUDIOFILE", QFile::encodeName(sound));
+    ScopedEnv pace("SDL_DISKAUDIODELAY", "23");
+    player.AudioDriver = TAudioDriver::adDefault;
+    return player.Open(clip, sink);
+}
+
 class PlayerTiming : public vel::test::ClipFolderSuite<PlayerTiming> {
 protected:
     static void SetUpTestSuite() {
@@ -120,22 +137,14 @@ TEST_F(PlayerTiming, APlayerSlowerThanItsClipDropsPicturesAndKeepsUpWithTheSound
     int ends = 0;
     player.OnState = [&](QObject*, TPlayState s) { ends += s == TPlayState::psEnd; };
     const auto sink = [&](std::shared_ptr<const TVideoPicture> pic) {
-        struct stat st {};
-        const double handed = ::stat(QFile::encodeName(sound).constData(), &st) == 0 ? st.st_size / 176400.0 : 0;
+        const double handed = SoundWritten(sound);
         {
             std::lock_guard<std::mutex> lock(m);
             shown.push_back({FrameOf(*pic), pic->PTS, handed});
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(80));
     };
-    {
-        // SDL's file output: what it has written is the sound played so far.
-        ScopedEnv driver("SDL_AUDIODRIVER", "disk");
-        ScopedEnv file("SDL_DISKAUDIOFILE", QFile::encodeName(sound));
-        ScopedEnv pace("SDL_DISKAUDIODELAY", "23");  // one 1024-sample buffer's time
-        player.AudioDriver = TAudioDriver::adDefault;
-        ASSERT_TRUE(player.Open(File("starve.mkv"), sink)) << player.LastErrMsg().toStdString();
-    }
+    ASSERT_TRUE(OpenWithSoundInFile(player, File("starve.mkv"), sound, sink)) << player.LastErrMsg().toStdString();
     ASSERT_TRUE(player.HasAudioOutput());
     EXPECT_TRUE(vel::test::PumpUntil([&] { return ends > 0; }, 60000));
     player.Stop(true);
@@ -165,18 +174,11 @@ TEST_F(PlayerTiming, PicturesFromADecoderThatCannotKeepUpAreStillShown) {
     int ends = 0;
     player.OnState = [&](QObject*, TPlayState s) { ends += s == TPlayState::psEnd; };
     const auto sink = [&](std::shared_ptr<const TVideoPicture> pic) {
-        struct stat st {};
-        const double handed = ::stat(QFile::encodeName(sound).constData(), &st) == 0 ? st.st_size / 176400.0 : 0;
+        const double handed = SoundWritten(sound);
         std::lock_guard<std::mutex> lock(m);
         shown.push_back({FrameOf(*pic), pic->PTS, handed});
     };
-    {
-        ScopedEnv driver("SDL_AUDIODRIVER", "disk");
-        ScopedEnv file("SDL_DISKAUDIOFILE", QFile::encodeName(sound));
-        ScopedEnv pace("SDL_DISKAUDIODELAY", "23");
-        player.AudioDriver = TAudioDriver::adDefault;
-        ASSERT_TRUE(player.Open(File("starve.mkv"), sink)) << player.LastErrMsg().toStdString();
-    }
+    ASSERT_TRUE(OpenWithSoundInFile(player, File("starve.mkv"), sound, sink)) << player.LastErrMsg().toStdString();
     EXPECT_TRUE(vel::test::PumpUntil([&] { return ends > 0; }, 60000));
     player.Stop(true);
     std::lock_guard<std::mutex> lock(m);
@@ -217,13 +219,7 @@ TEST_F(PlayerTiming, TheSoundStartsWithTheFirstPicture) {
             std::lock_guard<std::mutex> lock(m);
             heardBefore.push_back(heard);
         };
-        {
-            ScopedEnv driver("SDL_AUDIODRIVER", "disk");
-            ScopedEnv file("SDL_DISKAUDIOFILE", QFile::encodeName(sound));
-            ScopedEnv pace("SDL_DISKAUDIODELAY", "23");
-            player.AudioDriver = TAudioDriver::adDefault;
-            ASSERT_TRUE(player.Open(File("starve.mkv"), sink)) << player.LastErrMsg().toStdString();
-        }
+        ASSERT_TRUE(OpenWithSoundInFile(player, File("starve.mkv"), sound, sink)) << player.LastErrMsg().toStdString();
         EXPECT_TRUE(vel::test::PumpUntil([&] { return SoundIn(sound); }));
         if (c.pictures) {
             EXPECT_TRUE(vel::test::PumpUntil([&] {
