@@ -337,12 +337,27 @@ bool WriteScratchFileWith(const QString& path, const std::function<bool(QIODevic
     return true;
 }
 
+namespace {
+
+// A write that falls short (the disk filled up on the way) sets no error;
+// writing on until one fails gives the system's reason.
+bool WriteAll(QIODevice& f, const QByteArray& bytes) {
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 n = f.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) return false;
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
 bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error) {
-    return WriteFileAtomicWith(path, [&](QIODevice& f) { return f.write(bytes) == bytes.size(); }, error);
+    return WriteFileAtomicWith(path, [&](QIODevice& f) { return WriteAll(f, bytes); }, error);
 }
 
 bool WriteScratchFile(const QString& path, const QByteArray& bytes, QString* error) {
-    return WriteScratchFileWith(path, [&](QIODevice& f) { return f.write(bytes) == bytes.size(); }, error);
+    return WriteScratchFileWith(path, [&](QIODevice& f) { return WriteAll(f, bytes); }, error);
 }
 
 } // namespace vel

@@ -3,7 +3,6 @@
 #include <QBuffer>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include "common/textfile.h"
 
 namespace vel {
@@ -19,9 +18,8 @@ QImage PanePicture(const QSize& size, const PaneDraw& draw) {
 }
 
 bool WritePicture(const QImage& image, PictureFormat format, const QString& path, QString* error) {
-    // Encoded in memory first, then written by hand: an image writer given
-    // the file stops at a write that falls short (the disk filled up on the
-    // way), which sets no error, and says "Unknown error".
+    // Encoded in memory first: an image writer given the file stops at a
+    // write that falls short, which sets no error, and says "Unknown error".
     QByteArray bytes;
     {
         QBuffer buffer(&bytes);
@@ -33,23 +31,7 @@ bool WritePicture(const QImage& image, PictureFormat format, const QString& path
             return false;
         }
     }
-    // Unbuffered, so each write reaches the disk here: after a short one the
-    // next write fails with the system's reason.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (error) *error = file.errorString();
-        return false;
-    }
-    for (qint64 done = 0; done < bytes.size();) {
-        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0) {
-            if (error) *error = file.errorString();
-            file.cancelWriting();
-            return false;
-        }
-        done += n;
-    }
-    return CommitSaveFile(file, error);
+    return WriteFileAtomic(path, bytes, error);
 }
 
 } // namespace vel
