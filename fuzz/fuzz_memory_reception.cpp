@@ -222,15 +222,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ReceptionStep s;
                 if (!h->rx.OnRawByte(c, op & 0x80, s)) continue;
                 // A whole block: "$", 1 to 8 hex digits, ",", the asked
-                // length of bytes, CR LF.
+                // length of bytes, CR LF. Lines that are not blocks (a
+                // position sentence, stray bytes) may stand before it, each
+                // passed over up to its line feed.
                 Delivery d;
-                const qsizetype comma = h->rawSeen.indexOf(',');
-                if (h->rawSeen.startsWith('$') && comma >= 2 && comma <= 9 && AllHex(h->rawSeen.sliced(1, comma - 1)) &&
-                    h->rawSeen.size() == comma + 1 + h->rawLen + 2 && h->rawSeen.endsWith("\r\n")) {
-                    d.addr = HexOf(h->rawSeen.sliced(1, comma - 1));
-                    d.n = h->rawLen;
-                    d.bytes = h->rawSeen.sliced(comma + 1, h->rawLen);
-                    if (d.addr + d.n > LoggerMemoryBytes) d = Delivery{};
+                for (qsizetype at = 0; at < h->rawSeen.size() && d.n < 0; ++at) {
+                    if (h->rawSeen[at] != '$' || (at > 0 && h->rawSeen[at - 1] != '\n')) continue;
+                    const QByteArray block = h->rawSeen.sliced(at);
+                    const qsizetype comma = block.indexOf(',');
+                    if (comma >= 2 && comma <= 9 && AllHex(block.sliced(1, comma - 1)) &&
+                        block.size() == comma + 1 + h->rawLen + 2 && block.endsWith("\r\n")) {
+                        d.addr = HexOf(block.sliced(1, comma - 1));
+                        d.n = h->rawLen;
+                        d.bytes = block.sliced(comma + 1, h->rawLen);
+                        if (d.addr + d.n > LoggerMemoryBytes) d = Delivery{};
+                    }
                 }
                 h->Check(d, s);
                 h->Snapshot();
